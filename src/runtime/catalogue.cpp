@@ -1,0 +1,55 @@
+#include "runtime/catalogue.h"
+
+#include <msiquery.h>
+
+#include <algorithm>
+
+#include "runtime/core/catalogue_core.h"
+
+namespace {
+
+wchar_t g_textBuffer[kci::kCatalogueBufferChars];
+const wchar_t kMissingText[] = L" ";
+CLocal* g_catalogue = nullptr;
+
+std::uint16_t PackageLanguage(MSIHANDLE session) {
+    wchar_t value[256] = {};
+    DWORD count = 256;
+    MsiGetPropertyW(session, L"ProductLanguage", value, &count);  // a failed read leaves it empty
+    return kci::ParseLanguageId(value);
+}
+
+HRSRC FindStringBlock(HMODULE module, unsigned number, std::uint16_t language) {
+    auto name = MAKEINTRESOURCEW(kci::StringBlockId(number));
+    HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(6) /* RT_STRING */, name, language);
+    if (found == nullptr) found = FindResourceExW(module, MAKEINTRESOURCEW(6), name, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+    return found;
+}
+
+}  // namespace
+
+const wchar_t* CLocal::LoadCatalogueString(MSIHANDLE session, unsigned number) {
+    HRSRC found = FindStringBlock(module_, number, PackageLanguage(session));
+    if (found == nullptr) return kMissingText;
+    HGLOBAL loaded = LoadResource(module_, found);
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (data == nullptr) return kMissingText;
+
+    std::size_t units = SizeofResource(module_, found) / sizeof(std::uint16_t);
+    auto text = kci::FindStringInBlock(static_cast<const std::uint16_t*>(data), units, kci::StringBlockSlot(number));
+    if (!text) return kMissingText;
+    std::copy(text->begin(), text->end(), g_textBuffer);
+    g_textBuffer[text->size()] = L'\0';
+    return g_textBuffer;
+}
+
+namespace kci {
+
+CLocal* Catalogue() { return g_catalogue; }
+void SetCatalogue(CLocal* catalogue) { g_catalogue = catalogue; }
+
+std::wstring CatalogueText(MSIHANDLE session, unsigned number) {
+    return g_catalogue ? g_catalogue->LoadCatalogueString(session, number) : kMissingText;
+}
+
+}  // namespace kci

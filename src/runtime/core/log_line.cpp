@@ -1,0 +1,16 @@
+#include "runtime/core/log_line.h"
+
+namespace kci {
+
+std::wstring BuildLogLine(const std::wstring& text) {
+    std::wstring line = kLogPrefix;
+    line += text;
+    if (line.size() > kLogLineMaxChars) {
+        line.resize(kLogLineMaxChars);
+        wchar_t last = line.back();
+        if (last >= 0xD800 && last <= 0xDBFF) line.pop_back();
+    }
+    return line;
+}
+
+}  // namespace kci

@@ -1,0 +1,21 @@
+// The library's load and unload.
+#include <windows.h>
+
+#include "runtime/library.h"
+
+namespace {
+CKorviCustomImmediateApp theApp;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    switch (reason) {
+        case DLL_PROCESS_ATTACH:
+            DisableThreadLibraryCalls(instance);
+            return theApp.InitInstance(instance);
+        case DLL_PROCESS_DETACH:
+            theApp.ExitInstance();
+            return TRUE;
+        default:
+            return TRUE;
+    }
+}

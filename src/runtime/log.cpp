@@ -1,0 +1,32 @@
+#include "runtime/log.h"
+
+#include <msiquery.h>
+
+#include "runtime/core/log_line.h"
+#include "runtime/handles.h"
+
+namespace kci {
+
+void WriteLogLine(MSIHANDLE session, const std::wstring& text) {
+    const std::wstring line = BuildLogLine(text);
+    MsiHandleGuard record(MsiCreateRecord(2));
+    // The line is the record's template: the installer expands [n] references
+    // in it, as it does for every informational message.
+    MsiRecordSetStringW(record.Get(), 0, line.c_str());
+    MsiProcessMessage(session, INSTALLMESSAGE_INFO, record.Get());
+}
+
+}  // namespace kci
+
+void ShowActionStart(MSIHANDLE session, const std::wstring& text) {
+    kci::MsiHandleGuard record(MsiCreateRecord(2));
+    MsiRecordSetStringW(record.Get(), 2, text.c_str());
+    int answer = MsiProcessMessage(session, INSTALLMESSAGE_ACTIONSTART, record.Get());
+    LogMessage(session, L"MsiProcessMessage(ACTIONSTART) returned %d", answer);
+}
+
+int ShowUserMessage(MSIHANDLE session, const std::wstring& text, UINT flags) {
+    kci::MsiHandleGuard record(MsiCreateRecord(2));
+    MsiRecordSetStringW(record.Get(), 0, text.c_str());
+    return MsiProcessMessage(session, static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_USER + flags), record.Get());
+}

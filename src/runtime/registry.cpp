@@ -1,0 +1,50 @@
+#include "runtime/registry.h"
+
+#include <vector>
+
+namespace kci {
+namespace {
+
+// Text from a buffer the registry filled with `bytes` bytes: an odd trailing
+// byte is dropped and the text ends at the first null.
+std::wstring TextFromBuffer(const std::vector<wchar_t>& buffer, DWORD bytes) {
+    std::size_t chars = bytes / sizeof(wchar_t);
+    if (chars > buffer.size() - 1) chars = buffer.size() - 1;
+    std::size_t length = 0;
+    while (length < chars && buffer[length] != L'\0') ++length;
+    return std::wstring(buffer.data(), length);
+}
+
+}  // namespace
+
+LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegKey& key) {
+    return RegOpenKeyExW(root, path.c_str(), 0, access, key.Receive());
+}
+
+RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars) {
+    RegistryText result;
+    std::vector<wchar_t> buffer(capacityChars + 1, L'\0');
+    DWORD bytes = capacityChars * sizeof(wchar_t);
+    result.status = RegQueryValueExW(key, name, nullptr, &result.type,
+                                     reinterpret_cast<BYTE*>(buffer.data()), &bytes);
+    if (result.status == ERROR_SUCCESS) result.text = TextFromBuffer(buffer, bytes);
+    return result;
+}
+
+RegistryValue EnumRegistryValue(HKEY key, DWORD index, DWORD nameChars, DWORD dataChars) {
+    RegistryValue result;
+    std::vector<wchar_t> name(nameChars + 1, L'\0');
+    std::vector<wchar_t> data(dataChars + 1, L'\0');
+    DWORD nameCount = nameChars;
+    DWORD dataBytes = dataChars * sizeof(wchar_t);
+    result.status = RegEnumValueW(key, index, name.data(), &nameCount, nullptr, &result.type,
+                                  reinterpret_cast<BYTE*>(data.data()), &dataBytes);
+    if (result.status == ERROR_SUCCESS) {
+        result.name.assign(name.data(), nameCount < nameChars ? nameCount : nameChars);
+        result.name = result.name.c_str();  // a name ends at its first null
+        result.text = TextFromBuffer(data, dataBytes);
+    }
+    return result;
+}
+
+}  // namespace kci

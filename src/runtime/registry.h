@@ -1,0 +1,42 @@
+// Registry reads that always hand back terminated text.
+//
+// The registry stores data as the writer left it: a string value may lack its
+// terminator, hold an odd number of bytes, or not be a string at all. These
+// helpers read into a zeroed buffer one character larger than the capacity
+// given to the registry, and cut the result at the first null, so the text
+// never runs past what was read.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "runtime/handles.h"
+
+namespace kci {
+
+struct RegistryText {
+    LSTATUS status = ERROR_FILE_NOT_FOUND;
+    DWORD type = REG_NONE;
+    std::wstring text;  // empty unless status is ERROR_SUCCESS
+};
+
+struct RegistryValue {
+    LSTATUS status = ERROR_NO_MORE_ITEMS;
+    std::wstring name;
+    DWORD type = REG_NONE;
+    std::wstring text;
+};
+
+LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegKey& key);
+
+// Reads value `name` (null for the default value) as text, whatever its type,
+// into a buffer of `capacityChars` characters (the size the registry is given,
+// in bytes, is twice that).
+RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars);
+
+// Value `index` of the key with its name and its data as text; the buffers
+// hold `nameChars` and `dataChars` characters.
+RegistryValue EnumRegistryValue(HKEY key, DWORD index, DWORD nameChars, DWORD dataChars);
+
+}  // namespace kci

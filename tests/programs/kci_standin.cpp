@@ -1,0 +1,51 @@
+// Stand-in for a component installer, or a dummy process with a chosen image
+// name. Copied under the name a test needs; its behaviour comes from files
+// beside it, because the library fixes its arguments:
+//   <program>.exitcode  the exit code, decimal or 0x-hex (0 when absent)
+//   <program>.cmdline   each run appends the command line it received
+// Started with "--hold" it writes <program>.ready and runs until ended.
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::wstring OwnPath() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+void AppendUtf8(const std::wstring& path, const std::wstring& text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+DWORD ChosenExitCode(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    char text[32] = {};
+    DWORD read = 0;
+    ReadFile(file, text, sizeof(text) - 1, &read, nullptr);
+    CloseHandle(file);
+    return static_cast<DWORD>(std::strtoul(text, nullptr, 0));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring self = OwnPath();
+    if (argc == 2 && std::wstring(argv[1]) == L"--hold") {
+        AppendUtf8(self + L".ready", L"ready\n");
+        for (;;) Sleep(1000);
+    }
+    AppendUtf8(self + L".cmdline", std::wstring(GetCommandLineW()) + L"\n");
+    ExitProcess(ChosenExitCode(self + L".exitcode"));
+}

@@ -1,0 +1,275 @@
+#include "bench/session.h"
+
+#include <objbase.h>
+
+#include <stdexcept>
+
+#include "bench/files.h"
+
+namespace bench {
+namespace {
+
+Session* g_current = nullptr;
+
+int WINAPI RecordHandler(void*, UINT type, MSIHANDLE record) {
+    return g_current ? g_current->Handle(type, record) : 0;
+}
+
+std::wstring RecordString(MSIHANDLE record, UINT field) {
+    DWORD count = 0;
+    wchar_t probe[1] = {};
+    MsiRecordGetStringW(record, field, probe, &count);
+    std::wstring text(count + 1, L'\0');
+    count += 1;
+    MsiRecordGetStringW(record, field, &text[0], &count);
+    text.resize(count);
+    return text;
+}
+
+void Check(UINT result, const char* what) {
+    if (result != ERROR_SUCCESS) throw std::runtime_error(std::string(what) + " failed: " + std::to_string(result));
+}
+
+void Execute(MSIHANDLE db, const std::wstring& sql) {
+    MSIHANDLE view = 0;
+    if (MsiDatabaseOpenViewW(db, sql.c_str(), &view) != ERROR_SUCCESS)
+        throw std::runtime_error("bad SQL: " + Narrow(sql));
+    UINT r = MsiViewExecute(view, 0);
+    MsiViewClose(view);
+    MsiCloseHandle(view);
+    Check(r, "MsiViewExecute");
+}
+
+std::wstring Quote(const std::wstring& v) {
+    std::wstring out = L"'";
+    for (wchar_t c : v) {
+        if (c == L'\'') out += L"''";
+        else out += c;
+    }
+    return out + L"'";
+}
+
+const wchar_t* const kSchema[] = {
+    L"CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` LONGCHAR NOT NULL PRIMARY KEY `Property`)",
+    L"CREATE TABLE `Directory` (`Directory` CHAR(72) NOT NULL, `Directory_Parent` CHAR(72), `DefaultDir` CHAR(255) NOT NULL PRIMARY KEY `Directory`)",
+    L"CREATE TABLE `Feature` (`Feature` CHAR(38) NOT NULL, `Feature_Parent` CHAR(38), `Title` CHAR(64), `Description` CHAR(255), `Display` SHORT, `Level` SHORT NOT NULL, `Directory_` CHAR(72), `Attributes` SHORT NOT NULL PRIMARY KEY `Feature`)",
+    L"CREATE TABLE `Component` (`Component` CHAR(72) NOT NULL, `ComponentId` CHAR(38), `Directory_` CHAR(72) NOT NULL, `Attributes` SHORT NOT NULL, `Condition` CHAR(255), `KeyPath` CHAR(72) PRIMARY KEY `Component`)",
+    L"CREATE TABLE `FeatureComponents` (`Feature_` CHAR(38) NOT NULL, `Component_` CHAR(72) NOT NULL PRIMARY KEY `Feature_`, `Component_`)",
+};
+
+std::wstring Columns(const std::wstring& table) {
+    if (table == L"Property") return L"`Property`, `Value`";
+    if (table == L"Directory") return L"`Directory`, `Directory_Parent`, `DefaultDir`";
+    if (table == L"Feature")
+        return L"`Feature`, `Feature_Parent`, `Title`, `Description`, `Display`, `Level`, `Directory_`, `Attributes`";
+    if (table == L"Component") return L"`Component`, `ComponentId`, `Directory_`, `Attributes`, `Condition`, `KeyPath`";
+    return L"`Feature_`, `Component_`";
+}
+
+std::wstring NewGuid() {
+    GUID guid;
+    CoCreateGuid(&guid);
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+}  // namespace
+
+Package::Package() {
+    Property(L"ProductCode", NewGuid());
+    Property(L"ProductName", L"KorviCustomImmediate test");
+    Property(L"ProductVersion", L"1.0.0");
+    Property(L"Manufacturer", L"Tenvor Systems, Inc.");
+    Directory(L"TARGETDIR", L"", L"SourceDir");
+}
+
+Package& Package::Property(const std::wstring& name, const std::wstring& value) {
+    for (auto row = rows_.begin(); row != rows_.end(); ++row) {
+        if (row->table == L"Property" && row->values[0] == name) {
+            rows_.erase(row);
+            break;
+        }
+    }
+    // The Property table holds no empty values: an empty property is an absent row.
+    if (!value.empty()) rows_.push_back({L"Property", {name, value}});
+    return *this;
+}
+
+Package& Package::Directory(const std::wstring& id, const std::wstring& parent, const std::wstring& defaultDir) {
+    rows_.push_back({L"Directory", {id, parent, defaultDir}});
+    return *this;
+}
+
+Package& Package::Feature(const std::wstring& name, int level) {
+    std::wstring component = L"C" + std::to_wstring(++components_);
+    rows_.push_back({L"Feature", {name, L"", name, L"", L"1", std::to_wstring(level), L"", L"0"}});
+    rows_.push_back({L"Component", {component, NewGuid(), L"TARGETDIR", L"0", L"", L""}});
+    rows_.push_back({L"FeatureComponents", {name, component}});
+    return *this;
+}
+
+std::unique_ptr<Session> Package::Open() const {
+    std::wstring path = UniqueTempPath(L"kci", L".msi");
+    MSIHANDLE db = 0;
+    Check(MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_CREATE, &db), "MsiOpenDatabase");
+    for (const wchar_t* create : kSchema) Execute(db, create);
+    for (const auto& row : rows_) {
+        std::wstring sql = L"INSERT INTO `" + row.table + L"` (" + Columns(row.table) + L") VALUES (";
+        for (size_t i = 0; i < row.values.size(); ++i) {
+            if (i) sql += L", ";
+            bool isNumber = row.table == L"Feature" && (i == 4 || i == 5 || i == 7);
+            isNumber = isNumber || (row.table == L"Component" && i == 3);
+            if (isNumber) sql += row.values[i];
+            else if (row.values[i].empty()) sql += L"NULL";
+            else sql += Quote(row.values[i]);
+        }
+        Execute(db, sql + L")");
+    }
+
+    MSIHANDLE summary = 0;
+    Check(MsiGetSummaryInformationW(db, nullptr, 20, &summary), "MsiGetSummaryInformation");
+    MsiSummaryInfoSetPropertyW(summary, 7, VT_LPSTR, 0, nullptr, L"Intel;1033");
+    MsiSummaryInfoSetPropertyW(summary, 9, VT_LPSTR, 0, nullptr, NewGuid().c_str());
+    MsiSummaryInfoSetPropertyW(summary, 14, VT_I4, 200, nullptr, nullptr);
+    MsiSummaryInfoSetPropertyW(summary, 15, VT_I4, 2, nullptr, nullptr);
+    MsiSummaryInfoPersist(summary);
+    MsiCloseHandle(summary);
+    Check(MsiDatabaseCommit(db), "MsiDatabaseCommit");
+    MsiCloseHandle(db);
+
+    MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+    MsiSetExternalUIRecord(RecordHandler, 0xFFFFFFFF, nullptr, nullptr);
+    MSIHANDLE handle = 0;
+    Check(MsiOpenPackageW(path.c_str(), &handle), "MsiOpenPackage");
+    return std::make_unique<Session>(handle, path);
+}
+
+Session::Session(MSIHANDLE handle, std::wstring databasePath)
+    : handle_(handle), databasePath_(std::move(databasePath)) {
+    g_current = this;
+}
+
+Session::~Session() {
+    if (g_current == this) g_current = nullptr;
+    MsiCloseHandle(handle_);
+    DeleteFileW(databasePath_.c_str());
+}
+
+Session& Session::Answer(UINT kind, std::vector<int> answers) {
+    answers_[kind] = std::deque<int>(answers.begin(), answers.end());
+    return *this;
+}
+
+Session& Session::OnMessage(UINT kind, std::function<void(const Message&)> hook) {
+    hooks_[kind] = std::move(hook);
+    return *this;
+}
+
+int Session::Handle(UINT type, MSIHANDLE record) {
+    Message message;
+    message.type = type;
+    if (record != 0) {
+        UINT count = MsiRecordGetFieldCount(record);
+        for (UINT i = 0; i <= count; ++i) {
+            Field field;
+            field.isNull = MsiRecordIsNull(record, i) != FALSE;
+            field.text = RecordString(record, i);
+            int integer = MsiRecordGetInteger(record, i);
+            field.isInteger = !field.isNull && integer != MSI_NULL_INTEGER;
+            field.integer = integer;
+            message.fields.push_back(field);
+        }
+    }
+    UINT kind = message.kind();
+    if (auto hook = hooks_.find(kind); hook != hooks_.end()) hook->second(message);
+    int answer = 0;
+    if (auto script = answers_.find(kind); script != answers_.end()) {
+        if (!script->second.empty()) {
+            lastAnswer_[kind] = script->second.front();
+            script->second.pop_front();
+        }
+        answer = lastAnswer_[kind];
+    }
+    message.answer = answer;
+    messages_.push_back(std::move(message));
+    return answer;
+}
+
+Lines Session::RawLog() const {
+    Lines lines;
+    for (const auto& m : messages_)
+        if (m.kind() == INSTALLMESSAGE_INFO) lines.push_back(m.Text(0));
+    return lines;
+}
+
+Lines Session::Log() const {
+    static const std::wstring prefix = L"CUSTOM IMMEDIATE ACTION   ";
+    Lines lines;
+    for (const auto& line : RawLog())
+        if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line.substr(prefix.size()));
+    return lines;
+}
+
+std::vector<Message> Session::Messages(UINT kind) const {
+    std::vector<Message> found;
+    for (const auto& m : messages_)
+        if (m.kind() == kind) found.push_back(m);
+    return found;
+}
+
+std::wstring Session::Property(const std::wstring& name) const {
+    DWORD count = 0;
+    wchar_t probe[1] = {};
+    MsiGetPropertyW(handle_, name.c_str(), probe, &count);
+    std::wstring value(count + 1, L'\0');
+    count += 1;
+    MsiGetPropertyW(handle_, name.c_str(), &value[0], &count);
+    value.resize(count);
+    return value;
+}
+
+void Session::SetProperty(const std::wstring& name, const std::wstring& value) {
+    Check(MsiSetPropertyW(handle_, name.c_str(), value.c_str()), "MsiSetProperty");
+}
+
+bool Session::RebootAtEnd() const { return MsiGetMode(handle_, MSIRUNMODE_REBOOTATEND) != FALSE; }
+
+UINT Session::DoAction(const std::wstring& action) { return MsiDoActionW(handle_, action.c_str()); }
+
+void Session::Cost() {
+    for (const wchar_t* action : {L"CostInitialize", L"FileCost", L"CostFinalize"})
+        Check(DoAction(action), "costing");
+}
+
+void Session::SetFeatureLocal(const std::wstring& feature, bool local) {
+    Check(MsiSetFeatureStateW(handle_, feature.c_str(), local ? INSTALLSTATE_LOCAL : INSTALLSTATE_ABSENT),
+          "MsiSetFeatureState");
+}
+
+std::wstring BuildFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+HMODULE Library() {
+    static HMODULE library = [] {
+        HMODULE module = LoadLibraryW((BuildFolder() + L"\\KorviCustomImmediate.dll").c_str());
+        if (module == nullptr) throw std::runtime_error("cannot load KorviCustomImmediate.dll");
+        return module;
+    }();
+    return library;
+}
+
+UINT CallAction(const char* name, MSIHANDLE handle) {
+    using Action = UINT(__stdcall*)(MSIHANDLE);
+    auto action = reinterpret_cast<Action>(reinterpret_cast<void*>(GetProcAddress(Library(), name)));
+    if (action == nullptr) throw std::runtime_error(std::string("no export ") + name);
+    return action(handle);
+}
+
+UINT CallAction(const char* name, const Session& session) { return CallAction(name, session.Handle()); }
+
+}  // namespace bench

@@ -1,0 +1,114 @@
+// The built library as the installer sees it: its format, its imports and
+// its export table against the module definition and the sources.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <regex>
+#include <set>
+#include <string>
+
+#include "bench/bench.h"
+
+namespace {
+
+const IMAGE_NT_HEADERS32* Headers(HMODULE module) {
+    auto base = reinterpret_cast<const BYTE*>(module);
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    return reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+// Source files are read through Wine's Z: drive, which maps the Unix root.
+std::wstring SourcePath(const std::wstring& relative) {
+    std::wstring path = L"Z:" + bench::Widen(KCI_SOURCE_DIR) + L"/" + relative;
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
+void CollectSources(const std::wstring& folder, std::string& text) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) CollectSources(folder + L"\\" + name, text);
+        else if (name.size() > 4 && name.substr(name.size() - 4) == L".cpp") text += bench::ReadFile(folder + L"\\" + name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
+// Actions defined in the sources: extern "C" UINT __stdcall Name(MSIHANDLE ...
+std::set<std::string> SourceActions() {
+    std::string text;
+    CollectSources(SourcePath(L"src"), text);
+    std::set<std::string> names;
+    std::regex action(R"(extern "C" UINT __stdcall (\w+)\(MSIHANDLE)");
+    for (std::sregex_iterator it(text.begin(), text.end(), action), end; it != end; ++it) names.insert((*it)[1]);
+    return names;
+}
+
+// Names the module definition exports (left of "=").
+std::set<std::string> ModuleDefinitionExports() {
+    std::string text = bench::ReadFile(SourcePath(L"exports"));
+    std::set<std::string> names;
+    std::regex line(R"(^\s*([A-Za-z_][\w@]*)\s*=)");
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string row = text.substr(start, end - start);
+        std::smatch m;
+        if (std::regex_search(row, m, line)) names.insert(m[1]);
+        start = end + 1;
+    }
+    return names;
+}
+
+TEST(Library, IsA32BitDllForIntel) {
+    auto nt = Headers(bench::Library());
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_TRUE(nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
+}
+
+TEST(Library, ImportsSystemDllsOnly) {
+    // Nothing that an installer would not find on the machine: the library is
+    // extracted alone into a temp folder before it is loaded.
+    const std::set<std::string> system = {"msi.dll",    "kernel32.dll", "user32.dll",  "advapi32.dll",
+                                          "shell32.dll", "shlwapi.dll", "ole32.dll",   "oleaut32.dll",
+                                          "psapi.dll",  "powrprof.dll", "msvcrt.dll",  "version.dll"};
+    auto base = reinterpret_cast<const BYTE*>(bench::Library());
+    const auto& dir = Headers(bench::Library())->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    ASSERT_NE(dir.VirtualAddress, 0u);
+    int count = 0;
+    for (auto imp = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name; ++imp) {
+        std::string name = Lower(reinterpret_cast<const char*>(base + imp->Name));
+        EXPECT_TRUE(system.count(name)) << "imports " << name;
+        ++count;
+    }
+    EXPECT_GT(count, 0);
+}
+
+TEST(Library, EveryActionIsExportedUnderBothSpellings) {
+    std::set<std::string> actions = SourceActions();
+    std::set<std::string> listed = ModuleDefinitionExports();
+    ASSERT_FALSE(actions.empty());
+
+    std::set<std::string> expected;
+    for (const auto& action : actions) {
+        expected.insert(action);
+        expected.insert("_" + action + "@4");
+        EXPECT_NE(GetProcAddress(bench::Library(), action.c_str()), nullptr) << action;
+        EXPECT_NE(GetProcAddress(bench::Library(), ("_" + action + "@4").c_str()), nullptr) << action;
+    }
+    for (const auto& name : expected) EXPECT_TRUE(listed.count(name)) << "exports lacks " << name;
+    for (const auto& name : listed) EXPECT_TRUE(expected.count(name)) << "exports lists " << name << ", which no source defines";
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+// The action frame, the installer log and the catalogue, in a real session.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "bench/bench.h"
+#include "runtime/catalogue.h"
+#include "runtime/log.h"
+
+using bench::Lines;
+
+namespace {
+
+const std::wstring kPrefix = L"CUSTOM IMMEDIATE ACTION   ";
+
+TEST(CancelButton, CommonDataBetweenEntryAndExitLines) {
+    struct Case { const char* action; int visible; };
+    for (Case c : {Case{"DisableCancel", 0}, Case{"EnableCancel", 1}}) {
+        auto session = bench::Package().Open();
+        session->ClearRecords();
+        EXPECT_EQ(bench::CallAction(c.action, *session), 0u);
+
+        auto messages = session->Messages();
+        ASSERT_EQ(messages.size(), 3u) << c.action;
+        std::wstring name = bench::Widen(c.action);
+        EXPECT_EQ(messages[0].Text(0), kPrefix + L"Entering " + name);
+        EXPECT_EQ(messages[1].type, 0x0B000000u);
+        ASSERT_EQ(messages[1].FieldCount(), 2u);
+        EXPECT_EQ(messages[1].fields[1].integer, 2);
+        EXPECT_EQ(messages[1].fields[2].integer, c.visible);
+        EXPECT_EQ(messages[2].Text(0), kPrefix + L"Exiting " + name);
+    }
+}
+
+TEST(CancelButton, InvalidSessionStillSucceeds) {
+    EXPECT_EQ(bench::CallAction("DisableCancel", MSIHANDLE(0)), 0u);
+    EXPECT_EQ(bench::CallAction("EnableCancel", MSIHANDLE(12345)), 0u);
+}
+
+TEST(TestMessage, OneUserMessageWhateverTheAnswer) {
+    for (int answer : {IDOK, IDCANCEL, -1, 0}) {
+        auto session = bench::Package().Open();
+        session->ClearRecords();
+        session->Answer(INSTALLMESSAGE_USER, {answer});
+        EXPECT_EQ(bench::CallAction("TestMessage", *session), 0u);
+        auto messages = session->Messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].type, 0x03000000u);
+        EXPECT_EQ(messages[0].Text(0), L"hey dude");
+        EXPECT_TRUE(session->Log().empty());
+    }
+}
+
+TEST(LogMessage, LinesArePrefixedAndCutAtTheLineBuffer) {
+    auto session = bench::Package().Open();
+    session->ClearRecords();
+    LogMessage(session->Handle(), L"plain text");
+    LogMessage(session->Handle(), L"%s", std::wstring(1013, L'a'));
+    LogMessage(session->Handle(), L"%s", std::wstring(5000, L'b'));
+    LogMessage(session->Handle(), L"Process returned 0x%lx", 3u);
+
+    Lines raw = session->RawLog();
+    ASSERT_EQ(raw.size(), 4u);
+    EXPECT_EQ(raw[0], kPrefix + L"plain text");
+    EXPECT_EQ(raw[1].size(), 1039u);
+    EXPECT_EQ(raw[1], kPrefix + std::wstring(1013, L'a'));
+    EXPECT_EQ(raw[2], kPrefix + std::wstring(1013, L'b'));
+    EXPECT_EQ(raw[3], kPrefix + L"Process returned 0x3");
+}
+
+TEST(LogMessage, PercentInsideAnArgumentIsNotInterpreted) {
+    auto session = bench::Package().Open();
+    session->ClearRecords();
+    LogMessage(session->Handle(), L"Find %s", L"100%s %d %%");
+    EXPECT_EQ(session->Log(), (Lines{L"Find 100%s %d %%"}));
+}
+
+TEST(ShowActionStart, LogsTheInstallersAnswer) {
+    for (int answer : {0, 1, -1}) {
+        auto session = bench::Package().Open();
+        session->ClearRecords();
+        session->Answer(INSTALLMESSAGE_ACTIONSTART, {answer});
+        ShowActionStart(session->Handle(), L"Removing log files");
+
+        auto starts = session->Messages(INSTALLMESSAGE_ACTIONSTART);
+        ASSERT_EQ(starts.size(), 1u);
+        EXPECT_EQ(starts[0].type, 0x08000000u);
+        EXPECT_EQ(starts[0].Text(2), L"Removing log files");
+        EXPECT_TRUE(starts[0].fields[1].isNull);
+        EXPECT_EQ(session->Log(), (Lines{L"MsiProcessMessage(ACTIONSTART) returned " + std::to_wstring(answer)}));
+    }
+}
+
+class CatalogueTest : public testing::Test {
+protected:
+    CLocal catalogue{bench::Library()};
+};
+
+TEST_F(CatalogueTest, ReturnsTextsWholeAndBlankForMissingOnes) {
+    auto session = bench::Package().Open();
+    EXPECT_STREQ(catalogue.LoadCatalogueString(session->Handle(), 6), L"The following error(s) occurred:");
+    EXPECT_STREQ(catalogue.LoadCatalogueString(session->Handle(), 15),
+                 L" conflicting programs, drivers, or other problems. Please correct these and run the install again");
+    EXPECT_STREQ(catalogue.LoadCatalogueString(session->Handle(), 19),
+                 L"The Log file removal routine reported the following error: ");
+    EXPECT_STREQ(catalogue.LoadCatalogueString(session->Handle(), 42), L"Processing the Caspol Operations");
+    for (unsigned missing : {0u, 43u, 47u, 48u, 1000u})
+        EXPECT_STREQ(catalogue.LoadCatalogueString(session->Handle(), missing), L" ") << missing;
+}
+
+TEST_F(CatalogueTest, AnyPackageLanguageFindsTheNeutralTable) {
+    for (const wchar_t* language : {L"1033", L"1031", L"", L"0", L"abc", L"65536", L"-5"}) {
+        auto session = bench::Package().Property(L"ProductLanguage", language).Open();
+        EXPECT_STREQ(catalogue.LoadCatalogueString(session->Handle(), 31), L"ERROR") << bench::Narrow(language);
+    }
+}
+
+TEST_F(CatalogueTest, NextLookupOverwritesTheSharedBuffer) {
+    auto session = bench::Package().Open();
+    const wchar_t* kept = catalogue.LoadCatalogueString(session->Handle(), 31);
+    catalogue.LoadCatalogueString(session->Handle(), 30);
+    EXPECT_STREQ(kept, L"Error in showing applications that need to be shut down. Please exit Communicator "
+                       L"and/or Tenvor Pelago applications and restart the install.");
+}
+
+}  // namespace
