@@ -53,6 +53,7 @@ prepare_prefix() {
     if [ ! -f "$WINEPREFIX/.kci-ready" ]; then
         log "creating Wine prefix $WINEPREFIX"
         rm -rf "$WINEPREFIX"
+        mkdir -p "$(dirname "$WINEPREFIX")"
         wineboot -i >/dev/null 2>&1
         wineserver -w
         # The profile folders start as links into the Unix home: make them
@@ -69,4 +70,28 @@ stop_wine() {
     [ -n "${WINEPREFIX:-}" ] || return 0
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
+}
+
+# The demo package: wixl needs its sources beside the .wxs, by relative path.
+# Stand-ins for the component programs are copies of the test stand-in.
+build_package() {
+    local stage="$ROOT/build/package"
+    log "building the demo package (wixl)"
+    rm -rf "$stage" && mkdir -p "$stage"
+    cp "$ROOT/package/"*.wxs "$ROOT/package/readme.txt" "$stage/"
+    cp "$ROOT/build/win32/KorviCustomImmediate.dll" "$stage/"
+    local name
+    for name in WQInstaller.exe InstallQdnAndAx.exe RtmxDriverInstaller.exe; do
+        cp "$ROOT/build/win32/kci_standin.exe" "$stage/$name"
+    done
+    (cd "$stage" && wixl -a x86 -o KorviDemo.msi KorviDemo.wxs)
+}
+
+# Runs msiexec in the current prefix with a verbose log; prints the exit code.
+run_msiexec() {  # run_msiexec /i|/x MSI LOG [PROP=value ...]
+    local mode=$1 msi=$2 logfile=$3
+    shift 3
+    local rc=0
+    wine msiexec "$mode" "$(winepath -w "$msi")" /qn /l*v "$(winepath -w "$logfile")" "$@" >/dev/null 2>&1 || rc=$?
+    echo "$rc"
 }
