@@ -5,6 +5,7 @@
 
 #include "bench/bench.h"
 #include "runtime/catalogue.h"
+#include "runtime/library.h"
 #include "runtime/log.h"
 
 using bench::Lines;
@@ -121,6 +122,49 @@ TEST_F(CatalogueTest, NextLookupOverwritesTheSharedBuffer) {
     catalogue.LoadCatalogueString(session->Handle(), 30);
     EXPECT_STREQ(kept, L"Error in showing applications that need to be shut down. Please exit Communicator "
                        L"and/or Tenvor Pelago applications and restart the install.");
+}
+
+}  // namespace
+
+namespace {
+
+HANDLE CurrentActivationContext() {
+    HANDLE context = nullptr;
+    GetCurrentActCtx(&context);
+    if (context) ReleaseActCtx(context);  // only compared, never used
+    return context;
+}
+
+TEST(LibraryObject, ModuleContextIsActiveOnlyInsideTheGuard) {
+    CLocal* saved = kci::Catalogue();
+    {
+        CKorviCustomImmediateApp app;
+        ASSERT_TRUE(app.InitInstance(bench::Library()));
+        ASSERT_NE(kci::Catalogue(), nullptr);
+
+        HANDLE outside = CurrentActivationContext();
+        {
+            kci::ModuleContextGuard guard;
+            EXPECT_TRUE(guard.Activated());
+            EXPECT_NE(CurrentActivationContext(), outside);
+        }
+        EXPECT_EQ(CurrentActivationContext(), outside);
+
+        EXPECT_EQ(app.ExitInstance(), 0);
+        EXPECT_EQ(kci::Catalogue(), nullptr);
+        kci::ModuleContextGuard afterUnload;  // nothing left to activate
+        EXPECT_FALSE(afterUnload.Activated());
+    }
+    kci::SetCatalogue(saved);
+}
+
+TEST(LibraryObject, ManifestAsksForNoMoreThanTheCallersRights) {
+    HRSRC found = FindResourceW(bench::Library(), MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(24));
+    ASSERT_NE(found, nullptr);
+    const char* data = static_cast<const char*>(LockResource(LoadResource(bench::Library(), found)));
+    std::string manifest(data, SizeofResource(bench::Library(), found));
+    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+    EXPECT_EQ(manifest.find("<dependency"), std::string::npos);
 }
 
 }  // namespace
