@@ -137,4 +137,35 @@ TEST(DetectOffice, FailedQueriesAreLoggedAndCountAsNotLocal) {
     }
 }
 
+TEST(DetectOffice, DuringRemovalInstalledFeaturesStillCount) {
+    bench::Package package;
+    for (const wchar_t* feature : kFeatures) package.Feature(feature);
+    std::wstring productCode;
+    {
+        bench::InstalledPackage installed(package);
+        ASSERT_EQ(installed.Result(), 0u);
+        bench::DummyProcess word(L"winword.exe");
+        auto session = package.Open();
+        productCode = session->Property(L"ProductCode");
+        session->Cost();
+        for (const wchar_t* feature : kFeatures) session->SetFeatureLocal(feature, false);  // being removed
+        session->ClearRecords();
+        session->Answer(kFilesInUse, {IDCANCEL});
+        EXPECT_EQ(bench::CallAction("CheckRunningOutlook", *session), 1602u);
+
+        auto prompts = session->Messages(kFilesInUse);
+        ASSERT_EQ(prompts.size(), 1u);
+        EXPECT_EQ(detect::Pairs(prompts[0]), (PairList{{L"winword.exe", L"Microsoft Word - WINWORD.EXE"}}));
+        Lines steps = Steps(*session);
+        ASSERT_GE(steps.size(), 8u);
+        EXPECT_EQ(Lines(steps.begin() + 3, steps.begin() + 8), (Lines{
+            L"MsiGetFeatureStateW succeded for ClicktoCall. pInstalled=3 pAction=2",
+            L"MsiGetFeatureStateW for MSOffice. pInstalled=3 pAction=2", L"Find Word and Excel",
+            L"Entering FindWORD", L"This is a match: process winword.exe"}));
+        EXPECT_EQ(std::count(steps.begin(), steps.end(), L"Entering FindFIREFOX"), 1);
+        EXPECT_EQ(std::count(steps.begin(), steps.end(), L"Entering FindIE"), 1);
+    }
+    EXPECT_EQ(MsiQueryProductStateW(productCode.c_str()), INSTALLSTATE_UNKNOWN) << "the test product stays installed";
+}
+
 }  // namespace
