@@ -7,11 +7,9 @@
 
 namespace {
 
-using kci::KnownApplication;
-
 // In prompt order: the softphone, the newer product, the older product. The
 // newer product's record name keeps its upper-case extension.
-const KnownApplication kProducts[] = {
+const kci::KnownApplications kProducts = {
     {&kci::FindFENWA, L"FENWA9.exe", kci::kTextChorale},
     {&kci::FindDRAVO, L"Meridia.EXE", kci::kTextMeridia},
     {&kci::FindKORVI, L"TenvorPelago.exe", kci::kTextPelago},
@@ -36,9 +34,5 @@ const kci::PromptTexts kTexts = {
 extern "C" UINT __stdcall CheckRunningApps(MSIHANDLE session) {
     kci::ModuleContextGuard context;
     LogMessage(session, L"Entering CheckRunningApps");
-    return kci::CheckFilesInUse(session, kTexts, [session] {
-        kci::FilesInUseList running;
-        for (const auto& product : kProducts) kci::AddIfRunning(session, product, running);
-        return std::optional<kci::FilesInUseList>(running);
-    });
+    return kci::CheckFilesInUse(session, kTexts, [session] { return kci::RunningApplications(session, kProducts); });
 }

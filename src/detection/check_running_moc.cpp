@@ -7,7 +7,7 @@
 
 namespace {
 
-const kci::KnownApplication kMessenger = {&kci::FindMOC, L"communicator.exe", kci::kTextCommunicator};
+const kci::KnownApplications kMessenger = {{&kci::FindMOC, L"communicator.exe", kci::kTextCommunicator}};
 
 const kci::PromptTexts kTexts = {
     L"records = %d", kci::CountOf::Fields,
@@ -28,9 +28,5 @@ const kci::PromptTexts kTexts = {
 extern "C" UINT __stdcall CheckRunningMOC(MSIHANDLE session) {
     kci::ModuleContextGuard context;
     LogMessage(session, L"Entering CheckRunningMOC");
-    return kci::CheckFilesInUse(session, kTexts, [session] {
-        kci::FilesInUseList running;
-        kci::AddIfRunning(session, kMessenger, running);
-        return std::optional<kci::FilesInUseList>(running);
-    });
+    return kci::CheckFilesInUse(session, kTexts, [session] { return kci::RunningApplications(session, kMessenger); });
 }

@@ -5,8 +5,6 @@
 #include <msi.h>
 #include <msiquery.h>
 
-#include <vector>
-
 #include "detection/files_in_use.h"
 #include "detection/process_lookup.h"
 #include "runtime/library.h"
@@ -14,9 +12,7 @@
 
 namespace {
 
-using kci::KnownApplication;
-
-const KnownApplication kMailClient = {&kci::FindOutlook, L"OUTLOOK.EXE", kci::kTextOutlook};
+const kci::KnownApplications kMailClient = {{&kci::FindOutlook, L"OUTLOOK.EXE", kci::kTextOutlook}};
 
 // Applications looked for only where "ClicktoCall" and their own feature are
 // local, in prompt order.
@@ -24,7 +20,7 @@ struct OptionalApplications {
     const wchar_t* feature;
     const wchar_t* lookingLine;   // the feature is local
     const wchar_t* skippingLine;  // it is not (null: no line)
-    std::vector<KnownApplication> applications;
+    kci::KnownApplications applications;
 };
 
 const OptionalApplications kOptional[] = {
@@ -63,8 +59,7 @@ struct FeatureState {
 };
 
 kci::FilesInUseList DetectMailClientAndAddInHosts(MSIHANDLE session) {
-    kci::FilesInUseList running;
-    kci::AddIfRunning(session, kMailClient, running);
+    kci::FilesInUseList running = kci::RunningApplications(session, kMailClient);
 
     FeatureState state;
     if (state.Query(session, L"ClicktoCall") != ERROR_SUCCESS) {
@@ -85,7 +80,8 @@ kci::FilesInUseList DetectMailClientAndAddInHosts(MSIHANDLE session) {
                    state.Installed(), state.Action());
         if (state.IsLocal()) {
             LogMessage(session, L"%s", optional.lookingLine);
-            for (const auto& application : optional.applications) kci::AddIfRunning(session, application, running);
+            kci::FilesInUseList found = kci::RunningApplications(session, optional.applications);
+            running.insert(running.end(), found.begin(), found.end());
         } else if (optional.skippingLine) {
             LogMessage(session, L"%s", optional.skippingLine);
         }
@@ -103,7 +99,5 @@ kci::FilesInUseList DetectMailClientAndAddInHosts(MSIHANDLE session) {
 extern "C" UINT __stdcall CheckRunningOutlook(MSIHANDLE session) {
     kci::ModuleContextGuard context;
     LogMessage(session, L"Entering CheckRunningOutlook");
-    return kci::CheckFilesInUse(session, kTexts, [session] {
-        return std::optional<kci::FilesInUseList>(DetectMailClientAndAddInHosts(session));
-    });
+    return kci::CheckFilesInUse(session, kTexts, [session] { return DetectMailClientAndAddInHosts(session); });
 }

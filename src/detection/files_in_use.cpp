@@ -54,9 +54,12 @@ UINT CheckFilesInUse(MSIHANDLE session, const PromptTexts& texts, const Detectio
     return RunFilesInUseCycle(texts, steps);
 }
 
-void AddIfRunning(MSIHANDLE session, const KnownApplication& application, FilesInUseList& running) {
-    if (IsRunning(session, *application.lookup))
-        running.push_back({application.imageName, CatalogueText(session, application.displayName)});
+FilesInUseList RunningApplications(MSIHANDLE session, const KnownApplications& applications) {
+    FilesInUseList running;
+    for (const auto& application : applications)
+        if (IsRunning(session, *application.lookup))
+            running.push_back({application.imageName, CatalogueText(session, application.displayName)});
+    return running;
 }
 
 }  // namespace kci

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "detection/core/files_in_use_core.h"
 #include "runtime/catalogue.h"
@@ -34,7 +35,9 @@ struct KnownApplication {
     TextId displayName;
 };
 
-// Looks for `application` and, if it runs, adds it to `running`.
-void AddIfRunning(MSIHANDLE session, const KnownApplication& application, FilesInUseList& running);
+using KnownApplications = std::vector<KnownApplication>;
+
+// Looks for each of `applications` in turn; those that run, in that order.
+FilesInUseList RunningApplications(MSIHANDLE session, const KnownApplications& applications);
 
 }  // namespace kci
