@@ -74,21 +74,6 @@ TEST(DetectLookup, EveryProcessHandleIsClosed) {
     EXPECT_EQ(after, probe);
 }
 
-TEST(DetectLookup, WindowTitledMeridiaCountsAsTheOlderProduct) {
-    auto session = bench::Package().Open();
-    session->ClearRecords();
-    EXPECT_FALSE(kci::IsRunning(session->Handle(), kci::FindKORVI));
-    EXPECT_EQ(Steps(*session), (Lines{L"Entering FindKORVI", L"No matches in enumerated processes!",
-                                      L"Checking KORVI via window handle"}));
-
-    bench::TopLevelWindow window(L"Meridia");
-    EXPECT_TRUE(kci::IsRunning(session->Handle(), kci::FindKORVI));
-    // Only the older product looks at windows.
-    session->ClearRecords();
-    EXPECT_FALSE(kci::IsRunning(session->Handle(), kci::FindDRAVO));
-    EXPECT_EQ(Steps(*session), (Lines{L"Entering FindDRAVO", L"No matches in enumerated processes!"}));
-}
-
 TEST(DetectProducts, NothingRunningNoPrompt) {
     auto session = bench::Package().Open();
     session->ClearRecords();

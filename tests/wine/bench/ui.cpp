@@ -103,8 +103,8 @@ void MessageBoxWatcher::Watch() {
                 seen_.push_back(box);
             }
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            // Wait for it to be hidden, so that it is recorded once. (Wine
-            // destroys it only some time later when no window manager runs.)
+            // Wait for it to be hidden, so that it is recorded once. (Under
+            // Xvfb, Wine destroys it about two seconds after hiding it.)
             for (int i = 0; i < 200 && IsWindowVisible(dialog); ++i) Sleep(10);
         }
         Sleep(20);
