@@ -15,6 +15,14 @@ std::wstring TextFromBuffer(const std::vector<wchar_t>& buffer, DWORD bytes) {
     return std::wstring(buffer.data(), length);
 }
 
+// A value name the registry reported as `count` characters long, cut at the
+// buffer's end and at its first null.
+std::wstring NameFromBuffer(const std::vector<wchar_t>& buffer, DWORD count) {
+    std::size_t length = count < buffer.size() - 1 ? count : buffer.size() - 1;
+    std::wstring name(buffer.data(), length);
+    return name.c_str();
+}
+
 }  // namespace
 
 LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegKey& key) {
@@ -40,10 +48,18 @@ RegistryValue EnumRegistryValue(HKEY key, DWORD index, DWORD nameChars, DWORD da
     result.status = RegEnumValueW(key, index, name.data(), &nameCount, nullptr, &result.type,
                                   reinterpret_cast<BYTE*>(data.data()), &dataBytes);
     if (result.status == ERROR_SUCCESS) {
-        result.name.assign(name.data(), nameCount < nameChars ? nameCount : nameChars);
-        result.name = result.name.c_str();  // a name ends at its first null
+        result.name = NameFromBuffer(name, nameCount);
         result.text = TextFromBuffer(data, dataBytes);
     }
+    return result;
+}
+
+RegistryValue EnumRegistryValueName(HKEY key, DWORD index, DWORD nameChars) {
+    RegistryValue result;
+    std::vector<wchar_t> name(nameChars + 1, L'\0');
+    DWORD nameCount = nameChars;
+    result.status = RegEnumValueW(key, index, name.data(), &nameCount, nullptr, nullptr, nullptr, nullptr);
+    if (result.status == ERROR_SUCCESS) result.name = NameFromBuffer(name, nameCount);
     return result;
 }
 

@@ -39,4 +39,9 @@ RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars
 // hold `nameChars` and `dataChars` characters.
 RegistryValue EnumRegistryValue(HKEY key, DWORD index, DWORD nameChars, DWORD dataChars);
 
+// The name of value `index` only, in a buffer of `nameChars` characters; a
+// longer name gives ERROR_MORE_DATA and no name. The type and text are left
+// empty: read the data with ReadRegistryText.
+RegistryValue EnumRegistryValueName(HKEY key, DWORD index, DWORD nameChars);
+
 }  // namespace kci

@@ -3,3 +3,4 @@
 
 #include "bench/files.h"
 #include "bench/session.h"
+#include "bench/ui.h"

@@ -110,10 +110,31 @@ Package& Package::Feature(const std::wstring& name, int level) {
 }
 
 std::unique_ptr<Session> Package::Open() const {
+    std::wstring path = Write(false);
+    MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+    MsiSetExternalUIRecord(RecordHandler, 0xFFFFFFFF, nullptr, nullptr);
+    MSIHANDLE handle = 0;
+    Check(MsiOpenPackageW(path.c_str(), &handle), "MsiOpenPackage");
+    return std::make_unique<Session>(handle, path);
+}
+
+std::wstring Package::Write(bool installable) const {
     std::wstring path = UniqueTempPath(L"kci", L".msi");
     MSIHANDLE db = 0;
     Check(MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_CREATE, &db), "MsiOpenDatabase");
     for (const wchar_t* create : kSchema) Execute(db, create);
+    if (installable) {
+        // The least an installation needs to register the product, its
+        // features and components, with no files.
+        Execute(db, L"CREATE TABLE `InstallExecuteSequence` (`Action` CHAR(72) NOT NULL, `Condition` CHAR(255), "
+                    L"`Sequence` SHORT PRIMARY KEY `Action`)");
+        int sequence = 0;
+        for (const wchar_t* action : {L"CostInitialize", L"FileCost", L"CostFinalize", L"InstallValidate",
+                                      L"InstallInitialize", L"ProcessComponents", L"RegisterProduct",
+                                      L"PublishFeatures", L"PublishProduct", L"InstallFinalize"})
+            Execute(db, L"INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES (" + Quote(action) +
+                            L", " + std::to_wstring(sequence += 100) + L")");
+    }
     for (const auto& row : rows_) {
         std::wstring sql = L"INSERT INTO `" + row.table + L"` (" + Columns(row.table) + L") VALUES (";
         for (size_t i = 0; i < row.values.size(); ++i) {
@@ -137,12 +158,17 @@ std::unique_ptr<Session> Package::Open() const {
     MsiCloseHandle(summary);
     Check(MsiDatabaseCommit(db), "MsiDatabaseCommit");
     MsiCloseHandle(db);
+    return path;
+}
 
+InstalledPackage::InstalledPackage(const Package& package) : path_(package.Write(true)) {
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
-    MsiSetExternalUIRecord(RecordHandler, 0xFFFFFFFF, nullptr, nullptr);
-    MSIHANDLE handle = 0;
-    Check(MsiOpenPackageW(path.c_str(), &handle), "MsiOpenPackage");
-    return std::make_unique<Session>(handle, path);
+    result_ = MsiInstallProductW(path_.c_str(), L"");
+}
+
+InstalledPackage::~InstalledPackage() {
+    if (result_ == ERROR_SUCCESS) MsiInstallProductW(path_.c_str(), L"REMOVE=ALL");
+    DeleteFileW(path_.c_str());
 }
 
 Session::Session(MSIHANDLE handle, std::wstring databasePath)

@@ -53,11 +53,29 @@ public:
     // A feature with one component of its own, so its state can be set after costing.
     Package& Feature(const std::wstring& name, int level = 1);
     std::unique_ptr<Session> Open() const;
+    // The database file, with an execution sequence when it is to be installed.
+    std::wstring Write(bool installable) const;
 
 private:
     struct Row { std::wstring table; std::vector<std::wstring> values; };
     std::vector<Row> rows_;
     int components_ = 0;
+};
+
+// The package installed for real (product, features and components
+// registered, no files), so that sessions opened afterwards on a package with
+// the same product code see installed states; removed again when it goes.
+class InstalledPackage {
+public:
+    explicit InstalledPackage(const Package& package);
+    ~InstalledPackage();
+    InstalledPackage(const InstalledPackage&) = delete;
+    InstalledPackage& operator=(const InstalledPackage&) = delete;
+    UINT Result() const { return result_; }
+
+private:
+    std::wstring path_;
+    UINT result_ = ERROR_INSTALL_FAILURE;
 };
 
 class Session {

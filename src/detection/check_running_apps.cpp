@@ -1,0 +1,38 @@
+// CheckRunningApps: the product's own programs must be closed before their
+// files are replaced.
+#include "detection/files_in_use.h"
+#include "detection/process_lookup.h"
+#include "runtime/library.h"
+#include "runtime/log.h"
+
+namespace {
+
+// In prompt order: the softphone, the newer product, the older product. The
+// newer product's record name keeps its upper-case extension.
+const kci::KnownApplications kProducts = {
+    {&kci::FindFENWA, L"FENWA9.exe", kci::kTextChorale},
+    {&kci::FindDRAVO, L"Meridia.EXE", kci::kTextMeridia},
+    {&kci::FindKORVI, L"TenvorPelago.exe", kci::kTextPelago},
+};
+
+const kci::PromptTexts kTexts = {
+    nullptr, kci::CountOf::Fields,
+    L"Found Running applications that need to be shut down",
+    L"Exiting CheckRunningApps with success",
+    L"Exiting CheckRunningApps - user hit cancel",
+    L"CheckRunningApps - user hit IGNORE",
+    L"CheckRunningApps - user hit RETRY",
+    L"CheckRunningApps - Error creating MSI process",
+    true,
+};
+
+}  // namespace
+
+// Type 1, immediate, before InstallValidate/InstallFiles: asks the user to
+// close the running product applications; 0 when none runs, 1602 on Cancel,
+// when the prompt cannot be shown, or when a silent install cannot proceed.
+extern "C" UINT __stdcall CheckRunningApps(MSIHANDLE session) {
+    kci::ModuleContextGuard context;
+    LogMessage(session, L"Entering CheckRunningApps");
+    return kci::CheckFilesInUse(session, kTexts, [session] { return kci::RunningApplications(session, kProducts); });
+}

@@ -1,0 +1,32 @@
+// CheckRunningMOC: the office messenger holds the files of the messenger
+// integration.
+#include "detection/files_in_use.h"
+#include "detection/process_lookup.h"
+#include "runtime/library.h"
+#include "runtime/log.h"
+
+namespace {
+
+const kci::KnownApplications kMessenger = {{&kci::FindMOC, L"communicator.exe", kci::kTextCommunicator}};
+
+const kci::PromptTexts kTexts = {
+    L"records = %d", kci::CountOf::Fields,
+    L"Found MS Office Communicator process running that need to be shut down",
+    L"Exiting CheckRunningMOC with success",
+    L"Exiting CheckRunningMOC - user hit cancel",
+    L"CheckRunningMOC - user hit IGNORE",
+    L"CheckRunningMOC - user hit RETRY",
+    L"CheckRunningMOC - Error creating MSI process",
+    true,
+};
+
+}  // namespace
+
+// Type 1, immediate, before InstallValidate/InstallFiles: asks the user to
+// close the office messenger; 0 when it does not run, 1602 on Cancel, when
+// the prompt cannot be shown, or when a silent install cannot proceed.
+extern "C" UINT __stdcall CheckRunningMOC(MSIHANDLE session) {
+    kci::ModuleContextGuard context;
+    LogMessage(session, L"Entering CheckRunningMOC");
+    return kci::CheckFilesInUse(session, kTexts, [session] { return kci::RunningApplications(session, kMessenger); });
+}

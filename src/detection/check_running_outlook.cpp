@@ -1,0 +1,103 @@
+// CheckRunningOutlook: the mail client holds the add-in's files; where the
+// click-to-call feature is (being) installed, so do the office programs and
+// web browsers whose own add-in features are.
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+
+#include "detection/files_in_use.h"
+#include "detection/process_lookup.h"
+#include "runtime/library.h"
+#include "runtime/log.h"
+
+namespace {
+
+const kci::KnownApplications kMailClient = {{&kci::FindOutlook, L"OUTLOOK.EXE", kci::kTextOutlook}};
+
+// Applications looked for only where "ClicktoCall" and their own feature are
+// local, in prompt order.
+struct OptionalApplications {
+    const wchar_t* feature;
+    const wchar_t* lookingLine;   // the feature is local
+    const wchar_t* skippingLine;  // it is not (null: no line)
+    kci::KnownApplications applications;
+};
+
+const OptionalApplications kOptional[] = {
+    {L"MSOffice", L"Find Word and Excel", L"Not finding Word and Excel",
+     {{&kci::FindWORD, L"winword.exe", kci::kTextWord}, {&kci::FindEXCEL, L"excel.exe", kci::kTextExcel}}},
+    {L"Firefox", L"Find Firefox", nullptr, {{&kci::FindFIREFOX, L"firefox.exe", kci::kTextFirefox}}},
+    {L"InternetExplorer", L"Find Internet Explorer", L"Not finding Internet Explorer - not installed",
+     {{&kci::FindIE, L"iexplore.exe", kci::kTextInternetExplorer}}},
+};
+
+const kci::PromptTexts kTexts = {
+    L"records = %d", kci::CountOf::Fields,
+    L"Found MS Outlook process running that need to be shut down",
+    L"Exiting CheckRunningOutlook with success",
+    L"Exiting CheckRunningOutlook - user hit cancel",
+    L"CheckRunningOutlook - user hit IGNORE",
+    L"CheckRunningOutlook - user hit RETRY",
+    L"CheckRunningOutlook - Error creating MSI process",
+    true,
+};
+
+// The installed and action states of the last feature asked about. Set to -1
+// once per cycle: a failing query reports whatever the one before left.
+struct FeatureState {
+    INSTALLSTATE installed = INSTALLSTATE_UNKNOWN;
+    INSTALLSTATE action = INSTALLSTATE_UNKNOWN;
+
+    UINT Query(MSIHANDLE session, const wchar_t* feature) {
+        return MsiGetFeatureStateW(session, feature, &installed, &action);
+    }
+    // Installed locally now, or being installed locally: during removal the
+    // files are still in use.
+    bool IsLocal() const { return installed == INSTALLSTATE_LOCAL || action == INSTALLSTATE_LOCAL; }
+    int Installed() const { return installed; }
+    int Action() const { return action; }
+};
+
+kci::FilesInUseList DetectMailClientAndAddInHosts(MSIHANDLE session) {
+    kci::FilesInUseList running = kci::RunningApplications(session, kMailClient);
+
+    FeatureState state;
+    if (state.Query(session, L"ClicktoCall") != ERROR_SUCCESS) {
+        LogMessage(session, L"MsiGetFeatureStateW failed. pInstalled=%d pAction=%d", state.Installed(), state.Action());
+        return running;
+    }
+    LogMessage(session, L"MsiGetFeatureStateW succeded for ClicktoCall. pInstalled=%d pAction=%d", state.Installed(),
+               state.Action());
+    if (!state.IsLocal()) return running;
+
+    for (const auto& optional : kOptional) {
+        if (state.Query(session, optional.feature) != ERROR_SUCCESS) {
+            LogMessage(session, L"MsiGetFeatureStateW failed failed for %s. pInstalled=%d pAction=%d",
+                       optional.feature, state.Installed(), state.Action());
+            continue;
+        }
+        LogMessage(session, L"MsiGetFeatureStateW for %s. pInstalled=%d pAction=%d", optional.feature,
+                   state.Installed(), state.Action());
+        if (state.IsLocal()) {
+            LogMessage(session, L"%s", optional.lookingLine);
+            kci::FilesInUseList found = kci::RunningApplications(session, optional.applications);
+            running.insert(running.end(), found.begin(), found.end());
+        } else if (optional.skippingLine) {
+            LogMessage(session, L"%s", optional.skippingLine);
+        }
+    }
+    return running;
+}
+
+}  // namespace
+
+// Type 1, immediate, before InstallValidate/InstallFiles: asks the user to
+// close the mail client and, with click-to-call, the office programs and
+// browsers whose add-ins the package installs or removes; 0 when none runs,
+// 1602 on Cancel, when the prompt cannot be shown, or when a silent install
+// cannot proceed.
+extern "C" UINT __stdcall CheckRunningOutlook(MSIHANDLE session) {
+    kci::ModuleContextGuard context;
+    LogMessage(session, L"Entering CheckRunningOutlook");
+    return kci::CheckFilesInUse(session, kTexts, [session] { return DetectMailClientAndAddInHosts(session); });
+}

@@ -1,0 +1,100 @@
+// The files-in-use cycle that every detection action runs: detect, show the
+// running applications in the installer's files-in-use prompt, act on the
+// answer, and look again until nothing runs, the user cancels or the prompt
+// cannot be shown.
+//
+// Platform-free: the installer, the process list and the clock reach the
+// cycle through FilesInUseSteps, so its rules are tested on any host.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kci {
+
+inline constexpr unsigned kResultSuccess = 0;      // ERROR_SUCCESS
+inline constexpr unsigned kResultUserExit = 1602;  // ERROR_INSTALL_USEREXIT
+
+// Answers the installer gives to a files-in-use message.
+inline constexpr int kAnswerOk = 1;        // IDOK: the user chose Ignore
+inline constexpr int kAnswerCancel = 2;    // IDCANCEL
+inline constexpr int kAnswerRetry = 4;     // IDRETRY
+inline constexpr int kAnswerFailed = -1;   // the installer could not show the prompt
+inline constexpr int kAnswerNoAction = 0;  // nothing shown: an installation without UI
+
+// Answers of 0 in a row after which a silent installation is stopped: no one
+// can close the applications, and looking again for ever hangs the install.
+inline constexpr int kMaxTry = 10;
+// Pause after an answer of 0 before looking again, in milliseconds.
+inline constexpr unsigned kNoActionPauseMs = 1000;
+
+// One running application as the prompt shows it.
+struct FilesInUseEntry {
+    std::wstring imageName;    // the executable's file name
+    std::wstring displayName;  // what the user knows it as
+};
+using FilesInUseList = std::vector<FilesInUseEntry>;
+
+// How the action's count line counts what it found.
+enum class CountOf {
+    Fields,        // the prompt record's fields: two per application
+    Applications,  // the applications themselves
+};
+
+// One action's log texts and its one behavioural difference. A null text
+// means the action writes no such line.
+struct PromptTexts {
+    const wchar_t* countLine;  // after each detection; one %d
+    CountOf countOf;
+    const wchar_t* foundLine;    // before the prompt
+    const wchar_t* successLine;  // nothing (left) to close
+    const wchar_t* cancelLine;
+    const wchar_t* ignoreLine;  // answer IDOK
+    const wchar_t* retryLine;   // answer IDRETRY
+    const wchar_t* errorLine;   // answer -1
+    bool messageBoxOnError;     // also tell the user in a message box when the prompt fails
+};
+
+// What the cycle does after one answer.
+enum class NextStep { DetectAgain, PauseThenDetectAgain, Stop };
+
+struct AnswerOutcome {
+    std::vector<std::wstring> lines;  // log lines, in order
+    bool showPromptFailedBox = false;
+    NextStep next = NextStep::DetectAgain;
+    unsigned result = kResultSuccess;  // the action's result when next is Stop
+};
+
+// Decides what each answer leads to, counting answers of 0 in a row for the
+// silent-install bound. One instance per action call.
+class AnswerRules {
+public:
+    explicit AnswerRules(const PromptTexts& texts) : texts_(texts) {}
+    AnswerOutcome After(int answer);
+
+private:
+    const PromptTexts& texts_;
+    int noActionRun_ = 0;
+};
+
+// The platform side of the cycle.
+class FilesInUseSteps {
+public:
+    virtual ~FilesInUseSteps() = default;
+    // The applications running now. Nothing (no list at all) means there was
+    // nothing to look at, which ends the action as a success.
+    virtual std::optional<FilesInUseList> Detect() = 0;
+    // Shows the prompt for a non-empty list and returns the installer's answer.
+    virtual int Prompt(const FilesInUseList& running) = 0;
+    virtual void Log(const std::wstring& line) = 0;
+    virtual void ShowPromptFailedBox() = 0;
+    virtual void Pause(unsigned milliseconds) = 0;
+};
+
+// Runs the cycle to its end and returns the action's result: 0 when nothing
+// (is left) running, 1602 after Cancel, a failed prompt, or kMaxTry answers
+// of 0 in a row.
+unsigned RunFilesInUseCycle(const PromptTexts& texts, FilesInUseSteps& steps);
+
+}  // namespace kci

@@ -1,0 +1,82 @@
+#include "detection/process_lookup.h"
+
+#include <psapi.h>
+
+#include "detection/core/image_name.h"
+#include "runtime/handles.h"
+#include "runtime/log.h"
+
+namespace kci {
+
+const FixedLookup FindKORVI = {L"Entering FindKORVI", L"TenvorPelago.exe", true};
+const FixedLookup FindDRAVO = {L"Entering FindDRAVO", L"Meridia.exe", false};
+const FixedLookup FindFENWA = {L"Entering FindFENWA", L"FENWA9.exe", false};
+const FixedLookup FindMOC = {L"Entering Find Microsoft Office Communicator", L"communicator.exe", false};
+const FixedLookup FindOutlook = {L"Entering FindOutlook", L"OUTLOOK.EXE", false};
+const FixedLookup FindWORD = {L"Entering FindWORD", L"winword.exe", false};
+const FixedLookup FindEXCEL = {L"Entering FindEXCEL", L"excel.exe", false};
+const FixedLookup FindFIREFOX = {L"Entering FindFIREFOX", L"firefox.exe", false};
+const FixedLookup FindIE = {L"Entering FindIE", L"iexplore.exe", false};
+
+namespace {
+
+constexpr DWORD kMaxProcesses = 4096;
+constexpr DWORD kNameChars = MAX_PATH;
+const wchar_t kFallbackWindowTitle[] = L"Meridia";
+
+// The executable name of process `id` compared with `target`. A process that
+// cannot be read is logged and compares as "unknown".
+bool ProcessHasImageName(MSIHANDLE session, DWORD id, const std::wstring& target) {
+    wchar_t name[kNameChars] = L"unknown";
+    ScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
+    if (!process) {
+        LogMessage(session, L"Failed to OpenProcess");
+        return false;
+    }
+    // The first module is the executable itself.
+    HMODULE module = nullptr;
+    DWORD needed = 0;
+    if (!EnumProcessModules(process.Get(), &module, sizeof(module), &needed)) {
+        LogMessage(session, L"Failed to EnumProcessModules");
+        return false;
+    }
+    GetModuleBaseNameW(process.Get(), module, name, kNameChars);  // leaves "unknown" where it writes nothing
+    std::wstring_view read = TextInBuffer(name, kNameChars);
+    if (!SameImageName(read, target)) return false;
+    LogMessage(session, L"This is a match: process %s", read);
+    return true;
+}
+
+// One walk of the process list, stopping at the first match.
+bool ProcessListHas(MSIHANDLE session, const std::wstring& target) {
+    DWORD ids[kMaxProcesses] = {};
+    DWORD bytes = 0;
+    if (!EnumProcesses(ids, sizeof(ids), &bytes)) {
+        LogMessage(session, L"EnumProcesses failed");
+        return false;
+    }
+    const DWORD count = bytes / sizeof(DWORD);
+    LogMessage(session, L"Found %d processses", static_cast<int>(count));
+    for (DWORD i = 0; i < count; ++i)
+        if (ProcessHasImageName(session, ids[i], target)) return true;
+    LogMessage(session, L"No matches in enumerated processes!");
+    return false;
+}
+
+}  // namespace
+
+bool IsRunning(MSIHANDLE session, const FixedLookup& lookup) {
+    LogMessage(session, L"%s", lookup.entryLine);
+    if (ProcessListHas(session, lookup.imageName)) return true;
+    if (!lookup.windowFallback) return false;
+    LogMessage(session, L"Checking KORVI via window handle");
+    return FindWindowW(nullptr, kFallbackWindowTitle) != nullptr;
+}
+
+}  // namespace kci
+
+bool FindRunningProcessByName(MSIHANDLE session, const std::wstring& imageName) {
+    LogMessage(session, L"Entering FindRunningProcessByName");
+    LogMessage(session, L"Find %s", imageName);
+    return kci::ProcessListHas(session, imageName);
+}
