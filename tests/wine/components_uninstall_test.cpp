@@ -249,6 +249,54 @@ TEST_F(SetRtmxPath, KeepsTheDefaultWhenFilePathCannotBeRead) {
     }
 }
 
+// Points the platform's common files folder elsewhere for one test.
+class CommonFilesRedirect {
+public:
+    CommonFilesRedirect(const std::wstring& folder, bool create)
+        : folder_(folder), created_(create && CreateDirectoryW(folder.c_str(), nullptr)),
+          value_(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", L"CommonFilesDir", folder) {}
+    ~CommonFilesRedirect() {
+        if (created_) RemoveDirectoryW(folder_.c_str());
+    }
+    bool Created() const { return created_; }
+
+private:
+    std::wstring folder_;
+    bool created_;
+    bench::RegistryValueOverride value_;
+};
+
+TEST_F(SetRtmxPath, KeepsTheCommonFilesFolderWhenTheDefaultWouldNotFit) {
+    const std::wstring tail = L"\\Tenvor Systems\\Media Driver";
+    for (size_t length : {260 - tail.size(), 261 - tail.size()}) {
+        SCOPED_TRACE(length);
+        const std::wstring commonFiles = L"C:\\" + std::wstring(length - 3, L'c');
+        CommonFilesRedirect redirect(commonFiles, true);
+        ASSERT_TRUE(redirect.Created());
+        ASSERT_EQ(CommonFiles(), commonFiles);
+        Run();
+        const bool fits = length + tail.size() <= 260;
+        const std::wstring folder = fits ? commonFiles + tail : commonFiles;
+        Lines expected = SetRtmxPathLog({L"RegOpenKey returned 2"}, folder);
+        if (!fits)
+            expected.insert(expected.begin() + 2, L"Default folder below " + commonFiles +
+                                                      L" would be longer than 260 characters, keeping that folder");
+        EXPECT_EQ(session->Log(), expected);
+        EXPECT_EQ(session->Property(L"_RTMX_DIR_"), folder);
+        session.reset();
+    }
+}
+
+TEST_F(SetRtmxPath, FallsBackToTheUsualFolderWhenTheShellHasNone) {
+    // The shell gives a folder that does not exist as a failure.
+    CommonFilesRedirect redirect(L"C:\\kci-no-such-folder", false);
+    Run();
+    EXPECT_EQ(session->Log(), (Lines{L"Entering SetRtmxPath", L"SHGetFolderPath returned 80070002, setting to default",
+                                     L"RegOpenKey returned 2",
+                                     L"Setting _RTMX_DIR_ property to C:\\Program Files\\Common Files\\Tenvor Systems\\Media Driver",
+                                     L"Leaving SetRtmxPath"}));
+}
+
 TEST_F(SetRtmxPath, LeadsUninstallRtmxToTheRegisteredFolder) {
     bench::TempDir dir;
     bench::StandIn program(dir.Path(), L"RtmxDriverInstaller.exe");

@@ -52,4 +52,25 @@ int IndexOfKind(const Session& session, UINT kind) {
     return -1;
 }
 
+RegistryValueOverride::RegistryValueOverride(HKEY root, const std::wstring& path, const std::wstring& name,
+                                             const std::wstring& value)
+    : name_(name) {
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot open " + Narrow(path));
+    DWORD bytes = 0;
+    existed_ = RegQueryValueExW(key_, name_.c_str(), nullptr, &type_, nullptr, &bytes) == ERROR_SUCCESS;
+    if (existed_) {
+        old_.resize(bytes);
+        RegQueryValueExW(key_, name_.c_str(), nullptr, &type_, old_.data(), &bytes);
+    }
+    RegSetValueExW(key_, name_.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+RegistryValueOverride::~RegistryValueOverride() {
+    if (existed_) RegSetValueExW(key_, name_.c_str(), 0, type_, old_.data(), static_cast<DWORD>(old_.size()));
+    else RegDeleteValueW(key_, name_.c_str());
+    RegCloseKey(key_);
+}
+
 }  // namespace bench

@@ -6,6 +6,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "bench/bench.h"
 
@@ -29,5 +30,22 @@ std::wstring Hex(DWORD code);
 // out) and the first message of `kind` stand; -1 when there is none.
 int IndexOfLogLine(const Session& session, const std::wstring& line);
 int IndexOfKind(const Session& session, UINT kind);
+
+// Sets one string value of an existing key, for example a folder of the
+// platform's, and puts the old value back (or removes it) when it goes.
+class RegistryValueOverride {
+public:
+    RegistryValueOverride(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value);
+    ~RegistryValueOverride();
+    RegistryValueOverride(const RegistryValueOverride&) = delete;
+    RegistryValueOverride& operator=(const RegistryValueOverride&) = delete;
+
+private:
+    HKEY key_ = nullptr;
+    std::wstring name_;
+    bool existed_ = false;
+    DWORD type_ = REG_NONE;
+    std::vector<BYTE> old_;
+};
 
 }  // namespace bench
