@@ -136,7 +136,7 @@ TEST(ComponentInstall, QdnExitCodeBitsReportTheirTextsInOrder) {
     }
 }
 
-TEST(ComponentInstall, RtmxExitCodeThreeIsAFailureNotAReboot) {
+TEST(ComponentInstall, RtmxExitCodeThreeIsReportedNotARebootRequest) {
     InstallRun run(kInstallRtmx, 3);
     auto session = run.Open(run.Data());
     session->ClearRecords();
@@ -147,7 +147,7 @@ TEST(ComponentInstall, RtmxExitCodeThreeIsAFailureNotAReboot) {
     ExpectOneReport(*session, ComponentReport({L"Failed to install RTMX driver"}));
 }
 
-TEST(ComponentInstall, MissingKeyRunsTheSwitchAloneAndReportsTheStartFailure) {
+TEST(ComponentInstall, MissingKeyRunsTheSwitchAloneWhichCannotStart) {
     for (const InstallAction* action : {&kInstallCamera, &kInstallQdn, &kInstallRtmx}) {
         SCOPED_TRACE(action->name);
         InstallRun run(*action);

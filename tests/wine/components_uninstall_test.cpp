@@ -114,7 +114,7 @@ TEST(ComponentUninstall, CameraAndRtmxRebootOnThreeAndReportOtherCodes) {
     }
 }
 
-TEST(ComponentUninstall, QdnDriverOrFilterFailureRebootsBeforeTheReport) {
+TEST(ComponentUninstall, QdnDriverOrFilterBitRebootsBeforeTheReport) {
     struct Case { DWORD code; std::wstring report; bool reboot; };
     for (const Case& c : {Case{0x1, ComponentReport({L"QDN driver uninstall failed"}), true},
                           Case{0x2, ComponentReport({L"DirectShow filter uninstall failed"}), true},
@@ -155,7 +155,7 @@ TEST(ComponentUninstall, UnknownDirectoryIsReportedWithoutRunningAnything) {
     ExpectOneReport(*session, ComponentReport({L"Could not locate the Camera driver uninstall component path"}));
 }
 
-TEST(ComponentUninstall, UnsetRtmxFolderRunsFromTheRootAndReportsTheStartFailure) {
+TEST(ComponentUninstall, UnsetRtmxFolderRunsFromTheRootAndCannotStart) {
     auto session = CostedSession();
     session->ClearRecords();
     EXPECT_EQ(bench::CallAction("UninstallRtmx", *session), 0u);

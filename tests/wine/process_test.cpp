@@ -25,7 +25,7 @@ TEST(RunProcessAndWait, ReturnsTheExitCodeUnchanged) {
     EXPECT_EQ(program.CommandLines().size(), 4u);
 }
 
-TEST(RunProcessAndWait, StartFailureThrowsTheCallersTextAlone) {
+TEST(RunProcessAndWait, UnstartableProgramThrowsTheCallersTextAlone) {
     auto session = bench::Package().Open();
     session->ClearRecords();
     try {
