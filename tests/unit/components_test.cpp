@@ -98,7 +98,7 @@ TEST(ExitCodes, UninstallQdnRebootsOnDriverOrFilterFailure) {
                     {0x10, {}, false}});
 }
 
-TEST(ExitCodes, AnUnreadableCodeIsAFailureForEveryAction) {
+TEST(ExitCodes, AnUnreadableCodeIsReportedByEveryAction) {
     // The runner's value for a code it could not read.
     for (const auto* action : {&kci::kInstallCamera, &kci::kInstallQdnAndFilter, &kci::kInstallRtmx,
                                &kci::kUninstallCamera, &kci::kUninstallQdnAndFilter, &kci::kUninstallRtmx})
