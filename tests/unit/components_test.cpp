@@ -86,7 +86,7 @@ TEST(ExitCodes, UninstallCameraAndRtmxRebootOnThreeAndFailOtherwise) {
                                          {0xFFFFFFFF, {kci::kTextRtmxUninstallError}, false}});
 }
 
-TEST(ExitCodes, UninstallQdnRebootsOnDriverOrFilterFailure) {
+TEST(ExitCodes, UninstallQdnRebootsOnDriverOrFilterBits) {
     using namespace kci;
     ExpectOutcomes(kUninstallQdnAndFilter,
                    {{0, {}, false},
