@@ -29,7 +29,11 @@ HRSRC FindStringBlock(HMODULE module, unsigned number, std::uint16_t language) {
 }  // namespace
 
 const wchar_t* CLocal::LoadCatalogueString(MSIHANDLE session, unsigned number) {
-    HRSRC found = FindStringBlock(module_, number, PackageLanguage(session));
+    return LoadCatalogueStringIn(PackageLanguage(session), number);
+}
+
+const wchar_t* CLocal::LoadCatalogueStringIn(std::uint16_t language, unsigned number) {
+    HRSRC found = FindStringBlock(module_, number, language);
     if (found == nullptr) return kMissingText;
     HGLOBAL loaded = LoadResource(module_, found);
     const void* data = loaded ? LockResource(loaded) : nullptr;
@@ -50,6 +54,11 @@ void SetCatalogue(CLocal* catalogue) { g_catalogue = catalogue; }
 
 std::wstring CatalogueText(MSIHANDLE session, unsigned number) {
     return g_catalogue ? g_catalogue->LoadCatalogueString(session, number) : kMissingText;
+}
+
+std::wstring CatalogueText(MSIHANDLE session, unsigned number, TextLanguage language) {
+    if (language == TextLanguage::Package) return CatalogueText(session, number);
+    return g_catalogue ? g_catalogue->LoadCatalogueStringIn(kDefaultLanguage, number) : kMissingText;
 }
 
 }  // namespace kci

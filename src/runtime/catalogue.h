@@ -5,57 +5,10 @@
 #include <windows.h>
 #include <msi.h>
 
+#include <cstdint>
 #include <string>
 
-namespace kci {
-
-// Text numbers in the string table.
-enum TextId : unsigned {
-    kTextUpdatingProgress = 1,
-    kTextCheckingQdnDriverOpen = 2,
-    kTextFilesInUseHeading = 3,
-    kTextDialette = 4,
-    kTextPelago = 5,
-    kTextReportHeader = 6,
-    kTextReportFooter = 7,
-    kTextQdnInstallError = 8,
-    kTextQdnDriverInstallFailed = 9,
-    kTextFilterInstallFailed = 10,
-    kTextQdnMarkedForDeletion = 11,
-    kTextQdnSeeDriverLog = 12,
-    kTextRtmxInstallFailed = 13,
-    kTextPrecertReported = 14,
-    kTextPrecertConflicts = 15,
-    kTextPrecertFailed = 16,
-    kTextRemovingLogs = 17,
-    kTextLogRemovalFailed = 18,
-    kTextLogRemovalError = 19,
-    kTextLogRemovalAdvice = 20,
-    kTextQdnUninstallerMissing = 21,
-    kTextQdnUninstallError = 22,
-    kTextQdnDriverUninstallFailed = 23,
-    kTextFilterUninstallFailed = 24,
-    kTextRtmxUninstallError = 25,
-    kTextRtmxPathMissing = 26,
-    kTextCameraInstallError = 27,
-    kTextCameraUninstallError = 28,
-    kTextCameraUninstallerMissing = 29,
-    kTextPromptFailed = 30,
-    kTextErrorCaption = 31,
-    kTextChorale = 32,
-    kTextMeridia = 33,
-    kTextOutlook = 34,
-    kTextCommunicator = 35,
-    kTextWord = 36,
-    kTextExcel = 37,
-    kTextFirefox = 38,
-    kTextInternetExplorer = 39,
-    kTextPowerPoint = 40,
-    kTextCheckingProcesses = 41,
-    kTextCaspolOperations = 42,
-};
-
-}  // namespace kci
+#include "runtime/core/text_ids.h"
 
 class CLocal {
 public:
@@ -67,6 +20,8 @@ public:
     // Returns a pointer into one shared buffer that the next lookup
     // overwrites, or " " when there is no such text; never null.
     const wchar_t* LoadCatalogueString(MSIHANDLE session, unsigned number);
+    // The same in a given language (the neutral text where there is none).
+    const wchar_t* LoadCatalogueStringIn(std::uint16_t language, unsigned number);
 
 private:
     HMODULE module_;
@@ -80,5 +35,11 @@ void SetCatalogue(CLocal* catalogue);
 
 // A copy of catalogue text `number`, safe to keep across later lookups.
 std::wstring CatalogueText(MSIHANDLE session, unsigned number);
+
+// Whose language a text is shown in. A deferred action may read nothing from
+// the session but CustomActionData (Windows answers any other property with
+// an empty value), so it cannot learn "ProductLanguage" and uses the default.
+enum class TextLanguage { Package, Default };
+std::wstring CatalogueText(MSIHANDLE session, unsigned number, TextLanguage language);
 
 }  // namespace kci

@@ -1,0 +1,68 @@
+// Remembering where the media transport driver is installed, for its
+// uninstaller: the folder its service registered, or else the default one.
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+#include <shlobj.h>
+
+#include <optional>
+#include <string>
+
+#include "components/core/rtmx_folder.h"
+#include "runtime/library.h"
+#include "runtime/log.h"
+#include "runtime/registry.h"
+
+namespace {
+
+std::wstring DefaultFolder(MSIHANDLE session) {
+    wchar_t commonFiles[kci::kFolderChars + 1] = {};
+    const HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES_COMMON, nullptr, SHGFP_TYPE_CURRENT, commonFiles);
+    std::wstring candidate = commonFiles;
+    if (FAILED(hr)) {
+        LogMessage(session, L"SHGetFolderPath returned %lx, setting to default", hr);
+        candidate = kci::kFallbackCommonFiles;
+    } else {
+        LogMessage(session, L"SHGetFolderPath returned valid folder: %s", candidate);
+    }
+    if (auto folder = kci::DefaultRtmxFolder(candidate)) return *folder;
+    // Whoever reads the property gets a folder that fits its path buffer.
+    LogMessage(session, L"Default folder below %s would be longer than %d characters, keeping that folder",
+               candidate, static_cast<int>(kci::kFolderChars));
+    return candidate;
+}
+
+// The folder the driver's service names, if it names one as plain text.
+std::optional<std::wstring> RegisteredFolder(MSIHANDLE session) {
+    kci::RegKey key;
+    const LSTATUS opened =
+        kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\Rtmx", KEY_READ, key);
+    if (opened != ERROR_SUCCESS) {
+        LogMessage(session, L"RegOpenKey returned %lx", opened);
+        return std::nullopt;
+    }
+    const kci::RegistryText value = kci::ReadRegistryText(key.Get(), L"FilePath", kci::kFolderChars);
+    if (value.status != ERROR_SUCCESS) {
+        LogMessage(session, L"RegQueryValueEx returned 0x%lx", value.status);
+        return std::nullopt;
+    }
+    // Only REG_SZ counts: an expandable value would name a folder nobody expanded.
+    if (value.type != REG_SZ) return std::nullopt;
+    LogMessage(session, L"RegQueryValueEx returned a string: %s", value.text);
+    return value.text;
+}
+
+}  // namespace
+
+// Type 1, immediate, on removal before UninstallRtmx (which reads the
+// property): sets _RTMX_DIR_ to the media transport driver's folder.
+extern "C" UINT __stdcall SetRtmxPath(MSIHANDLE session) {
+    kci::ModuleContextGuard context;
+    LogMessage(session, L"Entering SetRtmxPath");
+    std::wstring folder = DefaultFolder(session);
+    if (auto registered = RegisteredFolder(session)) folder = *registered;
+    LogMessage(session, L"Setting _RTMX_DIR_ property to %s", folder);
+    MsiSetPropertyW(session, L"_RTMX_DIR_", folder.c_str());
+    LogMessage(session, L"Leaving SetRtmxPath");
+    return ERROR_SUCCESS;
+}

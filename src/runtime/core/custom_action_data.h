@@ -1,0 +1,24 @@
+// The text a package gives a deferred action, split into names and values.
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace kci {
+
+// Ordered by the standard comparison of wide strings, so names are
+// case-sensitive. Looking up an absent name with [] gives the empty value.
+using NameValueMap = std::map<std::wstring, std::wstring>;
+
+inline constexpr wchar_t kCustomActionDataSeparator = L'|';
+inline constexpr wchar_t kMalformedPairText[] = L"Invalid name/value pair - no value found...";
+
+// Splits "name|value|name|value..." at every bar. Names and values are taken
+// as they stand (blanks kept, either may be empty); the last value runs to the
+// end of the text, and a repeated name keeps its first value.
+// Throws stp::exstring(kMalformedPairText) when a name has no bar after it,
+// that is whenever the text holds an even number of bars (none included);
+// nothing of the map is returned then.
+NameValueMap SplitCustomActionData(const std::wstring& text);
+
+}  // namespace kci

@@ -1,0 +1,24 @@
+// Reading a deferred action's CustomActionData.
+#pragma once
+
+#include <windows.h>
+#include <msi.h>
+
+#include "runtime/core/custom_action_data.h"
+#include "runtime/core/errors.h"
+
+namespace kci {
+
+// The property is read into a zeroed buffer of this many characters, so at
+// most one fewer characters of data arrive.
+inline constexpr DWORD kCustomActionDataBufferChars = 800;
+inline constexpr wchar_t kInvalidCustomActionDataText[] = L"Invalid 'CustomActionData' property\n";
+
+}  // namespace kci
+
+// Reads "CustomActionData" from the session and splits it (see
+// kci::SplitCustomActionData), logging the value it read. Throws an
+// stp::ErrorList holding kInvalidCustomActionDataText when the property
+// cannot be read, is 800 characters or longer, or is empty; throws a single
+// stp::exstring when a name/value pair is malformed.
+kci::NameValueMap ParseCustomActionData(MSIHANDLE session);

@@ -1,0 +1,36 @@
+#include "runtime/process.h"
+
+#include <vector>
+
+#include "runtime/handles.h"
+#include "runtime/log.h"
+
+DWORD RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine, const std::wstring& startFailureText) {
+    LogMessage(session, L"Going to try executing %s", commandLine);
+
+    // CreateProcessW may write into the command line, so it gets a copy.
+    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+    writable.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        LogMessage(session, L"CreateProcess failed with error: 0x%lx", GetLastError());
+        throw stp::ErrorList{stp::exstring(startFailureText)};
+    }
+    const kci::ScopedHandle process(started.hProcess);
+    const kci::ScopedHandle thread(started.hThread);
+
+    // A wait that fails would leave the program running and its code reading
+    // STILL_ACTIVE, which means nothing: count it as an unreadable code.
+    DWORD exitCode = 0;
+    if (WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0) {
+        LogMessage(session, L"WaitForSingleObject failed with error: 0x%lx", GetLastError());
+        return kci::kExitCodeUnreadable;
+    }
+    if (!GetExitCodeProcess(process.Get(), &exitCode)) {
+        LogMessage(session, L"GetExitCodeProcess failed with error: 0x%lx", GetLastError());
+        return kci::kExitCodeUnreadable;
+    }
+    return exitCode;
+}

@@ -1,0 +1,26 @@
+// Running a component's own installer program and waiting for it.
+#pragma once
+
+#include <windows.h>
+#include <msi.h>
+
+#include <string>
+
+#include "runtime/core/errors.h"
+
+namespace kci {
+
+// What RunProcessAndWait returns when the program ran but its exit code
+// cannot be read. It is neither 0 (success) nor 3 (reboot), and every exit
+// code rule of the component actions reads it as a failure: above 3, not 0,
+// and with every failure bit set.
+inline constexpr DWORD kExitCodeUnreadable = 0xFFFFFFFF;
+
+}  // namespace kci
+
+// Starts `commandLine` exactly as given (program and arguments, nothing added
+// or quoted), waits for the program to end however long it takes, and returns
+// its exit code (kci::kExitCodeUnreadable if that cannot be read). When the
+// program cannot be started, logs the error and throws an stp::ErrorList
+// holding `startFailureText` alone. The session serves only for logging.
+DWORD RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine, const std::wstring& startFailureText);
