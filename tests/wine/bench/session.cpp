@@ -2,6 +2,8 @@
 
 #include <objbase.h>
 
+#include <algorithm>
+
 #include <stdexcept>
 
 #include "bench/files.h"
@@ -9,10 +11,12 @@
 namespace bench {
 namespace {
 
-Session* g_current = nullptr;
+// The external UI handler is one per process and is not told which session a
+// message belongs to: the most recently opened live session records them.
+std::vector<Session*> g_sessions;
 
 int WINAPI RecordHandler(void*, UINT type, MSIHANDLE record) {
-    return g_current ? g_current->Handle(type, record) : 0;
+    return g_sessions.empty() ? 0 : g_sessions.back()->Handle(type, record);
 }
 
 std::wstring RecordString(MSIHANDLE record, UINT field) {
@@ -173,11 +177,11 @@ InstalledPackage::~InstalledPackage() {
 
 Session::Session(MSIHANDLE handle, std::wstring databasePath)
     : handle_(handle), databasePath_(std::move(databasePath)) {
-    g_current = this;
+    g_sessions.push_back(this);
 }
 
 Session::~Session() {
-    if (g_current == this) g_current = nullptr;
+    g_sessions.erase(std::remove(g_sessions.begin(), g_sessions.end(), this), g_sessions.end());
     MsiCloseHandle(handle_);
     DeleteFileW(databasePath_.c_str());
 }
@@ -196,7 +200,9 @@ int Session::Handle(UINT type, MSIHANDLE record) {
     Message message;
     message.type = type;
     if (record != 0) {
+        // INITIALIZE and TERMINATE pass a value that is not a record handle.
         UINT count = MsiRecordGetFieldCount(record);
+        if (count == static_cast<UINT>(-1)) count = 0;
         for (UINT i = 0; i <= count; ++i) {
             Field field;
             field.isNull = MsiRecordIsNull(record, i) != FALSE;

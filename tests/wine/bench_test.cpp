@@ -1,0 +1,19 @@
+// The bench itself: sessions that overlap must each keep their own record.
+#include <gtest/gtest.h>
+
+#include "bench/bench.h"
+#include "runtime/log.h"
+
+TEST(Bench, OverlappingSessionsRecordTheirOwnMessages) {
+    auto first = bench::Package().Open();
+    first->ClearRecords();
+    LogMessage(first->Handle(), L"to the first");
+    {
+        auto second = bench::Package().Open();
+        second->ClearRecords();
+        LogMessage(second->Handle(), L"to the second");
+        EXPECT_EQ(second->Log(), (bench::Lines{L"to the second"}));
+    }
+    LogMessage(first->Handle(), L"first again");
+    EXPECT_EQ(first->Log(), (bench::Lines{L"to the first", L"first again"}));
+}
