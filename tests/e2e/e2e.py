@@ -18,6 +18,13 @@ MSI, WORK, STANDIN = sys.argv[1], sys.argv[2], sys.argv[3]
 PREFIX = "CUSTOM IMMEDIATE ACTION   "
 PROGRAM_FILES = os.path.join(os.environ["WINEPREFIX"], "drive_c", "Program Files (x86)")
 INSTALL_DIR = os.path.join(PROGRAM_FILES, "Korvi Demo")
+CAMERA_DIR = os.path.join(INSTALL_DIR, "Camera")
+RTMX_DIR = os.path.join(PROGRAM_FILES, "Common Files", "Tenvor Systems", "Media Driver")
+WIN_INSTALL_DIR = "C:\\Program Files (x86)\\Korvi Demo\\"
+WIN_CAMERA_DIR = WIN_INSTALL_DIR + "Camera\\"
+WIN_RTMX_DIR = "C:\\Program Files (x86)\\Common Files\\Tenvor Systems\\Media Driver\\"
+REPORT_HEADER = "The following error(s) occurred:"
+REPORT_FOOTER = "Finish install then use the Error Reporting Tool to report this problem"
 
 passed = 0
 failed = 0
@@ -86,14 +93,21 @@ def library_lines(block_lines):
 
 
 def expect_actions(case, text, expectations, deferred=()):
-    """expectations: list of (action, [lines]); each action's block holds exactly those library lines."""
+    """expectations: list of (action, lines); the action's block holds exactly those library
+    lines (or, for InOrder, at least those in that order). A deferred action is scheduled in
+    the sequence but runs, and logs, inside InstallFinalize: its block there is the one read."""
     blocks = action_blocks(text)
-    last_start = -1
     finalize = blocks.get("InstallFinalize", [])
+
+    def in_script(block):
+        return any(fs < block[0] and block[1] < fe for fs, fe, _ in finalize)
+
+    last_start = -1
     for action, expected in expectations:
-        found = blocks.get(action)
+        found = [b for b in blocks.get(action, []) if in_script(b) == (action in deferred)]
         if not found:
-            check(f"{case}: {action} ran", False, "no Action start/ended block in the log")
+            where = "inside InstallFinalize" if action in deferred else "in the sequence"
+            check(f"{case}: {action} ran {where}", False, "no Action start/ended block there")
             continue
         start, end, lines = found[0]
         got = library_lines(lines)
@@ -101,10 +115,6 @@ def expect_actions(case, text, expectations, deferred=()):
         check(f"{case}: {action} lines", ok, f"expected {expected}, got {got}")
         check(f"{case}: {action} in sequence order", start > last_start, "ran before the previous action")
         last_start = start
-        if action in deferred:
-            inside = any(fs < start and end < fe for fs, fe, _ in finalize)
-            check(f"{case}: {action} deferred into the install script", inside,
-                  "not inside InstallFinalize")
 
 
 def exit_code(case, rc, windows_code):
@@ -162,6 +172,70 @@ class DummyProcess:
         self.process.wait()
 
 
+def component_install(action, key, program, switch, exit_code=0):
+    """The lines of one deferred component install that ran its program."""
+    return [f"Entering {action}", "Entering ParseCustomActionData",
+            f"'CustomActionData' contains the following value: '{key}|{program}'",
+            "Exiting ParseCustomActionData", f"Going to try executing {program}{switch}",
+            f"Process returned 0x{exit_code:x}", f"Exiting {action}"]
+
+
+def component_installs(camera=0, qdn=0, rtmx=0):
+    return [
+        ("InstallCamera", component_install("InstallCamera", "WQInstallerExe", WIN_CAMERA_DIR + "WQInstaller.exe",
+                                            " /install", camera)),
+        ("InstallQdnAndFilter", component_install("InstallQdnAndFilter", "QdnAxExe",
+                                                  WIN_INSTALL_DIR + "InstallQdnAndAx.exe", " /I", qdn)),
+        ("InstallRtmx", component_install("InstallRtmx", "RtmxDriverInstallerExe",
+                                          WIN_RTMX_DIR + "RtmxDriverInstaller.exe", " /install", rtmx)),
+    ]
+
+
+DEFERRED = ("InstallCamera", "InstallQdnAndFilter", "InstallRtmx")
+
+
+def component_uninstalls():
+    # The folder lines carry the folder in brackets; the installer reads a log
+    # line as a template, so in its log the bracketed folder expands to nothing.
+    return [
+        ("SetRtmxPath", ["Entering SetRtmxPath",
+                         "SHGetFolderPath returned valid folder: C:\\Program Files (x86)\\Common Files",
+                         "RegOpenKey returned 2",
+                         "Setting _RTMX_DIR_ property to " + WIN_RTMX_DIR.rstrip("\\"),
+                         "Leaving SetRtmxPath"]),
+        ("UninstallCamera", ["Entering UninstallCamera", "MsiGetTargetPath says CAMERADRIVER is ",
+                             f"Going to try executing {WIN_CAMERA_DIR}WQInstaller.exe /uninstall",
+                             "Process returned 0x0", "Exiting UninstallCamera"]),
+        ("UninstallQdnAndFilter", ["Entering UninstallQdnAndFilter", "MsiGetTargetPath says INSTALLDIR is ",
+                                   f"Going to try executing {WIN_INSTALL_DIR}InstallQdnAndAx.exe /U",
+                                   "Process returned 0x0", "Exiting UninstallQdnAndFilter"]),
+        ("UninstallRtmx", ["Entering UninstallRtmx", "MsiGetProperty says _RTMX_DIR_ is ",
+                           f"Going to try executing {WIN_RTMX_DIR}RtmxDriverInstaller.exe /uninstall",
+                           "Process returned 0x0", "Exiting UninstallRtmx"]),
+    ]
+
+
+def stand_in_switches(folder, program):
+    """The switch each run of an installed stand-in received (Wine quotes the program path)."""
+    path = os.path.join(folder, program + ".cmdline")
+    if not os.path.exists(path):
+        return []
+    with open(path, encoding="utf-8") as f:
+        return [line.rsplit(" ", 1)[-1] for line in f.read().splitlines()]
+
+
+def set_stand_in_exit_code(folder, program, code):
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, program + ".exitcode"), "w") as f:
+        f.write(str(code))
+
+
+def remove_leftovers():
+    """What the stand-ins wrote beside themselves is no product file: msiexec leaves it."""
+    for folder in (INSTALL_DIR, RTMX_DIR):
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 # ---------------------------------------------------------------- the cases
 
 def case_install_and_remove():
@@ -172,7 +246,11 @@ def case_install_and_remove():
         ("DisableCancel", cancel_lines("DisableCancel")),
         ("TestMessage", []),
         ("EnableCancel", cancel_lines("EnableCancel")),
-    ])
+    ] + component_installs(), deferred=DEFERRED)
+    check(f"{case}: no error report", REPORT_HEADER not in text)
+    check(f"{case}: stand-ins ran with their install switches",
+          [stand_in_switches(CAMERA_DIR, "WQInstaller.exe"), stand_in_switches(INSTALL_DIR, "InstallQdnAndAx.exe"),
+           stand_in_switches(RTMX_DIR, "RtmxDriverInstaller.exe")] == [["/install"], ["/I"], ["/install"]])
     check(f"{case}: TestMessage user message in the log", "\nhey dude\n" in text)
     check(f"{case}: product files installed", os.path.exists(os.path.join(INSTALL_DIR, "readme.txt")))
 
@@ -181,8 +259,13 @@ def case_install_and_remove():
     exit_code(case, rc, 0)
     expect_actions(case, text, clean_machine_checks() + [
         ("DisableCancel", cancel_lines("DisableCancel")),
+    ] + component_uninstalls() + [
         ("EnableCancel", cancel_lines("EnableCancel")),
     ])
+    check(f"{case}: stand-ins ran with their uninstall switches",
+          [stand_in_switches(CAMERA_DIR, "WQInstaller.exe"), stand_in_switches(INSTALL_DIR, "InstallQdnAndAx.exe"),
+           stand_in_switches(RTMX_DIR, "RtmxDriverInstaller.exe")]
+          == [["/install", "/uninstall"], ["/I", "/U"], ["/install", "/uninstall"]])
     check(f"{case}: product files removed", not os.path.exists(os.path.join(INSTALL_DIR, "readme.txt")))
 
 
@@ -205,7 +288,22 @@ def case_running_mail_client_stops_a_silent_install():
     check(f"{case}: nothing installed", not os.path.exists(os.path.join(INSTALL_DIR, "readme.txt")))
 
 
-CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_install]
+def case_component_failures_report_once_and_ask_for_reboot():
+    case = "camera exits 3, discovery driver exits 0x5"
+    set_stand_in_exit_code(CAMERA_DIR, "WQInstaller.exe", 3)
+    set_stand_in_exit_code(INSTALL_DIR, "InstallQdnAndAx.exe", 0x5)
+    rc, text = msiexec("/i", os.path.join(WORK, "component-failures.log"))
+    exit_code(case, rc, 3010)
+    expect_actions(case, text, component_installs(camera=3, qdn=5), deferred=DEFERRED)
+    report = (f"{REPORT_HEADER}\n   - QDN driver install failed   - QDN driver marked for deletion\n"
+              f"{REPORT_FOOTER}")
+    check(f"{case}: one error report with texts 9 and 11", text.count(REPORT_HEADER) == 1 and report in text,
+          "report missing or not as expected")
+    msiexec("/x", os.path.join(WORK, "component-failures-remove.log"))
+
+
+CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_install,
+         case_component_failures_report_once_and_ask_for_reboot]
 
 
 def main():
@@ -214,12 +312,14 @@ def main():
     # Leftovers of an interrupted run would turn an install into maintenance.
     msiexec("/x", os.path.join(WORK, "cleanup.log"))
     for case in CASES:
+        remove_leftovers()
         started = time.time()
         try:
             case()
         except Exception as e:  # a broken case is a failure, not a crash of the run
             check(case.__name__, False, repr(e))
         print(f"# {case.__name__}: {time.time() - started:.1f}s")
+    remove_leftovers()
     print(f"e2e: {passed} passed, {failed} failed")
     return 0 if failed == 0 else 1
 
