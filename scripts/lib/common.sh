@@ -13,7 +13,8 @@ KCI_PACKAGES=(cmake make g++ g++-mingw-w64-i686-posix wine wine32:i386 wine64 wi
 ensure_packages() {
     local missing=()
     for p in "${KCI_PACKAGES[@]}"; do
-        dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+        # "install ok installed" only: a removed package keeps its record in dpkg.
+        [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" = "install ok installed" ] || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     log "installing: ${missing[*]}"
@@ -21,7 +22,7 @@ ensure_packages() {
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo dpkg --add-architecture i386
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 build_win32() {
@@ -54,7 +55,14 @@ prepare_prefix() {
         log "creating Wine prefix $WINEPREFIX"
         rm -rf "$WINEPREFIX"
         mkdir -p "$(dirname "$WINEPREFIX")"
-        wineboot -i >/dev/null 2>&1
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            log "wineboot could not create $WINEPREFIX"
+            return 1
+        fi
+        # A crashing program must end at once rather than wait on a crash dialog.
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
         wineserver -w
         # The profile folders start as links into the Unix home: make them
         # real folders so that tests never write into the user's home.

@@ -10,7 +10,6 @@ CKorviCustomImmediateApp theApp;
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     switch (reason) {
         case DLL_PROCESS_ATTACH:
-            DisableThreadLibraryCalls(instance);
             return theApp.InitInstance(instance);
         case DLL_PROCESS_DETACH:
             theApp.ExitInstance();

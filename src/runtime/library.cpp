@@ -27,18 +27,20 @@ Fn Lookup(HMODULE kernel, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name)));
 }
 
-const ActivationApi& Activation() {
-    static const ActivationApi api = [] {
-        ActivationApi a;
-        if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
-            a.create = Lookup<CreateActCtxFn>(kernel, "CreateActCtxW");
-            a.activate = Lookup<ActivateActCtxFn>(kernel, "ActivateActCtx");
-            a.deactivate = Lookup<DeactivateActCtxFn>(kernel, "DeactivateActCtx");
-            a.release = Lookup<ReleaseActCtxFn>(kernel, "ReleaseActCtx");
-        }
-        return a;
-    }();
-    return api;
+// Looked up when the library loads; a plain global rather than a
+// function-local static, whose guarded initialisation needs thread-local
+// storage that older hosts do not give a library loaded at run time.
+ActivationApi g_activation;
+
+ActivationApi LookupActivationApi() {
+    ActivationApi a;
+    if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
+        a.create = Lookup<CreateActCtxFn>(kernel, "CreateActCtxW");
+        a.activate = Lookup<ActivateActCtxFn>(kernel, "ActivateActCtx");
+        a.deactivate = Lookup<DeactivateActCtxFn>(kernel, "DeactivateActCtx");
+        a.release = Lookup<ReleaseActCtxFn>(kernel, "ReleaseActCtx");
+    }
+    return a;
 }
 
 // The activation context made from the library's isolation-aware manifest
@@ -46,19 +48,23 @@ const ActivationApi& Activation() {
 HANDLE g_moduleContext = INVALID_HANDLE_VALUE;
 
 HANDLE CreateModuleContext(HMODULE module) {
-    const ActivationApi& api = Activation();
-    if (!api.Available()) return INVALID_HANDLE_VALUE;
+    if (!g_activation.Available()) return INVALID_HANDLE_VALUE;
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return INVALID_HANDLE_VALUE;  // no context rather than a cut path
     ACTCTXW request = {};
     request.cbSize = sizeof(request);
     request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path;
     request.hModule = module;
     request.lpResourceName = MAKEINTRESOURCEW(2);  // ISOLATIONAWARE_MANIFEST_RESOURCE_ID
-    return api.create(&request);
+    return g_activation.create(&request);
 }
 
 }  // namespace
 
 BOOL CKorviCustomImmediateApp::InitInstance(HMODULE module) {
+    g_activation = LookupActivationApi();
     g_moduleContext = CreateModuleContext(module);
     CLocal* catalogue = new (std::nothrow) CLocal(module);
     kci::SetCatalogue(catalogue);
@@ -68,7 +74,7 @@ BOOL CKorviCustomImmediateApp::InitInstance(HMODULE module) {
 int CKorviCustomImmediateApp::ExitInstance() {
     delete kci::Catalogue();
     kci::SetCatalogue(nullptr);
-    if (g_moduleContext != INVALID_HANDLE_VALUE) Activation().release(g_moduleContext);
+    if (g_moduleContext != INVALID_HANDLE_VALUE) g_activation.release(g_moduleContext);
     g_moduleContext = INVALID_HANDLE_VALUE;
     return 0;
 }
@@ -77,11 +83,11 @@ namespace kci {
 
 ModuleContextGuard::ModuleContextGuard() {
     if (g_moduleContext != INVALID_HANDLE_VALUE)
-        activated_ = Activation().activate(g_moduleContext, &cookie_) != FALSE;
+        activated_ = g_activation.activate(g_moduleContext, &cookie_) != FALSE;
 }
 
 ModuleContextGuard::~ModuleContextGuard() {
-    if (activated_) Activation().deactivate(0, cookie_);
+    if (activated_) g_activation.deactivate(0, cookie_);
 }
 
 }  // namespace kci

@@ -49,7 +49,12 @@ def msiexec(mode, log, props=()):
     if os.path.exists(log):
         os.remove(log)
     cmd = ["wine", "msiexec", mode, winpath(MSI), "/qn", "/l*v", winpath(log), *props]
-    rc = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600).returncode
+    try:
+        rc = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600).returncode
+    except subprocess.TimeoutExpired:
+        # The Windows msiexec outlives its launcher: end everything in the prefix.
+        subprocess.run(["wineserver", "-k"])
+        raise
     text = ""
     if os.path.exists(log):
         with open(log, "rb") as f:
@@ -161,9 +166,10 @@ class DummyProcess:
                                         stderr=subprocess.DEVNULL)
         for _ in range(500):
             if os.path.exists(ready):
-                break
+                return self
             time.sleep(0.02)
-        return self
+        self.__exit__()
+        raise RuntimeError(f"{self.image_name} did not start within 10 s")
 
     def __exit__(self, *exc):
         subprocess.run(["wine", "taskkill", "/f", "/im", self.image_name], stdout=subprocess.DEVNULL,

@@ -27,6 +27,7 @@ TEST(CancelButton, CommonDataBetweenEntryAndExitLines) {
         EXPECT_EQ(messages[0].Text(0), kPrefix + L"Entering " + name);
         EXPECT_EQ(messages[1].type, 0x0B000000u);
         ASSERT_EQ(messages[1].FieldCount(), 2u);
+        EXPECT_TRUE(messages[1].fields[1].isInteger && messages[1].fields[2].isInteger);
         EXPECT_EQ(messages[1].fields[1].integer, 2);
         EXPECT_EQ(messages[1].fields[2].integer, c.visible);
         EXPECT_EQ(messages[2].Text(0), kPrefix + L"Exiting " + name);
@@ -47,6 +48,7 @@ TEST(TestMessage, OneUserMessageWhateverTheAnswer) {
         auto messages = session->Messages();
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].type, 0x03000000u);
+        EXPECT_EQ(messages[0].FieldCount(), 2u);
         EXPECT_EQ(messages[0].Text(0), L"hey dude");
         EXPECT_TRUE(session->Log().empty());
     }
@@ -60,6 +62,10 @@ TEST(LogMessage, LinesArePrefixedAndCutAtTheLineBuffer) {
     LogMessage(session->Handle(), L"%s", std::wstring(5000, L'b'));
     LogMessage(session->Handle(), L"Process returned 0x%lx", 3u);
 
+    for (const auto& info : session->Messages(INSTALLMESSAGE_INFO)) {
+        EXPECT_EQ(info.FieldCount(), 2u);  // the line is the template; fields 1 and 2 stay empty
+        EXPECT_TRUE(info.fields[1].isNull && info.fields[2].isNull);
+    }
     Lines raw = session->RawLog();
     ASSERT_EQ(raw.size(), 4u);
     EXPECT_EQ(raw[0], kPrefix + L"plain text");
@@ -86,6 +92,7 @@ TEST(ShowActionStart, LogsTheInstallersAnswer) {
         auto starts = session->Messages(INSTALLMESSAGE_ACTIONSTART);
         ASSERT_EQ(starts.size(), 1u);
         EXPECT_EQ(starts[0].type, 0x08000000u);
+        EXPECT_EQ(starts[0].FieldCount(), 2u);
         EXPECT_EQ(starts[0].Text(2), L"Removing log files");
         EXPECT_TRUE(starts[0].fields[1].isNull);
         EXPECT_EQ(session->Log(), (Lines{L"MsiProcessMessage(ACTIONSTART) returned " + std::to_wstring(answer)}));

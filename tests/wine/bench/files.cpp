@@ -133,7 +133,11 @@ DummyProcess::DummyProcess(const std::wstring& imageName) {
     process_ = info.hProcess;
     processId_ = info.dwProcessId;
     // The program says when it is up, so that its modules can be listed.
-    for (int i = 0; i < 500 && !FileExists(ready); ++i) Sleep(10);
+    for (int i = 0; i < 1000 && !FileExists(ready); ++i) Sleep(10);
+    if (!FileExists(ready)) {
+        End();
+        throw std::runtime_error(Narrow(imageName) + " did not start within 10 s");
+    }
 }
 
 DummyProcess::~DummyProcess() { End(); }

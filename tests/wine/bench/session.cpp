@@ -12,7 +12,8 @@ namespace bench {
 namespace {
 
 // The external UI handler is one per process and is not told which session a
-// message belongs to: the most recently opened live session records them.
+// message belongs to: the most recently opened live session records them, so
+// a test that keeps two sessions open talks to the inner one only.
 std::vector<Session*> g_sessions;
 
 int WINAPI RecordHandler(void*, UINT type, MSIHANDLE record) {
@@ -117,9 +118,7 @@ std::unique_ptr<Session> Package::Open() const {
     std::wstring path = Write(false);
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
     MsiSetExternalUIRecord(RecordHandler, 0xFFFFFFFF, nullptr, nullptr);
-    MSIHANDLE handle = 0;
-    Check(MsiOpenPackageW(path.c_str(), &handle), "MsiOpenPackage");
-    return std::make_unique<Session>(handle, path);
+    return std::make_unique<Session>(path);
 }
 
 std::wstring Package::Write(bool installable) const {
@@ -175,14 +174,25 @@ InstalledPackage::~InstalledPackage() {
     DeleteFileW(path_.c_str());
 }
 
-Session::Session(MSIHANDLE handle, std::wstring databasePath)
-    : handle_(handle), databasePath_(std::move(databasePath)) {
+// The session records from before its package is opened until after its
+// handle is closed, so that the installer's own opening and closing messages
+// land in the session they belong to.
+Session::Session(std::wstring databasePath) : databasePath_(std::move(databasePath)) {
     g_sessions.push_back(this);
+    UINT result = MsiOpenPackageW(databasePath_.c_str(), &handle_);
+    if (result != ERROR_SUCCESS) {
+        Forget();
+        throw std::runtime_error("MsiOpenPackage failed: " + std::to_string(result));
+    }
 }
 
 Session::~Session() {
-    g_sessions.erase(std::remove(g_sessions.begin(), g_sessions.end(), this), g_sessions.end());
     MsiCloseHandle(handle_);
+    Forget();
+}
+
+void Session::Forget() {
+    g_sessions.erase(std::remove(g_sessions.begin(), g_sessions.end(), this), g_sessions.end());
     DeleteFileW(databasePath_.c_str());
 }
 

@@ -80,7 +80,8 @@ private:
 
 class Session {
 public:
-    Session(MSIHANDLE handle, std::wstring databasePath);
+    // Opens the package at `databasePath` (deleted again with the session).
+    explicit Session(std::wstring databasePath);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -114,7 +115,9 @@ public:
     int Handle(UINT type, MSIHANDLE record);  // the record handler's work
 
 private:
-    MSIHANDLE handle_;
+    void Forget();
+
+    MSIHANDLE handle_ = 0;
     std::wstring databasePath_;
     std::vector<Message> messages_;
     std::map<UINT, std::deque<int>> answers_;
