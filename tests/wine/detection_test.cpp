@@ -1,8 +1,6 @@
 // Process lookups, the product and messenger checks, and the files-in-use
 // cycle they share, against a real session and real processes.
 #include <gtest/gtest.h>
-
-#include <algorithm>
 #include <string>
 
 #include "bench/bench.h"
@@ -214,6 +212,53 @@ TEST(DetectSilent, AnswersOfZeroStopAfterMaxTry) {
     EXPECT_EQ(Lines(steps.end() - 3, steps.end()),
               (Lines{L"Result = 0", L"Number of tries reached to MAX_TRY=10",
                      L"Terminate the install since MAX_TRY is reached at a silent install."}));
+}
+
+// Every action's own answer lines and box, from one running application each.
+struct AnswerLines {
+    const char* action;
+    const wchar_t* image;
+    const wchar_t* ignore;
+    const wchar_t* retry;
+    const wchar_t* cancel;
+    const wchar_t* error;
+};
+
+const AnswerLines kAnswerLines[] = {
+    {"CheckRunningApps", L"FENWA9.exe", L"CheckRunningApps - user hit IGNORE", L"CheckRunningApps - user hit RETRY",
+     L"Exiting CheckRunningApps - user hit cancel", L"CheckRunningApps - Error creating MSI process"},
+    {"CheckRunningMOC", L"communicator.exe", L"CheckRunningMOC - user hit IGNORE", L"CheckRunningMOC - user hit RETRY",
+     L"Exiting CheckRunningMOC - user hit cancel", L"CheckRunningMOC - Error creating MSI process"},
+    {"CheckRunningOutlook", L"OUTLOOK.EXE", L"CheckRunningOutlook - user hit IGNORE",
+     L"CheckRunningOutlook - user hit RETRY", L"Exiting CheckRunningOutlook - user hit cancel",
+     L"CheckRunningOutlook - Error creating MSI process"},
+};
+
+TEST(DetectAnswers, EachActionWritesItsOwnAnswerLinesAndShowsItsBox) {
+    for (const auto& a : kAnswerLines) {
+        SCOPED_TRACE(a.action);
+        bench::DummyProcess running(a.image);
+        {
+            auto session = bench::Package().Open();
+            session->ClearRecords();
+            session->Answer(kFilesInUse, {IDOK, IDRETRY, IDCANCEL});
+            EXPECT_EQ(bench::CallAction(a.action, *session), 1602u);
+            Lines steps = Steps(*session);
+            EXPECT_EQ(CountOf(steps, a.ignore), 1u);
+            EXPECT_EQ(CountOf(steps, a.retry), 1u);
+            EXPECT_EQ(steps.back(), a.cancel);
+            EXPECT_EQ(session->Messages(kFilesInUse).size(), 3u);
+        }
+        auto session = bench::Package().Open();
+        session->ClearRecords();
+        session->Answer(kFilesInUse, {-1});
+        bench::MessageBoxWatcher watcher;
+        EXPECT_EQ(bench::CallAction(a.action, *session), 1602u);
+        Lines steps = Steps(*session);
+        EXPECT_EQ(Lines(steps.end() - 2, steps.end()),
+                  (Lines{a.error, L"Could not create MSI process to show running applications."}));
+        EXPECT_EQ(watcher.Seen().size(), 1u);
+    }
 }
 
 }  // namespace
