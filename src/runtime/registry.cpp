@@ -39,21 +39,6 @@ RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars
     return result;
 }
 
-RegistryValue EnumRegistryValue(HKEY key, DWORD index, DWORD nameChars, DWORD dataChars) {
-    RegistryValue result;
-    std::vector<wchar_t> name(nameChars + 1, L'\0');
-    std::vector<wchar_t> data(dataChars + 1, L'\0');
-    DWORD nameCount = nameChars;
-    DWORD dataBytes = dataChars * sizeof(wchar_t);
-    result.status = RegEnumValueW(key, index, name.data(), &nameCount, nullptr, &result.type,
-                                  reinterpret_cast<BYTE*>(data.data()), &dataBytes);
-    if (result.status == ERROR_SUCCESS) {
-        result.name = NameFromBuffer(name, nameCount);
-        result.text = TextFromBuffer(data, dataBytes);
-    }
-    return result;
-}
-
 RegistryValue EnumRegistryValueName(HKEY key, DWORD index, DWORD nameChars) {
     RegistryValue result;
     std::vector<wchar_t> name(nameChars + 1, L'\0');

@@ -23,9 +23,7 @@ struct RegistryText {
 
 struct RegistryValue {
     LSTATUS status = ERROR_NO_MORE_ITEMS;
-    std::wstring name;
-    DWORD type = REG_NONE;
-    std::wstring text;
+    std::wstring name;  // empty unless status is ERROR_SUCCESS
 };
 
 LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegKey& key);
@@ -35,13 +33,9 @@ LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegK
 // in bytes, is twice that).
 RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars);
 
-// Value `index` of the key with its name and its data as text; the buffers
-// hold `nameChars` and `dataChars` characters.
-RegistryValue EnumRegistryValue(HKEY key, DWORD index, DWORD nameChars, DWORD dataChars);
-
 // The name of value `index` only, in a buffer of `nameChars` characters; a
-// longer name gives ERROR_MORE_DATA and no name. The type and text are left
-// empty: read the data with ReadRegistryText.
+// longer name gives ERROR_MORE_DATA and no name. Read the data with
+// ReadRegistryText.
 RegistryValue EnumRegistryValueName(HKEY key, DWORD index, DWORD nameChars);
 
 }  // namespace kci
