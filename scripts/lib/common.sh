@@ -7,7 +7,7 @@ log() { printf '==> %s\n' "$*" >&2; }
 
 # Debian packages the project needs: cross compiler, Wine (32-bit), installer
 # authoring, a headless X server, GoogleTest and clang's libFuzzer.
-KCI_PACKAGES=(cmake make g++ g++-mingw-w64-i686-posix wine wine32:i386 wine64 wixl msitools
+KCI_PACKAGES=(cmake make g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 wixl msitools
               xvfb xauth libgtest-dev googletest clang libclang-rt-14-dev python3)
 
 ensure_packages() {
@@ -30,6 +30,30 @@ build_win32() {
     cmake --no-warn-unused-cli -S "$ROOT" -B "$ROOT/build/win32" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$ROOT/build/win32" -j"$(nproc)" -- --no-print-directory >/dev/null
+}
+
+# The DLL that ships must stay small, and two clean builds of one commit, in
+# two different folders, must give the same bytes.
+KCI_DLL_LIMIT=$((300 * 1024))
+check_shipping_dll() {
+    local dll="$ROOT/build/win32/KorviCustomImmediate.dll" size ok=0 tree
+    size=$(stat -c %s "$dll")
+    echo "KorviCustomImmediate.dll: $size bytes ($((size / 1024)) KB; limit $((KCI_DLL_LIMIT / 1024)) KB)"
+    if [ "$size" -gt "$KCI_DLL_LIMIT" ]; then echo "the DLL exceeds its size limit"; ok=1; fi
+    for tree in a b; do
+        rm -rf "$ROOT/build/repro/$tree"
+        cmake --no-warn-unused-cli -S "$ROOT" -B "$ROOT/build/repro/$tree" \
+            -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+        cmake --build "$ROOT/build/repro/$tree" -j"$(nproc)" --target KorviCustomImmediate -- --no-print-directory >/dev/null ||
+            { echo "clean build $tree failed"; return 1; }
+    done
+    if cmp "$ROOT/build/repro/a/KorviCustomImmediate.dll" "$ROOT/build/repro/b/KorviCustomImmediate.dll"; then
+        echo "two clean builds give identical DLLs"
+    else
+        echo "two clean builds give different DLLs"; ok=1
+    fi
+    rm -rf "$ROOT/build/repro"
+    return $ok
 }
 
 build_host() {

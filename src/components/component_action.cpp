@@ -2,6 +2,7 @@
 
 #include <msiquery.h>
 
+#include "components/core/rtmx_folder.h"
 #include "components/error_report.h"
 #include "runtime/catalogue.h"
 #include "runtime/custom_action_data.h"
@@ -38,8 +39,10 @@ std::wstring ProgramFromCustomActionData(MSIHANDLE session, const ComponentActio
 std::wstring ProgramFolder(MSIHANDLE session, const ComponentAction& action, stp::ErrorList& errors) {
     const bool directory = action.source == ProgramSource::DirectoryTargetPath;
     const wchar_t* reader = directory ? L"MsiGetTargetPath" : L"MsiGetProperty";
-    wchar_t folder[MAX_PATH + 1] = {};
-    DWORD count = MAX_PATH;
+    // The installer is given the whole buffer, terminator included, so that a
+    // folder of kFolderChars characters (the longest SetRtmxPath sets) reads.
+    wchar_t folder[kFolderChars + 1] = {};
+    DWORD count = kFolderChars + 1;
     const UINT result = directory ? MsiGetTargetPathW(session, action.sourceName, folder, &count)
                                   : MsiGetPropertyW(session, action.sourceName, folder, &count);
     if (result != ERROR_SUCCESS) {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "components/core/rtmx_folder.h"
-#include "runtime/library.h"
+#include "runtime/action_frame.h"
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
@@ -57,12 +57,13 @@ std::optional<std::wstring> RegisteredFolder(MSIHANDLE session) {
 // Type 1, immediate, on removal before UninstallRtmx (which reads the
 // property): sets _RTMX_DIR_ to the media transport driver's folder.
 extern "C" UINT __stdcall SetRtmxPath(MSIHANDLE session) {
-    kci::ModuleContextGuard context;
-    LogMessage(session, L"Entering SetRtmxPath");
-    std::wstring folder = DefaultFolder(session);
-    if (auto registered = RegisteredFolder(session)) folder = *registered;
-    LogMessage(session, L"Setting _RTMX_DIR_ property to %s", folder);
-    MsiSetPropertyW(session, L"_RTMX_DIR_", folder.c_str());
-    LogMessage(session, L"Leaving SetRtmxPath");
-    return ERROR_SUCCESS;
+    return kci::RunAction(session, L"SetRtmxPath", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering SetRtmxPath");
+        std::wstring folder = DefaultFolder(session);
+        if (auto registered = RegisteredFolder(session)) folder = *registered;
+        LogMessage(session, L"Setting _RTMX_DIR_ property to %s", folder);
+        MsiSetPropertyW(session, L"_RTMX_DIR_", folder.c_str());
+        LogMessage(session, L"Leaving SetRtmxPath");
+        return ERROR_SUCCESS;
+    });
 }

@@ -2,13 +2,15 @@
 // the folders the running installation knows. What differs between the three
 // is a row of components/core/component_table.cpp.
 #include "components/component_action.h"
+#include "runtime/action_frame.h"
 
 // Type 1, immediate, on removal after CostFinalize and while the camera
 // driver's files are still on disk. Runs "WQInstaller.exe /uninstall" from the
 // target path of CAMERADRIVER; exit code 3 asks for a reboot, any other code
 // but 0 is reported.
 extern "C" UINT __stdcall UninstallCamera(MSIHANDLE session) {
-    return kci::RunComponentAction(session, kci::kUninstallCamera);
+    return kci::RunAction(session, L"UninstallCamera", kci::ModuleContext::None,
+                          [&] { return kci::RunComponentAction(session, kci::kUninstallCamera); });
 }
 
 // Type 1, immediate, on removal after CostFinalize and while the product's
@@ -16,12 +18,14 @@ extern "C" UINT __stdcall UninstallCamera(MSIHANDLE session) {
 // of INSTALLDIR; each failure bit is reported, and the driver or filter
 // failure bits also ask for a reboot.
 extern "C" UINT __stdcall UninstallQdnAndFilter(MSIHANDLE session) {
-    return kci::RunComponentAction(session, kci::kUninstallQdnAndFilter);
+    return kci::RunAction(session, L"UninstallQdnAndFilter", kci::ModuleContext::None,
+                          [&] { return kci::RunComponentAction(session, kci::kUninstallQdnAndFilter); });
 }
 
 // Type 1, immediate, on removal after SetRtmxPath. Runs
 // "RtmxDriverInstaller.exe /uninstall" from the folder in _RTMX_DIR_; exit
 // code 3 asks for a reboot, any other code but 0 is reported.
 extern "C" UINT __stdcall UninstallRtmx(MSIHANDLE session) {
-    return kci::RunComponentAction(session, kci::kUninstallRtmx);
+    return kci::RunAction(session, L"UninstallRtmx", kci::ModuleContext::None,
+                          [&] { return kci::RunComponentAction(session, kci::kUninstallRtmx); });
 }

@@ -2,7 +2,7 @@
 // files are replaced.
 #include "detection/files_in_use.h"
 #include "detection/process_lookup.h"
-#include "runtime/library.h"
+#include "runtime/action_frame.h"
 #include "runtime/log.h"
 
 namespace {
@@ -32,7 +32,8 @@ const kci::PromptTexts kTexts = {
 // close the running product applications; 0 when none runs, 1602 on Cancel,
 // when the prompt cannot be shown, or when a silent install cannot proceed.
 extern "C" UINT __stdcall CheckRunningApps(MSIHANDLE session) {
-    kci::ModuleContextGuard context;
-    LogMessage(session, L"Entering CheckRunningApps");
-    return kci::CheckFilesInUse(session, kTexts, [session] { return kci::RunningApplications(session, kProducts); });
+    return kci::RunAction(session, L"CheckRunningApps", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering CheckRunningApps");
+        return kci::CheckFilesInUse(session, kTexts, [session] { return kci::RunningApplications(session, kProducts); });
+    });
 }

@@ -5,7 +5,7 @@
 // the log texts of CheckRunningApps; only its own lines tell it apart.
 #include "detection/files_in_use.h"
 #include "detection/process_lookup.h"
-#include "runtime/library.h"
+#include "runtime/action_frame.h"
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
@@ -71,7 +71,8 @@ std::optional<kci::FilesInUseList> DetectRegisteredApplications(MSIHANDLE sessio
 // none runs, 1602 on Cancel, when the prompt cannot be shown (no message
 // box), or when a silent install cannot proceed.
 extern "C" UINT __stdcall CheckRunningBXRApps(MSIHANDLE session) {
-    kci::ModuleContextGuard context;
-    LogMessage(session, L"Entering CheckRunningApps");
-    return kci::CheckFilesInUse(session, kTexts, [session] { return DetectRegisteredApplications(session); });
+    return kci::RunAction(session, L"CheckRunningBXRApps", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering CheckRunningApps");
+        return kci::CheckFilesInUse(session, kTexts, [session] { return DetectRegisteredApplications(session); });
+    });
 }

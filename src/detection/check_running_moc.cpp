@@ -2,7 +2,7 @@
 // integration.
 #include "detection/files_in_use.h"
 #include "detection/process_lookup.h"
-#include "runtime/library.h"
+#include "runtime/action_frame.h"
 #include "runtime/log.h"
 
 namespace {
@@ -26,7 +26,8 @@ const kci::PromptTexts kTexts = {
 // close the office messenger; 0 when it does not run, 1602 on Cancel, when
 // the prompt cannot be shown, or when a silent install cannot proceed.
 extern "C" UINT __stdcall CheckRunningMOC(MSIHANDLE session) {
-    kci::ModuleContextGuard context;
-    LogMessage(session, L"Entering CheckRunningMOC");
-    return kci::CheckFilesInUse(session, kTexts, [session] { return kci::RunningApplications(session, kMessenger); });
+    return kci::RunAction(session, L"CheckRunningMOC", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering CheckRunningMOC");
+        return kci::CheckFilesInUse(session, kTexts, [session] { return kci::RunningApplications(session, kMessenger); });
+    });
 }

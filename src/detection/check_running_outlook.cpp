@@ -7,7 +7,7 @@
 
 #include "detection/files_in_use.h"
 #include "detection/process_lookup.h"
-#include "runtime/library.h"
+#include "runtime/action_frame.h"
 #include "runtime/log.h"
 
 namespace {
@@ -97,7 +97,8 @@ kci::FilesInUseList DetectMailClientAndAddInHosts(MSIHANDLE session) {
 // 1602 on Cancel, when the prompt cannot be shown, or when a silent install
 // cannot proceed.
 extern "C" UINT __stdcall CheckRunningOutlook(MSIHANDLE session) {
-    kci::ModuleContextGuard context;
-    LogMessage(session, L"Entering CheckRunningOutlook");
-    return kci::CheckFilesInUse(session, kTexts, [session] { return DetectMailClientAndAddInHosts(session); });
+    return kci::RunAction(session, L"CheckRunningOutlook", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering CheckRunningOutlook");
+        return kci::CheckFilesInUse(session, kTexts, [session] { return DetectMailClientAndAddInHosts(session); });
+    });
 }

@@ -24,6 +24,55 @@ constexpr DWORD kMaxProcesses = 4096;
 constexpr DWORD kNameChars = MAX_PATH;
 const wchar_t kFallbackWindowTitle[] = L"Meridia";
 
+// Room for an image path well past MAX_PATH; a longer one is not read.
+constexpr DWORD kImagePathChars = 1024;
+
+// Image path readers that work across bitness, looked up at run time: the
+// first arrived with Vista, the second with XP, and the library still loads
+// on hosts that lack both.
+using QueryFullProcessImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+using GetProcessImageFileNameFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD);
+
+template <class Fn>
+Fn Lookup(const wchar_t* module, const char* name) {
+    HMODULE loaded = GetModuleHandleW(module);
+    return loaded ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(loaded, name))) : nullptr;
+}
+
+// The full image path of an open process, or nothing when it cannot be read.
+std::wstring ImagePath(HANDLE process) {
+    wchar_t path[kImagePathChars] = {};
+    if (auto query = Lookup<QueryFullProcessImageNameFn>(L"kernel32.dll", "QueryFullProcessImageNameW")) {
+        DWORD length = kImagePathChars;
+        if (query(process, 0, path, &length) && length < kImagePathChars) return std::wstring(path, length);
+    }
+    if (auto read = Lookup<GetProcessImageFileNameFn>(L"psapi.dll", "GetProcessImageFileNameW")) {
+        const DWORD length = read(process, path, kImagePathChars);
+        if (length > 0 && length < kImagePathChars) return std::wstring(path, length);
+    }
+    return std::wstring();
+}
+
+// The executable name of an open process into `name`. A 32-bit process cannot
+// list a 64-bit process's modules, so where that fails the name is cut from
+// the process's image path instead; false only when neither can be read.
+bool ReadImageName(MSIHANDLE session, HANDLE process, wchar_t (&name)[kNameChars]) {
+    // The first module is the executable itself.
+    HMODULE module = nullptr;
+    DWORD needed = 0;
+    if (EnumProcessModules(process, &module, sizeof(module), &needed)) {
+        GetModuleBaseNameW(process, module, name, kNameChars);  // leaves "unknown" where it writes nothing
+        return true;
+    }
+    LogMessage(session, L"Failed to EnumProcessModules");
+    const std::wstring path = ImagePath(process);
+    const std::wstring_view file = FileNameOfPath(path);
+    if (file.empty() || file.size() >= kNameChars) return false;
+    file.copy(name, file.size());
+    name[file.size()] = L'\0';
+    return true;
+}
+
 // The executable name of process `id` compared with `target`. A process that
 // cannot be read is logged and compares as "unknown".
 bool ProcessHasImageName(MSIHANDLE session, DWORD id, const std::wstring& target) {
@@ -33,14 +82,7 @@ bool ProcessHasImageName(MSIHANDLE session, DWORD id, const std::wstring& target
         LogMessage(session, L"Failed to OpenProcess");
         return false;
     }
-    // The first module is the executable itself.
-    HMODULE module = nullptr;
-    DWORD needed = 0;
-    if (!EnumProcessModules(process.Get(), &module, sizeof(module), &needed)) {
-        LogMessage(session, L"Failed to EnumProcessModules");
-        return false;
-    }
-    GetModuleBaseNameW(process.Get(), module, name, kNameChars);  // leaves "unknown" where it writes nothing
+    if (!ReadImageName(session, process.Get(), name)) return false;
     std::wstring_view read = TextInBuffer(name, kNameChars);
     if (!SameImageName(read, target)) return false;
     LogMessage(session, L"This is a match: process %s", read);

@@ -182,7 +182,7 @@ def component_install(action, key, program, switch, exit_code=0):
     """The lines of one deferred component install that ran its program."""
     return [f"Entering {action}", "Entering ParseCustomActionData",
             f"'CustomActionData' contains the following value: '{key}|{program}'",
-            "Exiting ParseCustomActionData", f"Going to try executing {program}{switch}",
+            "Exiting ParseCustomActionData", f'Going to try executing "{program}"{switch}',
             f"Process returned 0x{exit_code:x}", f"Exiting {action}"]
 
 
@@ -210,19 +210,19 @@ def component_uninstalls():
                          "Setting _RTMX_DIR_ property to " + WIN_RTMX_DIR.rstrip("\\"),
                          "Leaving SetRtmxPath"]),
         ("UninstallCamera", ["Entering UninstallCamera", "MsiGetTargetPath says CAMERADRIVER is ",
-                             f"Going to try executing {WIN_CAMERA_DIR}WQInstaller.exe /uninstall",
+                             f'Going to try executing "{WIN_CAMERA_DIR}WQInstaller.exe" /uninstall',
                              "Process returned 0x0", "Exiting UninstallCamera"]),
         ("UninstallQdnAndFilter", ["Entering UninstallQdnAndFilter", "MsiGetTargetPath says INSTALLDIR is ",
-                                   f"Going to try executing {WIN_INSTALL_DIR}InstallQdnAndAx.exe /U",
+                                   f'Going to try executing "{WIN_INSTALL_DIR}InstallQdnAndAx.exe" /U',
                                    "Process returned 0x0", "Exiting UninstallQdnAndFilter"]),
         ("UninstallRtmx", ["Entering UninstallRtmx", "MsiGetProperty says _RTMX_DIR_ is ",
-                           f"Going to try executing {WIN_RTMX_DIR}RtmxDriverInstaller.exe /uninstall",
+                           f'Going to try executing "{WIN_RTMX_DIR}RtmxDriverInstaller.exe" /uninstall',
                            "Process returned 0x0", "Exiting UninstallRtmx"]),
     ]
 
 
 def stand_in_switches(folder, program):
-    """The switch each run of an installed stand-in received (Wine quotes the program path)."""
+    """The switch each run of an installed stand-in received."""
     path = os.path.join(folder, program + ".cmdline")
     if not os.path.exists(path):
         return []

@@ -105,18 +105,17 @@ TEST(ExitCodes, AnUnreadableCodeIsReportedByEveryAction) {
         EXPECT_FALSE(InterpretExitCode(action->exitCodes, 0xFFFFFFFF).failureTexts.empty()) << action->name;
 }
 
-TEST(CommandLine, KeyValueIsUsedUnchangedWithTheSwitch) {
-    EXPECT_EQ(kci::ComponentCommandLine(kci::kInstallCamera, L"C:\\a b\\WQInstaller.exe"), L"C:\\a b\\WQInstaller.exe /install");
-    EXPECT_EQ(kci::ComponentCommandLine(kci::kInstallQdnAndFilter, L"\"q.exe\""), L"\"q.exe\" /I");
-    EXPECT_EQ(kci::ComponentCommandLine(kci::kInstallRtmx, L""), L" /install");
-}
-
-TEST(CommandLine, FolderAndProgramAreJoinedByOneBackslash) {
-    EXPECT_EQ(kci::ComponentCommandLine(kci::kUninstallCamera, L"C:\\Drivers\\Camera\\"),
-              L"C:\\Drivers\\Camera\\WQInstaller.exe /uninstall");
-    EXPECT_EQ(kci::ComponentCommandLine(kci::kUninstallQdnAndFilter, L"C:\\Program Files\\App"),
-              L"C:\\Program Files\\App\\InstallQdnAndAx.exe /U");
-    EXPECT_EQ(kci::ComponentCommandLine(kci::kUninstallRtmx, L""), L"\\RtmxDriverInstaller.exe /uninstall");
+TEST(CommandLine, ProgramPathIsQuotedAndFollowedByTheSwitch) {
+    struct Case { const kci::ComponentAction* action; const wchar_t* found; const wchar_t* line; };
+    for (Case c : {
+             Case{&kci::kInstallCamera, L"C:\\a b\\WQInstaller.exe", L"\"C:\\a b\\WQInstaller.exe\" /install"},
+             Case{&kci::kInstallQdnAndFilter, L"\"q.exe\"", L"\"q.exe\" /I"},  // already quoted: kept as given
+             Case{&kci::kInstallRtmx, L"", L" /install"},                      // absent key: the switch alone
+             Case{&kci::kUninstallCamera, L"C:\\Drivers\\Camera\\", L"\"C:\\Drivers\\Camera\\WQInstaller.exe\" /uninstall"},
+             Case{&kci::kUninstallQdnAndFilter, L"C:\\Program Files\\App", L"\"C:\\Program Files\\App\\InstallQdnAndAx.exe\" /U"},
+             Case{&kci::kUninstallRtmx, L"", L"\"\\RtmxDriverInstaller.exe\" /uninstall"},
+         })
+        EXPECT_EQ(kci::ComponentCommandLine(*c.action, c.found), c.line) << c.action->name << " " << c.found;
 }
 
 TEST(RtmxFolder, DefaultLiesBelowCommonFiles) {

@@ -3,6 +3,7 @@
 #include "detection/core/image_name.h"
 
 using kci::SameImageName;
+using kci::FileNameOfPath;
 using kci::TextInBuffer;
 
 TEST(SameImageName, IgnoresTheCaseOfAsciiLettersOnly) {
@@ -32,4 +33,14 @@ TEST(TextInBuffer, StopsAtTheFirstNullOrTheBuffersEnd) {
     const wchar_t full[] = {L'x', L'y', L'z'};  // no terminator at all
     EXPECT_EQ(TextInBuffer(full, 3), L"xyz");
     EXPECT_EQ(TextInBuffer(full, 0), L"");
+}
+
+TEST(FileNameOfPath, KeepsWhatFollowsTheLastBackslash) {
+    struct Case { const wchar_t* path; const wchar_t* name; };
+    for (Case c : {Case{L"C:\\Program Files\\Office\\OUTLOOK.EXE", L"OUTLOOK.EXE"},
+                   Case{L"\\Device\\HarddiskVolume2\\x64\\OUTLOOK.EXE", L"OUTLOOK.EXE"},
+                   Case{L"OUTLOOK.EXE", L"OUTLOOK.EXE"},
+                   Case{L"C:\\folder\\", L""},
+                   Case{L"", L""}})
+        EXPECT_EQ(FileNameOfPath(c.path), c.name) << c.path;
 }

@@ -1,6 +1,9 @@
 // The component install and uninstall actions in real sessions, running
 // stand-ins for the component programs.
+#include <windows.h>
 #include <gtest/gtest.h>
+
+#include <shellapi.h>
 
 #include <cwctype>
 #include <string>
@@ -39,7 +42,7 @@ public:
     }
 
     std::wstring Data() const { return L"Other|x|" + action_.key + L"|" + program_.Path(); }
-    std::wstring CommandLine() const { return program_.Path() + action_.switches; }
+    std::wstring CommandLine() const { return L"\"" + program_.Path() + L"\"" + action_.switches; }
     const bench::StandIn& Program() const { return program_; }
 
     std::unique_ptr<bench::Session> Open(const std::wstring& data) const {
@@ -86,15 +89,38 @@ TEST(ComponentInstall, RunsTheProgramNamedInCustomActionDataWithItsSwitch) {
     }
 }
 
-TEST(ComponentInstall, PathWithABlankIsPassedWithoutQuotes) {
-    InstallRun run(kInstallCamera, 0, L"Tenvor Drivers");
-    auto session = run.Open(run.Data());
-    session->ClearRecords();
-    EXPECT_EQ(bench::CallAction("InstallCamera", *session), 0u);
-    // The platform's search finds the program. Wine then quotes the program
-    // path in what the child receives; Windows passes the line unchanged.
-    EXPECT_EQ(session->Log(), run.RanLog(run.Data(), 0));
-    EXPECT_EQ(run.Program().CommandLines().size(), 1u);
+// A program at the spaced path cut at its blank must never start in place of
+// the one named, and the named one gets its switch as its first argument.
+TEST(ComponentCommandLine, ProgramAtAShorterPrefixOfASpacedPathNeverStarts) {
+    struct Case { const char* action; std::wstring program; std::wstring switchArg; bool deferred; };
+    for (const Case& c : {Case{"InstallCamera", L"WQInstaller.exe", L"/install", true},
+                          Case{"UninstallQdnAndFilter", L"InstallQdnAndAx.exe", L"/U", false}}) {
+        SCOPED_TRACE(c.action);
+        bench::TempDir dir;
+        const std::wstring folder = dir / L"Tenvor Drivers";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        bench::StandIn decoy(dir.Path(), L"Tenvor.exe");
+        bench::StandIn program(folder, c.program);
+        std::unique_ptr<bench::Session> session;
+        if (c.deferred) {
+            session = bench::Package().Property(L"CustomActionData", L"WQInstallerExe|" + program.Path()).Open();
+        } else {
+            session = bench::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
+            session->Cost();
+            bench::SetTargetPath(*session, L"INSTALLDIR", folder);
+        }
+        EXPECT_EQ(bench::CallAction(c.action, *session), 0u);
+
+        EXPECT_TRUE(decoy.CommandLines().empty());
+        const Lines received = program.CommandLines();
+        ASSERT_EQ(received.size(), 1u);
+        int argc = 0;
+        LPWSTR* argv = CommandLineToArgvW(received[0].c_str(), &argc);
+        ASSERT_EQ(argc, 2) << bench::Narrow(received[0]);
+        EXPECT_EQ(std::wstring(argv[0]), program.Path());
+        EXPECT_EQ(std::wstring(argv[1]), c.switchArg);
+        LocalFree(argv);
+    }
 }
 
 TEST(ComponentInstall, CameraExitCodes) {

@@ -64,7 +64,7 @@ public:
     }
 
     std::wstring Folder() const { return dir_.Path() + (action_.directory ? L"\\" : L""); }
-    std::wstring CommandLine() const { return dir_.Path() + L"\\" + action_.program + action_.switches; }
+    std::wstring CommandLine() const { return L"\"" + dir_.Path() + L"\\" + action_.program + L"\"" + action_.switches; }
     const bench::StandIn& Program() const { return program_; }
 
     Lines RanLog(DWORD code, const Lines& afterCode = {}) const {
@@ -163,21 +163,35 @@ TEST(ComponentUninstall, UnsetRtmxFolderRunsFromTheRootAndCannotStart) {
     Lines log = session->Log();
     ASSERT_EQ(log.size(), 5u);
     EXPECT_EQ(log[1], L"MsiGetProperty says _RTMX_DIR_ is []");
-    EXPECT_EQ(log[2], L"Going to try executing \\RtmxDriverInstaller.exe /uninstall");
+    EXPECT_EQ(log[2], L"Going to try executing \"\\RtmxDriverInstaller.exe\" /uninstall");
     EXPECT_EQ(log[3].rfind(L"CreateProcess failed with error: 0x", 0), 0u) << bench::Narrow(log[3]);
     EXPECT_EQ(log[4], L"Exiting UninstallRtmx");
     ExpectOneReport(*session, ComponentReport({L"Error uninstalling RTMX driver"}));
 }
 
-TEST(ComponentUninstall, FolderLongerThanItsBufferIsNotUsed) {
-    auto session = CostedSession();
-    session->SetProperty(L"_RTMX_DIR_", L"C:\\" + std::wstring(300, L'r'));
-    session->ClearRecords();
-    EXPECT_EQ(bench::CallAction("UninstallRtmx", *session), 0u);
+// SetRtmxPath may set a folder of up to 260 characters; UninstallRtmx reads
+// every such folder and refuses a longer one.
+TEST(ComponentUninstall, RtmxFolderOfUpTo260CharactersIsRead) {
+    for (size_t length : {259u, 260u, 261u}) {
+        SCOPED_TRACE(length);
+        const std::wstring folder = L"C:\\" + std::wstring(length - 3, L'r');
+        auto session = CostedSession();
+        session->SetProperty(L"_RTMX_DIR_", folder);
+        session->ClearRecords();
+        EXPECT_EQ(bench::CallAction("UninstallRtmx", *session), 0u);
 
-    EXPECT_EQ(session->Log(), (Lines{L"Entering UninstallRtmx", L"MsiGetProperty of _RTMX_DIR_ returned 234",
-                                     L"Exiting UninstallRtmx"}));
-    ExpectOneReport(*session, ComponentReport({L"Could not get RTMX driver path"}));
+        const Lines log = session->Log();
+        ASSERT_GE(log.size(), 3u);
+        if (length <= 260) {
+            EXPECT_EQ(log[1], L"MsiGetProperty says _RTMX_DIR_ is [" + folder + L"]");
+            EXPECT_EQ(log[2], L"Going to try executing \"" + folder + L"\\RtmxDriverInstaller.exe\" /uninstall");
+            ExpectOneReport(*session, ComponentReport({L"Error uninstalling RTMX driver"}));
+        } else {
+            EXPECT_EQ(log, (Lines{L"Entering UninstallRtmx", L"MsiGetProperty of _RTMX_DIR_ returned 234",
+                                  L"Exiting UninstallRtmx"}));
+            ExpectOneReport(*session, ComponentReport({L"Could not get RTMX driver path"}));
+        }
+    }
 }
 
 // ---------------------------------------------------------------- SetRtmxPath
@@ -304,7 +318,7 @@ TEST_F(SetRtmxPath, LeadsUninstallRtmxToTheRegisteredFolder) {
     service.SetString(L"FilePath", dir.Path());
     Run();
     EXPECT_EQ(bench::CallAction("UninstallRtmx", *session), 0u);
-    EXPECT_EQ(program.CommandLines(), Lines{dir.Path() + L"\\RtmxDriverInstaller.exe /uninstall"});
+    EXPECT_EQ(program.CommandLines(), Lines{L"\"" + dir.Path() + L"\\RtmxDriverInstaller.exe\" /uninstall"});
 }
 
 }  // namespace

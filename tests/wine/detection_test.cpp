@@ -55,6 +55,27 @@ TEST(DetectLookup, WholeImageNameCaseIgnoredAndTheWalkStopsAtTheMatch) {
     }
 }
 
+// A 32-bit process cannot list a 64-bit one's modules; its name then comes
+// from its image path. Real machines run 64-bit mail clients.
+TEST(DetectLookup, A64BitApplicationIsFoundByItsImagePath) {
+    bench::DummyProcess outlook(L"OUTLOOK.EXE", bench::Bitness::x64);
+    auto session = bench::Package().Open();
+    session->ClearRecords();
+    EXPECT_TRUE(FindRunningProcessByName(session->Handle(), L"outlook.exe"));
+    Lines log = session->Log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], L"Failed to EnumProcessModules");
+    EXPECT_EQ(log.back(), L"This is a match: process OUTLOOK.EXE");
+
+    session->ClearRecords();
+    session->Answer(kFilesInUse, {IDCANCEL});
+    EXPECT_EQ(bench::CallAction("CheckRunningOutlook", *session), 1602u);
+    EXPECT_EQ(CountOf(session->Log(), L"This is a match: process OUTLOOK.EXE"), 1u);
+    auto prompts = session->Messages(kFilesInUse);
+    ASSERT_EQ(prompts.size(), 1u);
+    EXPECT_EQ(detect::Pairs(prompts[0]), (PairList{{L"OUTLOOK.EXE", L"Microsoft Outlook"}}));
+}
+
 TEST(DetectLookup, EveryProcessHandleIsClosed) {
     bench::DummyProcess word(L"winword.exe");
     auto session = bench::Package().Open();

@@ -70,6 +70,26 @@ std::set<std::string> ModuleDefinitionExports() {
     return names;
 }
 
+// Every export's whole body is the action frame, entered under the export's
+// own name; only the actions that run without the module context say None.
+TEST(Library, EveryExportRunsInTheActionFrame) {
+    const std::set<std::string> withoutContext = {
+        "TestMessage", "CheckQDNDriverOpen", "InstallCamera", "InstallQdnAndFilter",
+        "InstallRtmx", "UninstallCamera", "UninstallQdnAndFilter", "UninstallRtmx"};
+    std::string text;
+    CollectSources(SourcePath(L"src"), text);
+    std::regex definition(R"re(extern "C" UINT __stdcall (\w+)\(MSIHANDLE session\) \{\s*)re"
+                          R"re((return kci::RunAction\(session, L"(\w+)", kci::ModuleContext::(\w+),)?)re");
+    int actions = 0;
+    for (std::sregex_iterator it(text.begin(), text.end(), definition), end; it != end; ++it, ++actions) {
+        const std::string name = (*it)[1];
+        ASSERT_TRUE((*it)[2].matched) << name << " does not run in the action frame";
+        EXPECT_EQ((*it)[3], name) << name << " enters the frame under another name";
+        EXPECT_EQ((*it)[4], withoutContext.count(name) ? "None" : "Open") << name;
+    }
+    EXPECT_EQ(actions, static_cast<int>(SourceActions().size()));
+}
+
 TEST(Library, IsA32BitDllForIntel) {
     auto nt = Headers(bench::Library());
     EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);

@@ -1,10 +1,15 @@
 // The action frame, the installer log and the catalogue, in a real session.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "bench/bench.h"
+#include "runtime/action_frame.h"
 #include "runtime/catalogue.h"
+#include "runtime/core/errors.h"
 #include "runtime/library.h"
 #include "runtime/log.h"
 
@@ -13,6 +18,27 @@ using bench::Lines;
 namespace {
 
 const std::wstring kPrefix = L"CUSTOM IMMEDIATE ACTION   ";
+
+// Whatever escapes an action's body becomes one log line and 1603, and the
+// session goes on working.
+TEST(ActionFrame, AnyExceptionIsOneLineAndFailure) {
+    struct Case { std::function<UINT()> body; std::wstring what; };
+    const Case cases[] = {
+        {[]() -> UINT { throw std::bad_alloc(); }, L"std::bad_alloc"},
+        {[]() -> UINT { throw std::runtime_error("disk on fire"); }, L"disk on fire"},
+        {[]() -> UINT { throw 42; }, L"unknown exception"},
+        {[]() -> UINT { throw stp::ErrorList{L"first", L"second"}; }, L"first"},
+    };
+    auto session = bench::Package().Open();
+    for (const Case& c : cases) {
+        session->ClearRecords();
+        EXPECT_EQ(kci::RunAction(session->Handle(), L"Probe", kci::ModuleContext::Open, c.body), 1603u);
+        EXPECT_EQ(session->Log(), Lines{L"Unexpected failure in Probe: " + c.what});
+        session->ClearRecords();
+        EXPECT_EQ(bench::CallAction("DisableCancel", *session), 0u);
+        EXPECT_EQ(session->Log(), (Lines{L"Entering DisableCancel", L"Exiting DisableCancel"}));
+    }
+}
 
 TEST(CancelButton, CommonDataBetweenEntryAndExitLines) {
     struct Case { const char* action; int visible; };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "runtime/core/command_line.h"
 #include "runtime/core/text_ids.h"
 
 namespace kci {
@@ -67,12 +68,12 @@ ExitCodeOutcome InterpretExitCode(const ExitCodeRule& rule, std::uint32_t code) 
 }
 
 std::wstring ComponentCommandLine(const ComponentAction& action, const std::wstring& found) {
-    std::wstring commandLine = found;
+    std::wstring program = found;
     if (action.source != ProgramSource::CustomActionDataKey) {
-        if (commandLine.empty() || commandLine.back() != L'\\') commandLine += L'\\';
-        commandLine += action.program;
+        if (program.empty() || program.back() != L'\\') program += L'\\';
+        program += action.program;
     }
-    return commandLine + action.switches;
+    return ProgramCommandLine(program, action.switches);
 }
 
 }  // namespace kci

@@ -73,7 +73,8 @@ extern const ComponentAction kUninstallRtmx;
 
 // The command line an action runs, given what its source gave: the program's
 // path for a key, or the folder, which is joined to the program with exactly
-// one backslash. Nothing is quoted or trimmed.
+// one backslash. The program path is quoted (see ProgramCommandLine), and
+// nothing is trimmed.
 std::wstring ComponentCommandLine(const ComponentAction& action, const std::wstring& found);
 
 }  // namespace kci

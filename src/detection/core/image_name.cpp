@@ -20,4 +20,9 @@ std::wstring_view TextInBuffer(const wchar_t* buffer, std::size_t capacity) {
     return std::wstring_view(buffer, length);
 }
 
+std::wstring_view FileNameOfPath(std::wstring_view path) {
+    const std::size_t slash = path.rfind(L'\\');
+    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace kci

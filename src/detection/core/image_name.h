@@ -15,4 +15,9 @@ bool SameImageName(std::wstring_view name, std::wstring_view target);
 // filled: up to the first null, or the whole buffer when it holds none.
 std::wstring_view TextInBuffer(const wchar_t* buffer, std::size_t capacity);
 
+// The file name at the end of a process's full image path, which may be a
+// drive path or a device path (\Device\HarddiskVolume2\...\OUTLOOK.EXE):
+// everything after the last backslash, or the whole path when it holds none.
+std::wstring_view FileNameOfPath(std::wstring_view path);
+
 }  // namespace kci

@@ -104,8 +104,10 @@ RegistryKey& RegistryKey::SetDword(const std::wstring& name, DWORD value) {
     return *this;
 }
 
-StandIn::StandIn(const std::wstring& folder, const std::wstring& fileName) : path_(folder + L"\\" + fileName) {
-    if (!CopyFileW((BuildFolder() + L"\\kci_standin.exe").c_str(), path_.c_str(), FALSE))
+StandIn::StandIn(const std::wstring& folder, const std::wstring& fileName, Bitness bits)
+    : path_(folder + L"\\" + fileName) {
+    const wchar_t* build = bits == Bitness::x64 ? L"\\kci_standin64.exe" : L"\\kci_standin.exe";
+    if (!CopyFileW((BuildFolder() + build).c_str(), path_.c_str(), FALSE))
         throw std::runtime_error("cannot copy the stand-in to " + Narrow(path_));
 }
 
@@ -120,8 +122,8 @@ std::vector<std::wstring> StandIn::CommandLines() const {
     return lines;
 }
 
-DummyProcess::DummyProcess(const std::wstring& imageName) {
-    StandIn program(folder_.Path(), imageName);
+DummyProcess::DummyProcess(const std::wstring& imageName, Bitness bits) {
+    StandIn program(folder_.Path(), imageName, bits);
     std::wstring ready = program.Path() + L".ready";
     std::wstring commandLine = L"\"" + program.Path() + L"\" --hold";
     STARTUPINFOW startup = {};

@@ -52,12 +52,16 @@ private:
     HKEY key_ = nullptr;
 };
 
+// Which build of the stand-in program to copy: the 32-bit one the tests
+// share, or the 64-bit one, which a 32-bit process cannot list modules of.
+enum class Bitness { x86, x64 };
+
 // A copy of the stand-in program under a chosen file name. When run, it
 // appends the command line it received to "<program>.cmdline" and exits with
 // the code in "<program>.exitcode" (0 when absent).
 class StandIn {
 public:
-    StandIn(const std::wstring& folder, const std::wstring& fileName);
+    StandIn(const std::wstring& folder, const std::wstring& fileName, Bitness bits = Bitness::x86);
     const std::wstring& Path() const { return path_; }
     void SetExitCode(DWORD code);
     // Every command line received so far, one per run.
@@ -70,7 +74,7 @@ private:
 // A running process with a chosen image name; ended when the object goes.
 class DummyProcess {
 public:
-    explicit DummyProcess(const std::wstring& imageName);
+    explicit DummyProcess(const std::wstring& imageName, Bitness bits = Bitness::x86);
     ~DummyProcess();
     DummyProcess(const DummyProcess&) = delete;
     DummyProcess& operator=(const DummyProcess&) = delete;

@@ -1,0 +1,16 @@
+// Command lines for programs the library starts.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kci {
+
+// `program` followed by `switches`, with the program path in double quotes
+// unless it already starts with one. Without quotes the platform would try
+// every shorter prefix of a path with blanks first ("C:\Media Drivers\x.exe"
+// starts "C:\Media.exe" when that exists). An empty path stays empty: there
+// is no program to protect, and the line fails to start as it is.
+std::wstring ProgramCommandLine(std::wstring_view program, std::wstring_view switches);
+
+}  // namespace kci
