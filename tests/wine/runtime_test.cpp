@@ -21,7 +21,7 @@ const std::wstring kPrefix = L"CUSTOM IMMEDIATE ACTION   ";
 
 // Whatever escapes an action's body becomes one log line and 1603, and the
 // session goes on working.
-TEST(ActionFrame, AnyExceptionIsOneLineAndFailure) {
+TEST(ActionFrame, AnyExceptionIsOneLineAnd1603) {
     struct Case { std::function<UINT()> body; std::wstring what; };
     const Case cases[] = {
         {[]() -> UINT { throw std::bad_alloc(); }, L"std::bad_alloc"},
