@@ -1,0 +1,96 @@
+#include "bench/census.h"
+
+#include <stdexcept>
+#include <vector>
+
+namespace bench {
+namespace {
+
+struct HandleEntry {
+    USHORT processId;
+    USHORT creatorBackTraceIndex;
+    UCHAR objectType;
+    UCHAR attributes;
+    USHORT handle;
+    PVOID object;
+    ULONG grantedAccess;
+};
+
+struct HandleTable {
+    ULONG count;
+    HandleEntry entries[1];
+};
+
+using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+constexpr ULONG kSystemHandleInformation = 16;
+constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+
+// This process's entries of the system handle table.
+std::vector<HandleEntry> OwnHandles() {
+    static auto query = reinterpret_cast<QuerySystemInformation>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) throw std::runtime_error("no NtQuerySystemInformation");
+    std::vector<BYTE> buffer(1 << 16);
+    LONG status;
+    ULONG needed = 0;
+    while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
+           kInfoLengthMismatch)
+        buffer.resize(buffer.size() * 2);
+    if (status < 0) throw std::runtime_error("NtQuerySystemInformation failed");
+    const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
+    const USHORT self = static_cast<USHORT>(GetCurrentProcessId());  // the table's field is 16 bits wide
+    std::vector<HandleEntry> own;
+    for (ULONG i = 0; i < table->count; ++i)
+        if (table->entries[i].processId == self) own.push_back(table->entries[i]);
+    return own;
+}
+
+// The type index the table gives registry keys, learnt by opening one.
+unsigned RegistryKeyType() {
+    static const unsigned type = [] {
+        HKEY key = nullptr;
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_READ, &key);
+        unsigned found = 0;
+        for (const auto& entry : OwnHandles())
+            if (entry.handle == static_cast<USHORT>(reinterpret_cast<ULONG_PTR>(key))) found = entry.objectType;
+        RegCloseKey(key);
+        return found;
+    }();
+    return type;
+}
+
+}  // namespace
+
+Census Census::Take() {
+    const unsigned keyType = RegistryKeyType();
+    Census census;
+    for (const auto& entry : OwnHandles()) {
+        ++census.handles;
+        if (entry.objectType == keyType) ++census.registryKeys;
+    }
+    census.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    census.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    census.gdiSlot = LOWORD(reinterpret_cast<ULONG_PTR>(brush));
+    DeleteObject(brush);
+    HMENU menu = CreateMenu();
+    census.userSlot = LOWORD(reinterpret_cast<ULONG_PTR>(menu));
+    DestroyMenu(menu);
+    return census;
+}
+
+std::wstring Census::Growth(const Census& after) const {
+    std::wstring growth;
+    auto note = [&growth](const std::wstring& what, long long more) {
+        if (more > 0) growth += L" " + std::to_wstring(more) + L" more " + what + L";";
+    };
+    note(L"handles", after.handles - handles);
+    note(L"registry keys", after.registryKeys - registryKeys);
+    note(L"GDI objects", static_cast<long long>(after.gdiObjects) - gdiObjects);
+    note(L"USER objects", static_cast<long long>(after.userObjects) - userObjects);
+    if (after.gdiSlot != gdiSlot) growth += L" the next GDI object takes another slot;";
+    if (after.userSlot != userSlot) growth += L" the next USER object takes another slot;";
+    return growth;
+}
+
+}  // namespace bench
