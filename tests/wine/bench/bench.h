@@ -2,5 +2,10 @@
 #pragma once
 
 #include "bench/files.h"
-#include "bench/session.h"
 #include "bench/ui.h"
+#include "harness/session.h"
+
+// The tests name the shared session harness as part of the bench.
+namespace bench {
+using namespace harness;
+}  // namespace bench

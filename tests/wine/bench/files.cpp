@@ -2,20 +2,11 @@
 
 #include <shlwapi.h>
 
-#include <atomic>
 #include <stdexcept>
 
-#include "bench/session.h"
+#include "harness/session.h"
 
 namespace bench {
-
-std::wstring UniqueTempPath(const std::wstring& prefix, const std::wstring& suffix) {
-    static std::atomic<unsigned> counter{0};
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + prefix + std::to_wstring(GetCurrentProcessId()) + L"_" +
-           std::to_wstring(GetTickCount()) + L"_" + std::to_wstring(++counter) + suffix;
-}
 
 TempDir::TempDir() : path_(UniqueTempPath(L"kcidir")) {
     if (!CreateDirectoryW(path_.c_str(), nullptr)) throw std::runtime_error("cannot create temp folder");
@@ -63,20 +54,6 @@ std::string ReadFile(const std::wstring& path) {
 }
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string Narrow(const std::wstring& text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Widen(const std::string& text) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n);
-    return out;
-}
 
 RegistryKey::RegistryKey(HKEY root, std::wstring path) : root_(root), path_(std::move(path)) {
     if (RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr) != ERROR_SUCCESS)

@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "harness/text.h"
+
 namespace bench {
 
-// A fresh path in the temp folder; nothing is created.
-std::wstring UniqueTempPath(const std::wstring& prefix, const std::wstring& suffix = L"");
+using namespace harness;
 
 // A folder of the test's own, removed with everything in it.
 class TempDir {
@@ -29,9 +30,6 @@ void WriteFile(const std::wstring& path, const std::string& bytes);
 std::string ReadFile(const std::wstring& path);  // empty if missing
 bool FileExists(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
-
-std::string Narrow(const std::wstring& text);  // UTF-8, for test messages
-std::wstring Widen(const std::string& text);
 
 // A registry key the test creates and deletes again with all below it.
 class RegistryKey {

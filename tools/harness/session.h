@@ -2,10 +2,12 @@
 // with MsiOpenPackage, with every message the library sends recorded and the
 // user's answers scripted.
 //
-//   auto session = bench::Package().Property(L"ProductLanguage", L"1031").Open();
+// Shared by the Wine tests and kci-run, the packagers' tool.
+//
+//   auto session = harness::Package().Property(L"ProductLanguage", L"1031").Open();
 //   session->Answer(INSTALLMESSAGE_FILESINUSE, {IDRETRY, IDCANCEL});
-//   EXPECT_EQ(bench::CallAction("CheckRunningApps", *session), 1602u);
-//   EXPECT_EQ(session->Log(), (bench::Lines{L"Entering CheckRunningApps", ...}));
+//   EXPECT_EQ(harness::CallAction("CheckRunningApps", *session), 1602u);
+//   EXPECT_EQ(session->Log(), (harness::Lines{L"Entering CheckRunningApps", ...}));
 #pragma once
 
 #include <windows.h>
@@ -19,7 +21,7 @@
 #include <string>
 #include <vector>
 
-namespace bench {
+namespace harness {
 
 using Lines = std::vector<std::wstring>;
 
@@ -91,6 +93,10 @@ public:
     // Answers for messages of one kind (type & 0xFF000000), used in order;
     // when they run out the last one repeats. Unscripted kinds answer 0.
     Session& Answer(UINT kind, std::vector<int> answers);
+    // One list of answers for the messages of all `kinds` together, used in
+    // the order the messages come; when it runs out they answer 0, as a
+    // silent installation does.
+    Session& AnswerInTurn(std::vector<UINT> kinds, std::vector<int> answers);
     // Called for each message of `kind` before it is answered, for example to
     // end a process before the scripted Retry.
     Session& OnMessage(UINT kind, std::function<void(const Message&)> hook);
@@ -123,9 +129,12 @@ private:
     std::map<UINT, std::deque<int>> answers_;
     std::map<UINT, int> lastAnswer_;
     std::map<UINT, std::function<void(const Message&)>> hooks_;
+    std::vector<UINT> inTurnKinds_;
+    std::deque<int> inTurn_;
 };
 
-// Calls an exported action of the built library by name.
+// Calls an exported action by name: of `library`, or of the built library.
+UINT CallAction(HMODULE library, const char* name, MSIHANDLE handle);
 UINT CallAction(const char* name, const Session& session);
 UINT CallAction(const char* name, MSIHANDLE handle);
 
@@ -134,4 +143,4 @@ HMODULE Library();
 // Folder of the test runner, where the build puts the library and helper programs.
 std::wstring BuildFolder();
 
-}  // namespace bench
+}  // namespace harness

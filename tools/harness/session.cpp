@@ -1,4 +1,4 @@
-#include "bench/session.h"
+#include "harness/session.h"
 
 #include <objbase.h>
 
@@ -6,9 +6,9 @@
 
 #include <stdexcept>
 
-#include "bench/files.h"
+#include "harness/text.h"
 
-namespace bench {
+namespace harness {
 namespace {
 
 // The external UI handler is one per process and is not told which session a
@@ -201,6 +201,12 @@ Session& Session::Answer(UINT kind, std::vector<int> answers) {
     return *this;
 }
 
+Session& Session::AnswerInTurn(std::vector<UINT> kinds, std::vector<int> answers) {
+    inTurnKinds_ = std::move(kinds);
+    inTurn_ = std::deque<int>(answers.begin(), answers.end());
+    return *this;
+}
+
 Session& Session::OnMessage(UINT kind, std::function<void(const Message&)> hook) {
     hooks_[kind] = std::move(hook);
     return *this;
@@ -218,7 +224,7 @@ int Session::Handle(UINT type, MSIHANDLE record) {
             field.isNull = MsiRecordIsNull(record, i) != FALSE;
             field.text = RecordString(record, i);
             int integer = MsiRecordGetInteger(record, i);
-            field.isInteger = !field.isNull && integer != MSI_NULL_INTEGER;
+            field.isInteger = !field.isNull && integer != static_cast<int>(MSI_NULL_INTEGER);
             field.integer = integer;
             message.fields.push_back(field);
         }
@@ -226,7 +232,12 @@ int Session::Handle(UINT type, MSIHANDLE record) {
     UINT kind = message.kind();
     if (auto hook = hooks_.find(kind); hook != hooks_.end()) hook->second(message);
     int answer = 0;
-    if (auto script = answers_.find(kind); script != answers_.end()) {
+    if (std::find(inTurnKinds_.begin(), inTurnKinds_.end(), kind) != inTurnKinds_.end()) {
+        if (!inTurn_.empty()) {
+            answer = inTurn_.front();
+            inTurn_.pop_front();
+        }
+    } else if (auto script = answers_.find(kind); script != answers_.end()) {
         if (!script->second.empty()) {
             lastAnswer_[kind] = script->second.front();
             script->second.pop_front();
@@ -305,13 +316,15 @@ HMODULE Library() {
     return library;
 }
 
-UINT CallAction(const char* name, MSIHANDLE handle) {
+UINT CallAction(HMODULE library, const char* name, MSIHANDLE handle) {
     using Action = UINT(__stdcall*)(MSIHANDLE);
-    auto action = reinterpret_cast<Action>(reinterpret_cast<void*>(GetProcAddress(Library(), name)));
+    auto action = reinterpret_cast<Action>(reinterpret_cast<void*>(GetProcAddress(library, name)));
     if (action == nullptr) throw std::runtime_error(std::string("no export ") + name);
     return action(handle);
 }
 
+UINT CallAction(const char* name, MSIHANDLE handle) { return CallAction(Library(), name, handle); }
+
 UINT CallAction(const char* name, const Session& session) { return CallAction(name, session.Handle()); }
 
-}  // namespace bench
+}  // namespace harness

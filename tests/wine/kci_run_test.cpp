@@ -1,0 +1,94 @@
+// kci-run, the packagers' tool, run as they run it: its own process, its
+// printed messages, its exit status.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bench/bench.h"
+
+namespace {
+
+struct ToolRun {
+    DWORD status = 0;
+    std::string out;
+    std::string err;
+};
+
+HANDLE InheritableFile(const std::wstring& path) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+}
+
+ToolRun RunTool(const std::wstring& arguments) {
+    bench::TempDir dir;
+    const std::wstring outPath = dir / L"out.txt", errPath = dir / L"err.txt";
+    HANDLE out = InheritableFile(outPath), err = InheritableFile(errPath);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    std::wstring commandLine = L"\"" + bench::BuildFolder() + L"\\kci-run.exe\" " + arguments;
+    PROCESS_INFORMATION process = {};
+    ToolRun run;
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &run.status);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    run.out = bench::ReadFile(outPath);
+    run.err = bench::ReadFile(errPath);
+    return run;
+}
+
+// True when every line of `expected` stands in `text`, in that order.
+bool HasInOrder(const std::string& text, const std::vector<std::string>& expected) {
+    size_t at = 0;
+    for (const auto& line : expected) {
+        at = text.find(line, at);
+        if (at == std::string::npos) return false;
+        at += line.size();
+    }
+    return true;
+}
+
+TEST(KciRun, PrintsWhatTheActionSendsAndExitsWithItsResult) {
+    bench::DummyProcess messenger(L"communicator.exe");
+    bench::TempDir dir;
+    bench::StandIn camera(dir.Path(), L"WQInstaller.exe");
+    camera.SetExitCode(3);
+    const std::string prefix = "log: CUSTOM IMMEDIATE ACTION   ";
+    struct Case { std::wstring arguments; DWORD status; std::vector<std::string> out; std::string err; };
+    const Case cases[] = {
+        {L"CheckRunningMOC --answer 4 --answer 2", 1602 % 256,
+         {prefix + "Entering CheckRunningMOC", "files-in-use (0x05000005): [0] \"", "[1] \"communicator.exe\"",
+          "-> answered 4", prefix + "CheckRunningMOC - user hit RETRY", "-> answered 2",
+          prefix + "Exiting CheckRunningMOC - user hit cancel", "result: 1602 (user exit)", "reboot: not requested"},
+         ""},
+        {L"InstallCamera --deferred --data \"WQInstallerExe|" + camera.Path() + L"\"", 0,
+         {prefix + "Going to try executing \"" + bench::Narrow(camera.Path()) + "\" /install",
+          prefix + "Process returned 0x3", "result: 0 (success)", "reboot: requested"},
+         ""},
+        {L"SetRtmxPath --show _RTMX_DIR_", 0,
+         {prefix + "Leaving SetRtmxPath", "result: 0 (success)",
+          "property _RTMX_DIR_ = C:\\Program Files (x86)\\Common Files\\Tenvor Systems\\Media Driver\n"},
+         ""},
+        {L"SetRtmxPath --answer yes", 2, {}, "kci-run: --answer takes a number, not yes\nusage: kci-run ACTION"},
+        {L"SetRtmxPathh", 2, {}, "exports no action named SetRtmxPathh\nIts actions: CheckRunningApps,"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(bench::Narrow(c.arguments));
+        const ToolRun run = RunTool(c.arguments);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_TRUE(HasInOrder(run.out, c.out)) << run.out;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+        if (c.status == 2) EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(camera.CommandLines().size(), 1u);
+}
+
+}  // namespace
