@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <set>
 
 #include <stdexcept>
 
@@ -314,6 +315,23 @@ HMODULE Library() {
         return module;
     }();
     return library;
+}
+
+// The plain names a DLL exports, leaving out the decorated "_Name@4" spellings.
+std::set<std::string> ExportedActions(HMODULE module) {
+    std::set<std::string> names;
+    auto base = reinterpret_cast<const BYTE*>(module);
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (dir.VirtualAddress == 0) return names;
+    auto exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+    auto nameRvas = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
+        std::string name = reinterpret_cast<const char*>(base + nameRvas[i]);
+        if (name.find('@') == std::string::npos) names.insert(name);
+    }
+    return names;
 }
 
 UINT CallAction(HMODULE library, const char* name, MSIHANDLE handle) {

@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,9 @@ private:
     std::vector<UINT> inTurnKinds_;
     std::deque<int> inTurn_;
 };
+
+// The plain names `module` exports, leaving out the decorated "_Name@4" ones.
+std::set<std::string> ExportedActions(HMODULE module);
 
 // Calls an exported action by name: of `library`, or of the built library.
 UINT CallAction(HMODULE library, const char* name, MSIHANDLE handle);

@@ -140,23 +140,6 @@ std::wstring DefaultDll() {
     return folder.substr(0, folder.find_last_of(L'\\') + 1) + L"KorviCustomImmediate.dll";
 }
 
-// The plain names a DLL exports, leaving out the decorated "_Name@4" spellings.
-std::set<std::string> ExportedActions(HMODULE module) {
-    std::set<std::string> names;
-    auto base = reinterpret_cast<const BYTE*>(module);
-    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    if (dir.VirtualAddress == 0) return names;
-    auto exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
-    auto nameRvas = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
-    for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
-        std::string name = reinterpret_cast<const char*>(base + nameRvas[i]);
-        if (name.find('@') == std::string::npos) names.insert(name);
-    }
-    return names;
-}
-
 const wchar_t* KindName(UINT kind) {
     switch (kind) {
         case INSTALLMESSAGE_FATALEXIT: return L"fatal exit";
@@ -256,7 +239,7 @@ int Run(const Options& options) {
         return kUsageStatus;
     }
     const std::string action = harness::Narrow(options.action);
-    const std::set<std::string> actions = ExportedActions(library);
+    const std::set<std::string> actions = harness::ExportedActions(library);
     if (!actions.count(action)) {
         std::string list;
         for (const auto& name : actions) list += (list.empty() ? "" : ", ") + name;

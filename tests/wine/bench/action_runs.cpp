@@ -1,0 +1,70 @@
+#include "bench/action_runs.h"
+
+#include "bench/components_bench.h"
+
+namespace bench {
+namespace {
+
+using Setup = std::function<std::unique_ptr<harness::Session>(Stage&)>;
+
+std::unique_ptr<harness::Session> Plain(Stage&) { return harness::Package().Open(); }
+
+Setup Deferred(const std::wstring& key, const std::wstring& program) {
+    return [=](Stage& stage) {
+        return harness::Package().Property(L"CustomActionData", key + L"|" + stage.Program(program)).Open();
+    };
+}
+
+// A removal run whose uninstaller lies in the folder a directory names.
+Setup FromDirectory(const std::wstring& directory, const std::wstring& program) {
+    return [=](Stage& stage) {
+        stage.Program(program);
+        auto session = harness::Package().Directory(directory, L"TARGETDIR", L"App").Open();
+        session->Cost();
+        SetTargetPath(*session, directory, stage.dir.Path());
+        return session;
+    };
+}
+
+std::unique_ptr<harness::Session> RtmxFolder(Stage& stage) {
+    stage.Program(L"RtmxDriverInstaller.exe");
+    auto session = harness::Package().Open();
+    session->SetProperty(L"_RTMX_DIR_", stage.dir.Path());
+    return session;
+}
+
+std::unique_ptr<harness::Session> RegisteredApplications(Stage& stage) {
+    stage.keys.push_back(std::make_unique<RegistryKey>(
+        HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\Omni Communications\\LORSF\\RegisteredApplications"));
+    stage.keys.back()->SetString(L"KciNotRunning.exe", L"Not Running");
+    return harness::Package().Open();
+}
+
+}  // namespace
+
+std::wstring Stage::Program(const std::wstring& name) {
+    programs.push_back(std::make_unique<StandIn>(dir.Path(), name));
+    return programs.back()->Path();
+}
+
+const std::vector<ActionRun>& ActionRuns() {
+    static const std::vector<ActionRun> runs = {
+        {"DisableCancel", Plain, false},
+        {"EnableCancel", Plain, false},
+        {"TestMessage", Plain, false},
+        {"CheckRunningApps", Plain, false},
+        {"CheckRunningMOC", Plain, false},
+        {"CheckRunningOutlook", Plain, false},
+        {"CheckRunningBXRApps", RegisteredApplications, false},
+        {"InstallCamera", Deferred(L"WQInstallerExe", L"WQInstaller.exe"), true},
+        {"InstallQdnAndFilter", Deferred(L"QdnAxExe", L"InstallQdnAndAx.exe"), true},
+        {"InstallRtmx", Deferred(L"RtmxDriverInstallerExe", L"RtmxDriverInstaller.exe"), true},
+        {"UninstallCamera", FromDirectory(L"CAMERADRIVER", L"WQInstaller.exe"), true},
+        {"UninstallQdnAndFilter", FromDirectory(L"INSTALLDIR", L"InstallQdnAndAx.exe"), true},
+        {"UninstallRtmx", RtmxFolder, true},
+        {"SetRtmxPath", Plain, false},
+    };
+    return runs;
+}
+
+}  // namespace bench
