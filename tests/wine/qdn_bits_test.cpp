@@ -6,7 +6,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "bench/bench.h"
@@ -26,62 +25,34 @@ struct Adapter {
 };
 
 // The machine's adapter list replaced for one test, or removed (`adapters`
-// empty optional). A 32-bit process reads the list through a link to the
-// 64-bit key, so the 64-bit key is what is written. Wine rebuilds that key as
-// volatile data whenever its server starts; whatever it held is put back.
+// empty). A 32-bit process reads the list through a link to the 64-bit key,
+// so the 64-bit key is what is written. Wine rebuilds that key as volatile
+// data whenever its server starts; its adapters' service names are put back.
 class AdapterList {
 public:
     explicit AdapterList(const std::optional<std::vector<Adapter>>& adapters) {
         HKEY list = nullptr;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAdapterList.c_str(), 0, KEY_READ | kView64, &list) == ERROR_SUCCESS) {
-            existed_ = true;
-            wchar_t name[256];
+            saved_.emplace();
+            wchar_t name[256], service[256];
             for (DWORD i = 0, n = 256; RegEnumKeyExW(list, i, name, &n, nullptr, nullptr, nullptr, nullptr) ==
-                                       ERROR_SUCCESS; ++i, n = 256)
-                saved_.push_back({name, Values(list, name)});
+                                       ERROR_SUCCESS; ++i, n = 256) {
+                DWORD bytes = sizeof(service);
+                const bool read = RegGetValueW(list, name, L"ServiceName", RRF_RT_REG_SZ, nullptr, service, &bytes) ==
+                                  ERROR_SUCCESS;
+                saved_->push_back({name, read ? std::optional<std::wstring>(service) : std::nullopt});
+            }
             RegCloseKey(list);
         }
         Remove();
-        if (adapters) {
-            std::vector<Saved> rows;
-            for (const Adapter& a : *adapters) {
-                Saved row{a.subkey, {}};
-                if (a.service) row.values.emplace_back(L"ServiceName", REG_SZ, Bytes(*a.service));
-                rows.push_back(row);
-            }
-            Write(rows);
-        }
+        if (adapters) Write(*adapters);
     }
     ~AdapterList() {
         Remove();
-        if (existed_) Write(saved_);
+        if (saved_) Write(*saved_);
     }
 
 private:
-    using Value = std::tuple<std::wstring, DWORD, std::vector<BYTE>>;
-    struct Saved {
-        std::wstring subkey;
-        std::vector<Value> values;
-    };
-
-    static std::vector<BYTE> Bytes(const std::wstring& text) {
-        return std::vector<BYTE>(reinterpret_cast<const BYTE*>(text.c_str()),
-                                 reinterpret_cast<const BYTE*>(text.c_str() + text.size() + 1));
-    }
-    static std::vector<Value> Values(HKEY list, const std::wstring& subkey) {
-        std::vector<Value> values;
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(list, subkey.c_str(), 0, KEY_READ | kView64, &key) != ERROR_SUCCESS) return values;
-        wchar_t name[256];
-        BYTE data[2048];
-        DWORD type = 0;
-        for (DWORD i = 0, n = 256, size = sizeof(data);
-             RegEnumValueW(key, i, name, &n, nullptr, &type, data, &size) == ERROR_SUCCESS;
-             ++i, n = 256, size = sizeof(data))
-            values.emplace_back(name, type, std::vector<BYTE>(data, data + size));
-        RegCloseKey(key);
-        return values;
-    }
     static void Remove() {
         HKEY list = nullptr;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAdapterList.c_str(), 0, KEY_ALL_ACCESS | kView64, &list) != ERROR_SUCCESS)
@@ -93,24 +64,24 @@ private:
         RegCloseKey(list);
         RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kAdapterList.c_str(), kView64, 0);
     }
-    static void Write(const std::vector<Saved>& rows) {
+    static void Write(const std::vector<Adapter>& adapters) {
         HKEY list = nullptr;
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kAdapterList.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
                             KEY_ALL_ACCESS | kView64, nullptr, &list, nullptr) != ERROR_SUCCESS)
             throw std::runtime_error("cannot create the adapter list");
-        for (const Saved& row : rows) {
+        for (const Adapter& adapter : adapters) {
             HKEY key = nullptr;
-            RegCreateKeyExW(list, row.subkey.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS | kView64,
+            RegCreateKeyExW(list, adapter.subkey.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS | kView64,
                             nullptr, &key, nullptr);
-            for (const auto& [name, type, data] : row.values)
-                RegSetValueExW(key, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
+            if (adapter.service)
+                RegSetValueExW(key, L"ServiceName", 0, REG_SZ, reinterpret_cast<const BYTE*>(adapter.service->c_str()),
+                               static_cast<DWORD>((adapter.service->size() + 1) * sizeof(wchar_t)));
             RegCloseKey(key);
         }
         RegCloseKey(list);
     }
 
-    bool existed_ = false;
-    std::vector<Saved> saved_;
+    std::optional<std::vector<Adapter>> saved_;
 };
 
 // Wine looks a device name up as an entry of the prefix's dosdevices folder;
