@@ -38,4 +38,7 @@ RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars
 // ReadRegistryText.
 RegistryValue EnumRegistryValueName(HKEY key, DWORD index, DWORD nameChars);
 
+// The name of subkey `index`, in the same shape and under the same rule.
+RegistryValue EnumRegistrySubkeyName(HKEY key, DWORD index, DWORD nameChars);
+
 }  // namespace kci

@@ -312,6 +312,71 @@ CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_instal
          case_component_failures_report_once_and_ask_for_reboot]
 
 
+# ------------------------------------------- versions, drivers and settings
+
+BITS_DIR = os.path.join(INSTALL_DIR, "AutoUpdate")
+CRASH_CONTROL = r"HKLM\SYSTEM\CurrentControlSet\Control\CrashControl"
+PRECERTIFICATION = r"HKLM\Software\Tenvor Systems, Inc.\Tenvor Pelago\Precertification"
+
+
+def wine_reg(*args):
+    """Runs Wine's reg tool; returns its output."""
+    return subprocess.run(["wine", "reg", *args], capture_output=True, text=True).stdout
+
+
+def case_version_driver_check_crash_dumps_and_bits():
+    case = "version, driver check, crash dumps, BITS"
+    # Every real machine has crash control settings; a fresh Wine prefix has none.
+    wine_reg("add", CRASH_CONTROL, "/v", "CrashDumpEnabled", "/t", "REG_DWORD", "/d", "0", "/f")
+    try:
+        rc, text = msiexec("/i", os.path.join(WORK, "probes.log"))
+        dump = wine_reg("query", CRASH_CONTROL, "/v", "CrashDumpEnabled")
+    finally:
+        wine_reg("delete", CRASH_CONTROL, "/f")
+    exit_code(case, rc, 0)
+    expect_actions(case, text, [
+        ("CreateDisplayableVersion", ["Entering CreateDisplayableVersion",
+                                      "CreateDisplayableVersion: current version = 1.0.0",
+                                      "sscanf returned result = 3, major=1, minor=0, build=0",
+                                      "Leaving CreateDisplayableVersion"]),
+        ("PrecertificationFailureCount", ["Entering PrecertificationFailureCount", "RegOpenKey returned 2",
+                                          "Leaving PrecertificationFailureCount"]),
+        # Wine lists its own network adapters; none has the driver's device.
+        ("CheckQDNDriverOpen", InOrder(["Entering CheckQDNDriverOpen", "Checking (\\\\.\\ZephQdnPacket)",
+                                        "-->GetLastError( ) = 0x00000002", "-->Error should be recoverable, continuing",
+                                        "Leaving CheckQDNDriverOpen"])),
+        ("ForceFullDump", ["Entering ForceFullDump", "RegSetValueEx succeeded", "Exiting ForceFullDump"]),
+        # Wine registers BITS, so its client setup is only deleted.
+        ("InstallBits", InOrder(["Entering InstallBits", "Not installing BITS",
+                                 "Delete of BITS install exe returned 0"])),
+    ], deferred=("ForceFullDump",))
+    check(f"{case}: PDisplayableVersion set", "Property(S): PDisplayableVersion = 1.0(0)\n" in text)
+    check(f"{case}: no discovery device in use", "forcing reboot" not in text)
+    check(f"{case}: CrashDumpEnabled is 1", re.search(r"CrashDumpEnabled\s+REG_DWORD\s+0x1\b", dump) is not None, dump)
+    setup = os.path.join(BITS_DIR, "Bits_v15_Client_Setup.exe")
+    check(f"{case}: BITS setup deleted, never run",
+          not os.path.exists(setup) and not os.path.exists(setup + ".cmdline"))
+    msiexec("/x", os.path.join(WORK, "probes-remove.log"))
+
+
+def case_precertification_failures_fail_the_install():
+    case = "precertification count 2"
+    wine_reg("add", PRECERTIFICATION, "/v", "FailureCount", "/t", "REG_SZ", "/d", "2", "/f", "/reg:32")
+    try:
+        rc, text = msiexec("/i", os.path.join(WORK, "precertification.log"))
+    finally:
+        wine_reg("delete", PRECERTIFICATION, "/f", "/reg:32")
+    exit_code(case, rc, 1603)
+    expect_actions(case, text, [
+        ("PrecertificationFailureCount", ["Entering PrecertificationFailureCount",
+                                          "RegQueryValueEx returned a string: 2"]),
+    ])
+    check(f"{case}: nothing installed", not os.path.exists(os.path.join(INSTALL_DIR, "readme.txt")))
+
+
+CASES += [case_version_driver_check_crash_dumps_and_bits, case_precertification_failures_fail_the_install]
+
+
 def main():
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "components/core/bits_setup.h"
 #include "components/core/component_table.h"
 #include "components/core/error_report.h"
+#include "components/core/qdn_devices.h"
 #include "components/core/rtmx_folder.h"
 #include "runtime/core/text_ids.h"
 
@@ -133,6 +135,27 @@ TEST(RtmxFolder, ADefaultLongerThanTheBufferIsRefused) {
     EXPECT_EQ(kci::DefaultRtmxFolder(fits + L"\\"), fits + tail);  // the backslash is not doubled
     EXPECT_EQ(kci::DefaultRtmxFolder(fits + L"c"), std::nullopt);
     EXPECT_EQ(kci::DefaultRtmxFolder(std::wstring(259, L'c')), std::nullopt);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(QdnDevices, ControlDeviceThenOnePerAdapterInOrder) {
+    struct Case { std::vector<std::wstring> services; std::vector<std::wstring> devices; };
+    const Case cases[] = {
+        {{}, {L"\\\\.\\ZephQdnPacket"}},
+        {{L"{1A2B}", L"Kci2"}, {L"\\\\.\\ZephQdnPacket", L"\\\\.\\ZephQdnPacket_{1A2B}", L"\\\\.\\ZephQdnPacket_Kci2"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(kci::QdnDevices(c.services), c.devices);
+}
+
+TEST(BitsSetupPath, JoinsTheFolderWithOneBackslash) {
+    struct Case { std::wstring folder; std::wstring path; };
+    const Case cases[] = {{L"C:\\Update", L"C:\\Update\\Bits_v15_Client_Setup.exe"},
+                          {L"C:\\Update\\", L"C:\\Update\\Bits_v15_Client_Setup.exe"},
+                          {L"", L"\\Bits_v15_Client_Setup.exe"}};
+    for (const Case& c : cases) EXPECT_EQ(kci::BitsSetupPath(c.folder), c.path);
 }
 
 }  // namespace

@@ -54,6 +54,12 @@ int IndexOfKind(const Session& session, UINT kind) {
 
 RegistryValueOverride::RegistryValueOverride(HKEY root, const std::wstring& path, const std::wstring& name,
                                              const std::wstring& value)
+    : RegistryValueOverride(root, path, name, REG_SZ,
+                            std::vector<BYTE>(reinterpret_cast<const BYTE*>(value.c_str()),
+                                              reinterpret_cast<const BYTE*>(value.c_str() + value.size() + 1))) {}
+
+RegistryValueOverride::RegistryValueOverride(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
+                                             const std::vector<BYTE>& data)
     : name_(name) {
     if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_) != ERROR_SUCCESS)
         throw std::runtime_error("cannot open " + Narrow(path));
@@ -63,8 +69,7 @@ RegistryValueOverride::RegistryValueOverride(HKEY root, const std::wstring& path
         old_.resize(bytes);
         RegQueryValueExW(key_, name_.c_str(), nullptr, &type_, old_.data(), &bytes);
     }
-    RegSetValueExW(key_, name_.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegSetValueExW(key_, name_.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
 }
 
 RegistryValueOverride::~RegistryValueOverride() {

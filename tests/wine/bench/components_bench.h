@@ -36,6 +36,9 @@ int IndexOfKind(const Session& session, UINT kind);
 class RegistryValueOverride {
 public:
     RegistryValueOverride(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value);
+    // Data of any type, exactly as given.
+    RegistryValueOverride(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
+                          const std::vector<BYTE>& data);
     ~RegistryValueOverride();
     RegistryValueOverride(const RegistryValueOverride&) = delete;
     RegistryValueOverride& operator=(const RegistryValueOverride&) = delete;

@@ -1,0 +1,87 @@
+// Installing the background transfer service's client where the machine
+// lacks it, from the setup program the package places in AUTOUPDATE. The
+// setup program never stays on disk.
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "components/core/bits_setup.h"
+#include "components/error_report.h"
+#include "runtime/action_frame.h"
+#include "runtime/core/command_line.h"
+#include "runtime/log.h"
+#include "runtime/process.h"
+#include "runtime/registry.h"
+
+namespace {
+
+constexpr DWORD kPathChars = 260;
+
+// The folder as the installer gives it, or nothing when it does not fit in
+// kPathChars characters with its terminator.
+std::optional<std::wstring> AutoUpdateFolder(MSIHANDLE session) {
+    wchar_t folder[kPathChars] = {};
+    DWORD count = kPathChars;
+    if (MsiGetPropertyW(session, L"AUTOUPDATE", folder, &count) != ERROR_SUCCESS) return std::nullopt;
+    return std::wstring(folder);
+}
+
+// Present when its AppID is registered as a string; any failure counts as absent.
+bool BitsRegistered(MSIHANDLE session) {
+    kci::RegKey key;
+    const LSTATUS opened = kci::OpenRegistryKey(HKEY_CLASSES_ROOT, L"AppId\\BITS", KEY_READ, key);
+    if (opened != ERROR_SUCCESS) {
+        LogMessage(session, L"RegOpenKey returned %lx", opened);
+        return false;
+    }
+    const kci::RegistryText appId = kci::ReadRegistryText(key.Get(), L"AppID", kPathChars);
+    key.Close();
+    if (appId.status != ERROR_SUCCESS) {
+        LogMessage(session, L"RegQueryValueEx returned 0x%lx", appId.status);
+        return false;
+    }
+    if (appId.type != REG_SZ) return false;
+    LogMessage(session, L"RegQueryValueEx returned a string: %s", appId.text);
+    return true;
+}
+
+void DeleteSetupProgram(MSIHANDLE session, const std::wstring& setup) {
+    LogMessage(session, L"Delete of BITS install exe returned %d", _wremove(setup.c_str()));
+}
+
+}  // namespace
+
+// Type 1, immediate, after InstallFinalize (the setup program is on disk by
+// then): runs AUTOUPDATE's Bits_v15_Client_Setup.exe unless BITS is
+// registered, and deletes it in either case. Returns 0, or 1603 when
+// AUTOUPDATE cannot be read.
+extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
+    return kci::RunAction(session, L"InstallBits", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering InstallBits");
+        const std::optional<std::wstring> folder = AutoUpdateFolder(session);
+        if (!folder) {
+            LogMessage(session, L"Can't access AUTOUPDATE");
+            return ERROR_INSTALL_FAILURE;
+        }
+        const std::wstring setup = kci::BitsSetupPath(*folder);
+        if (BitsRegistered(session)) {
+            LogMessage(session, L"Not installing BITS");
+            DeleteSetupProgram(session, setup);
+            return ERROR_SUCCESS;
+        }
+        try {
+            const DWORD exitCode =
+                RunProcessAndWait(session, kci::ProgramCommandLine(setup, L""), L"Error installing Microsoft BITS\n");
+            LogMessage(session, L"Process returned 0x%lx", exitCode);
+        } catch (const stp::ErrorList& errors) {
+            ShowErrorReport(session, errors);
+        }
+        DeleteSetupProgram(session, setup);
+        LogMessage(session, L"Exiting InstallBits");
+        return ERROR_SUCCESS;
+    });
+}

@@ -1,0 +1,17 @@
+#include "probes/core/failure_count.h"
+
+#include <climits>
+
+namespace kci {
+
+int FailureCountFromText(std::wstring_view text) {
+    long long count = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') break;
+        count = count * 10 + (c - L'0');
+        if (count > INT_MAX) count = INT_MAX;
+    }
+    return static_cast<int>(count);
+}
+
+}  // namespace kci

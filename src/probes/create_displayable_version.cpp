@@ -1,0 +1,27 @@
+// The product's version in the short form the product shows: 2.1.2003 is
+// shown as 2.1(2.3).
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+
+#include "probes/core/version_text.h"
+#include "runtime/action_frame.h"
+#include "runtime/log.h"
+
+// Type 1, immediate, after CostFinalize, before anything shows or stores the
+// version: sets PDisplayableVersion from ProductVersion. Returns 0.
+extern "C" UINT __stdcall CreateDisplayableVersion(MSIHANDLE session) {
+    return kci::RunAction(session, L"CreateDisplayableVersion", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering CreateDisplayableVersion");
+        wchar_t version[256] = {};  // a failed read leaves it empty, which scans no numbers
+        DWORD count = 256;
+        MsiGetPropertyW(session, L"ProductVersion", version, &count);
+        LogMessage(session, L"CreateDisplayableVersion: current version = %s", version);
+        const kci::ScannedVersion scanned = kci::ScanVersion(version);
+        LogMessage(session, L"sscanf returned result = %d, major=%d, minor=%d, build=%d", scanned.fields,
+                   scanned.major, scanned.minor, scanned.build);
+        MsiSetPropertyW(session, L"PDisplayableVersion", kci::DisplayableVersion(scanned).c_str());
+        LogMessage(session, L"Leaving CreateDisplayableVersion");
+        return ERROR_SUCCESS;
+    });
+}

@@ -1,0 +1,36 @@
+// The number of problems the product's precertification program found on
+// this machine, handed to the installer as the action's result.
+#include <windows.h>
+#include <msi.h>
+
+#include "probes/core/failure_count.h"
+#include "runtime/action_frame.h"
+#include "runtime/log.h"
+#include "runtime/registry.h"
+
+// Type 1, immediate, early in the install sequence (not on removal), its
+// result checked: returns the precertification program's FailureCount, which
+// the installer takes as a failure when it is not 0. A machine the program
+// never ran on has no count and passes.
+extern "C" UINT __stdcall PrecertificationFailureCount(MSIHANDLE session) {
+    return kci::RunAction(session, L"PrecertificationFailureCount", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering PrecertificationFailureCount");
+        kci::RegKey key;
+        const LSTATUS opened = kci::OpenRegistryKey(
+            HKEY_LOCAL_MACHINE, L"Software\\Tenvor Systems, Inc.\\Tenvor Pelago\\Precertification", KEY_READ, key);
+        if (opened != ERROR_SUCCESS) {
+            LogMessage(session, L"RegOpenKey returned %lx", opened);
+        } else {
+            const kci::RegistryText count = kci::ReadRegistryText(key.Get(), L"FailureCount", 260);
+            key.Close();
+            if (count.status != ERROR_SUCCESS) {
+                LogMessage(session, L"RegQueryValueEx returned 0x%lx", count.status);
+            } else if (count.type == REG_SZ) {
+                LogMessage(session, L"RegQueryValueEx returned a string: %s", count.text);
+                if (count.text != L"0") return static_cast<UINT>(kci::FailureCountFromText(count.text));
+            }
+        }
+        LogMessage(session, L"Leaving PrecertificationFailureCount");
+        return static_cast<UINT>(ERROR_SUCCESS);
+    });
+}

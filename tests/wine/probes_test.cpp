@@ -1,0 +1,86 @@
+// The version and settings actions in real sessions.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "bench/bench.h"
+
+using bench::Lines;
+
+namespace {
+
+TEST(CreateDisplayableVersion, SetsTheShortFormAndLogsTheFieldsRead) {
+    struct Case { std::wstring version; int fields; std::wstring numbers; std::wstring shown; };
+    const Case cases[] = {
+        {L"1.0.1000", 3, L"major=1, minor=0, build=1000", L"1.0(1)"},
+        {L"1.0.999", 3, L"major=1, minor=0, build=999", L"1.0(0.999)"},
+        {L"2.1.2003.7", 3, L"major=2, minor=1, build=2003", L"2.1(2.3)"},
+        {L"3.0.12500", 3, L"major=3, minor=0, build=12500", L"3.0(12.500)"},
+        {L"7", 1, L"major=7, minor=0, build=0", L"7.0(0)"},
+        {L"beta", 0, L"major=0, minor=0, build=0", L"0.0(0)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(bench::Narrow(c.version));
+        auto session = bench::Package().Property(L"ProductVersion", c.version).Open();
+        session->ClearRecords();
+        EXPECT_EQ(bench::CallAction("CreateDisplayableVersion", *session), 0u);
+        EXPECT_EQ(session->Log(),
+                  (Lines{L"Entering CreateDisplayableVersion",
+                         L"CreateDisplayableVersion: current version = " + c.version,
+                         L"sscanf returned result = " + std::to_wstring(c.fields) + L", " + c.numbers,
+                         L"Leaving CreateDisplayableVersion"}));
+        EXPECT_EQ(session->Property(L"PDisplayableVersion"), c.shown);
+    }
+}
+
+TEST(PrecertificationFailureCount, ReturnsTheCountStoredAsText) {
+    const std::wstring key = L"Software\\Tenvor Systems, Inc.\\Tenvor Pelago\\Precertification";
+    enum class Stored { Text, Number, NoKey };
+    struct Case { Stored stored; std::wstring text; UINT result; Lines lines; };
+    const Case cases[] = {
+        {Stored::Text, L"2", 2, {L"RegQueryValueEx returned a string: 2"}},
+        {Stored::Text, L"0", 0, {L"RegQueryValueEx returned a string: 0", L"Leaving PrecertificationFailureCount"}},
+        {Stored::Text, L"x1", 0, {L"RegQueryValueEx returned a string: x1"}},
+        {Stored::Number, L"", 0, {L"Leaving PrecertificationFailureCount"}},
+        {Stored::NoKey, L"", 0, {L"RegOpenKey returned 2", L"Leaving PrecertificationFailureCount"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(bench::Narrow(c.text) + " stored as " + std::to_string(static_cast<int>(c.stored)));
+        std::optional<bench::RegistryKey> precertification;
+        if (c.stored != Stored::NoKey) precertification.emplace(HKEY_LOCAL_MACHINE, key);
+        if (c.stored == Stored::Text) precertification->SetString(L"FailureCount", c.text);
+        if (c.stored == Stored::Number) precertification->SetDword(L"FailureCount", 2);
+        auto session = bench::Package().Open();
+        session->ClearRecords();
+        EXPECT_EQ(bench::CallAction("PrecertificationFailureCount", *session), c.result);
+        Lines expected{L"Entering PrecertificationFailureCount"};
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        EXPECT_EQ(session->Log(), expected);
+    }
+}
+
+TEST(ForceFullDump, TwoRunsLeaveCompleteDumpsSwitchedOn) {
+    const std::wstring path = L"SYSTEM\\CurrentControlSet\\Control\\CrashControl";
+    HKEY existing = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &existing) == ERROR_SUCCESS) {
+        RegCloseKey(existing);
+        GTEST_SKIP() << "the machine has crash control settings of its own, which this test would remove";
+    }
+    bench::RegistryKey crashControl(HKEY_LOCAL_MACHINE, path);
+    crashControl.SetDword(L"CrashDumpEnabled", 2);
+    auto session = bench::Package().Open();
+    for (int run = 0; run < 2; ++run) {
+        session->ClearRecords();
+        EXPECT_EQ(bench::CallAction("ForceFullDump", *session), 0u);
+        EXPECT_EQ(session->Log(), (Lines{L"Entering ForceFullDump", L"RegSetValueEx succeeded", L"Exiting ForceFullDump"}));
+        DWORD value = 0, bytes = sizeof(value), type = REG_NONE;
+        EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), L"CrashDumpEnabled", RRF_RT_ANY, &type, &value, &bytes),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+        EXPECT_EQ(value, 1u);
+    }
+}
+
+}  // namespace
