@@ -33,6 +33,13 @@ std::unique_ptr<harness::Session> RtmxFolder(Stage& stage) {
     return session;
 }
 
+std::unique_ptr<harness::Session> BitsSetupFolder(Stage& stage) {
+    stage.Program(L"Bits_v15_Client_Setup.exe");
+    auto session = harness::Package().Open();
+    session->SetProperty(L"AUTOUPDATE", stage.dir.Path());
+    return session;
+}
+
 std::unique_ptr<harness::Session> RegisteredApplications(Stage& stage) {
     stage.keys.push_back(std::make_unique<RegistryKey>(
         HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\Omni Communications\\LORSF\\RegisteredApplications"));
@@ -63,6 +70,11 @@ const std::vector<ActionRun>& ActionRuns() {
         {"UninstallQdnAndFilter", FromDirectory(L"INSTALLDIR", L"InstallQdnAndAx.exe"), true},
         {"UninstallRtmx", RtmxFolder, true},
         {"SetRtmxPath", Plain, false},
+        {"CheckQDNDriverOpen", Plain, false},
+        {"InstallBits", BitsSetupFolder, true},
+        {"CreateDisplayableVersion", Plain, false},
+        {"PrecertificationFailureCount", Plain, false},
+        {"ForceFullDump", Plain, false},
     };
     return runs;
 }
