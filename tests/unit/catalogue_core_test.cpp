@@ -80,8 +80,11 @@ TEST(StringBlock, ShortOrLyingBlocksAreNeverOverrun) {
 }
 
 TEST(StringBlock, LongTextIsCutToTheBuffer) {
-    auto block = Block({std::u16string(300, u'x')});
-    auto text = kci::FindStringInBlock(block.data(), block.size(), 0);
-    ASSERT_TRUE(text);
-    EXPECT_EQ(text->size(), kci::kCatalogueBufferChars - 1);
+    struct Case { size_t stored; size_t returned; };
+    for (Case c : {Case{254, 254}, Case{255, 255}, Case{256, 255}, Case{300, 255}}) {
+        auto block = Block({std::u16string(c.stored, u'x')});
+        auto text = kci::FindStringInBlock(block.data(), block.size(), 0);
+        ASSERT_TRUE(text);
+        EXPECT_EQ(text->size(), c.returned) << c.stored;
+    }
 }

@@ -131,6 +131,7 @@ TEST(RtmxFolder, DefaultLiesBelowCommonFiles) {
 TEST(RtmxFolder, ADefaultLongerThanTheBufferIsRefused) {
     const std::wstring tail = L"\\Tenvor Systems\\Media Driver";
     const std::wstring fits(260 - tail.size(), L'c');
+    EXPECT_EQ(kci::DefaultRtmxFolder(fits.substr(1)), fits.substr(1) + tail);
     EXPECT_EQ(kci::DefaultRtmxFolder(fits), fits + tail);
     EXPECT_EQ(kci::DefaultRtmxFolder(fits + L"\\"), fits + tail);  // the backslash is not doubled
     EXPECT_EQ(kci::DefaultRtmxFolder(fits + L"c"), std::nullopt);

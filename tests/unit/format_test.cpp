@@ -63,6 +63,7 @@ TEST(Format, MismatchesStayWithinTheArguments) {
 TEST(LogLine, PrefixAndCutAtTheBuffer) {
     EXPECT_EQ(kci::BuildLogLine(L"Entering X"), L"CUSTOM IMMEDIATE ACTION   Entering X");
     EXPECT_EQ(kci::BuildLogLine(L"").size(), 26u);
+    EXPECT_EQ(kci::BuildLogLine(std::wstring(1012, L'a')).size(), 1038u);
     EXPECT_EQ(kci::BuildLogLine(std::wstring(1013, L'a')).size(), 1039u);
     EXPECT_EQ(kci::BuildLogLine(std::wstring(1014, L'a')).size(), 1039u);
     EXPECT_EQ(kci::BuildLogLine(std::wstring(100000, L'a')).size(), 1039u);

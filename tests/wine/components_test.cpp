@@ -202,25 +202,26 @@ std::wstring PaddedData(const InstallRun& run, size_t length) {
     return head + std::wstring(length - head.size() - tail.size(), L'p') + tail;
 }
 
-TEST(ComponentInstall, CustomActionDataOf799CharactersIsRead) {
-    InstallRun run(kInstallCamera);
-    const std::wstring longest = PaddedData(run, 799);
-    auto session = run.Open(longest);
-    session->ClearRecords();
-    EXPECT_EQ(bench::CallAction("InstallCamera", *session), 0u);
-    EXPECT_EQ(session->Log(), run.RanLog(longest, 0));
-    EXPECT_EQ(run.Program().CommandLines().size(), 1u);
-}
-
-TEST(ComponentInstall, CustomActionDataOf800CharactersIsRefused) {
-    InstallRun run(kInstallCamera);
-    auto session = run.Open(PaddedData(run, 800));
-    session->ClearRecords();
-    EXPECT_EQ(bench::CallAction("InstallCamera", *session), 0u);
-    EXPECT_EQ(session->Log(), (Lines{L"Entering InstallCamera", L"Entering ParseCustomActionData",
-                                     L"Invalid 'CustomActionData' property\n", L"result = 234", L"Exiting InstallCamera"}));
-    ExpectOneReport(*session, ComponentReport({L"Invalid 'CustomActionData' property\n"}));
-    EXPECT_TRUE(run.Program().CommandLines().empty());
+// The parser's buffer holds 799 characters and a terminator.
+TEST(ComponentInstall, CustomActionDataOfUpTo799CharactersIsRead) {
+    for (size_t length : {798u, 799u, 800u, 801u}) {
+        SCOPED_TRACE(length);
+        InstallRun run(kInstallCamera);
+        const std::wstring data = PaddedData(run, length);
+        auto session = run.Open(data);
+        session->ClearRecords();
+        EXPECT_EQ(bench::CallAction("InstallCamera", *session), 0u);
+        if (length <= 799) {
+            EXPECT_EQ(session->Log(), run.RanLog(data, 0));
+            EXPECT_EQ(run.Program().CommandLines().size(), 1u);
+        } else {
+            EXPECT_EQ(session->Log(), (Lines{L"Entering InstallCamera", L"Entering ParseCustomActionData",
+                                             L"Invalid 'CustomActionData' property\n", L"result = 234",
+                                             L"Exiting InstallCamera"}));
+            ExpectOneReport(*session, ComponentReport({L"Invalid 'CustomActionData' property\n"}));
+            EXPECT_TRUE(run.Program().CommandLines().empty());
+        }
+    }
 }
 
 TEST(ComponentInstall, EmptyCustomActionDataIsRefused) {
