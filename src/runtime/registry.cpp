@@ -23,6 +23,18 @@ std::wstring NameFromBuffer(const std::vector<wchar_t>& buffer, DWORD count) {
     return name.c_str();
 }
 
+// A name that `enumerate` (a RegEnum* call for one index) writes into a
+// zeroed buffer of `nameChars` characters.
+template <class Enumerate>
+RegistryValue ReadNameByIndex(DWORD nameChars, Enumerate enumerate) {
+    RegistryValue result;
+    std::vector<wchar_t> name(nameChars + 1, L'\0');
+    DWORD nameCount = nameChars;
+    result.status = enumerate(name.data(), &nameCount);
+    if (result.status == ERROR_SUCCESS) result.name = NameFromBuffer(name, nameCount);
+    return result;
+}
+
 }  // namespace
 
 LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegKey& key) {
@@ -40,12 +52,15 @@ RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars
 }
 
 RegistryValue EnumRegistryValueName(HKEY key, DWORD index, DWORD nameChars) {
-    RegistryValue result;
-    std::vector<wchar_t> name(nameChars + 1, L'\0');
-    DWORD nameCount = nameChars;
-    result.status = RegEnumValueW(key, index, name.data(), &nameCount, nullptr, nullptr, nullptr, nullptr);
-    if (result.status == ERROR_SUCCESS) result.name = NameFromBuffer(name, nameCount);
-    return result;
+    return ReadNameByIndex(nameChars, [&](wchar_t* name, DWORD* count) {
+        return RegEnumValueW(key, index, name, count, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
+RegistryValue EnumRegistryKeyName(HKEY key, DWORD index, DWORD nameChars) {
+    return ReadNameByIndex(nameChars, [&](wchar_t* name, DWORD* count) {
+        return RegEnumKeyExW(key, index, name, count, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 }  // namespace kci

@@ -21,6 +21,7 @@ struct RegistryText {
     std::wstring text;  // empty unless status is ERROR_SUCCESS
 };
 
+// A name read by index: a value's or a subkey's.
 struct RegistryValue {
     LSTATUS status = ERROR_NO_MORE_ITEMS;
     std::wstring name;  // empty unless status is ERROR_SUCCESS
@@ -37,5 +38,8 @@ RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars
 // longer name gives ERROR_MORE_DATA and no name. Read the data with
 // ReadRegistryText.
 RegistryValue EnumRegistryValueName(HKEY key, DWORD index, DWORD nameChars);
+
+// The name of subkey `index`, read the same way as a value's name.
+RegistryValue EnumRegistryKeyName(HKEY key, DWORD index, DWORD nameChars);
 
 }  // namespace kci
