@@ -118,6 +118,8 @@ build_package() {
     for name in WQInstaller.exe InstallQdnAndAx.exe RtmxDriverInstaller.exe; do
         cp "$ROOT/build/win32/kci_standin.exe" "$stage/$name"
     done
+    # The product's prepared shortcut: its content does not matter to the copies.
+    printf 'stand-in shortcut\r\n' > "$stage/Tenvor Omni Meridia.lnk"
     (cd "$stage" && wixl -a x86 -o KorviDemo.msi KorviDemo.wxs)
 }
 
