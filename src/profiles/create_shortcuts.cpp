@@ -104,7 +104,7 @@ void CopyToFolder(MSIHANDLE session, const CopyTarget& target, int folderId, con
 // The all-users Quick Launch copy: one into every profile. A failed folder
 // lookup only ends the walk.
 void CopyToEveryQuickLaunchBar(MSIHANDLE session, const CopyTarget& target, const std::wstring& source) {
-    kci::WalkUserProfiles(session, L"Going to iterate quick launch bars at %s, result=%d", nullptr,
+    kci::WalkUserProfiles(session, L"Going to iterate quick launch bars at %s, result=%d", {},
                           [&](const std::wstring& profile) {
                               const std::wstring destination = profile + kQuickLaunchBelowProfile;
                               LogMessage(session, L"Going to install quick launch icon at %s", destination);

@@ -29,7 +29,7 @@ void RemoveEntry(MSIHANDLE session, const RemovalRow& row, const std::wstring& p
     if (!text.empty()) LogMessage(session, L"Error: %s", text);
 }
 
-ProfileStep RemoveRowsOf(MSIHANDLE session, const RemovalTable& table, ProfileScope scope) {
+auto RemoveRowsOf(MSIHANDLE session, const RemovalTable& table, ProfileScope scope) {
     return [session, &table, scope](const std::wstring& profileDirectory) {
         for (const RemovalRow& row : table)
             if (row.scope == scope) RemoveEntry(session, row, profileDirectory);

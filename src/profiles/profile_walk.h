@@ -6,7 +6,6 @@
 #include <windows.h>
 #include <msi.h>
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +14,21 @@
 
 namespace kci {
 
-using ProfileStep = std::function<void(const std::wstring& profileDirectory)>;
+// A step run on one profile directory: a reference to a callable that
+// outlives the walk, or none.
+class ProfileStep {
+public:
+    ProfileStep() = default;
+    template <class Step>
+    ProfileStep(const Step& step)  // NOLINT: implicit, like a function pointer
+        : step_(&step), call_([](const void* s, const std::wstring& dir) { (*static_cast<const Step*>(s))(dir); }) {}
+    explicit operator bool() const { return step_ != nullptr; }
+    void operator()(const std::wstring& profileDirectory) const { call_(step_, profileDirectory); }
+
+private:
+    const void* step_ = nullptr;
+    void (*call_)(const void*, const std::wstring&) = nullptr;
+};
 
 // Finds the profiles from the common application-data folder of the older
 // layout ("<root>\<all users>\<folder>"): logs `openingFormat` with the folder
