@@ -3,7 +3,6 @@
 #include <string>
 
 #include "profiles/core/profile_paths.h"
-#include "profiles/core/removal_tables.h"
 
 namespace {
 
@@ -58,18 +57,6 @@ TEST(InstallDirectoryForLogs, DropsOnlyATrailingSeparatorNeverAComponent) {
                           {L"C:\\", L"C:"},
                           {L"", L""}};
     for (const Case& c : cases) EXPECT_EQ(kci::InstallDirectoryForLogs(c.targetPath), c.directory);
-}
-
-TEST(RemovalTables, AllUsersRowsFirstAndOnlyTheFolderLastIsADirectory) {
-    for (const kci::RemovalTable* table : {&kci::kOldShortcutRemovals, &kci::kShortcutRemovals}) {
-        ASSERT_GE(table->count, 3u);
-        for (std::size_t i = 0; i < table->count; ++i) {
-            const kci::RemovalRow& row = table->rows[i];
-            EXPECT_EQ(row.scope, i < 2 ? kci::ProfileScope::AllUsers : kci::ProfileScope::EachProfile) << i;
-            EXPECT_EQ(row.kind, i + 1 == table->count ? kci::RemovalKind::Directory : kci::RemovalKind::File) << i;
-            EXPECT_EQ(row.path[0], L'\\') << i;
-        }
-    }
 }
 
 }  // namespace
