@@ -88,14 +88,16 @@ prepare_prefix() {
         # A crashing program must end at once rather than wait on a crash dialog.
         wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
         wineserver -w
-        # The profile folders start as links into the Unix home: make them
-        # real folders so that tests never write into the user's home.
-        local d
-        for d in "$WINEPREFIX"/drive_c/users/*/*; do
-            if [ -L "$d" ]; then rm "$d" && mkdir "$d"; fi
-        done
         touch "$WINEPREFIX/.kci-ready"
     fi
+    # The profile folders start as links into the Unix home (Desktop,
+    # Documents, and deeper ones such as AppData\Roaming\...\Templates): make
+    # every link under the profiles real folders so that tests never write into
+    # the user's home. Done on every call, so an older prefix is mended too.
+    local d
+    while IFS= read -r -d '' d; do
+        rm "$d" && mkdir "$d"
+    done < <(find "$WINEPREFIX/drive_c/users" -type l -print0)
 }
 
 stop_wine() {
@@ -116,6 +118,8 @@ build_package() {
     for name in WQInstaller.exe InstallQdnAndAx.exe RtmxDriverInstaller.exe Bits_v15_Client_Setup.exe; do
         cp "$ROOT/build/win32/kci_standin.exe" "$stage/$name"
     done
+    # The product's prepared shortcut: its content does not matter to the copies.
+    printf 'stand-in shortcut\r\n' > "$stage/Tenvor Omni Meridia.lnk"
     (cd "$stage" && wixl -a x86 -o KorviDemo.msi KorviDemo.wxs)
 }
 

@@ -308,8 +308,118 @@ def case_component_failures_report_once_and_ask_for_reboot():
     msiexec("/x", os.path.join(WORK, "component-failures-remove.log"))
 
 
+# ------------------------------------------------- shortcuts and cleanup
+
+SHORTCUT = "Tenvor Omni Meridia.lnk"
+OLD_LAYOUT = "C:\\kci-profiles"  # profiles root of the older layout, inside the prefix
+QUICK_LAUNCH = "\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch"
+SHELL_FOLDERS = ("Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                 "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")
+OLD_LAYOUT_FOLDERS = {"Common AppData": OLD_LAYOUT + "\\All Users\\Application Data",
+                      "Common Desktop": OLD_LAYOUT + "\\All Users\\DeskTop",
+                      "Common StartUp": OLD_LAYOUT + "\\All Users\\Start Menu\\Programs\\StartUp"}
+SETTINGS_KEY = "HKEY_CURRENT_USER\\Software\\Tenvor Systems, Inc.\\KORVI\\Tcp"
+
+
+def unix_path(windows_path):
+    return os.path.join(os.environ["WINEPREFIX"], "drive_c", *windows_path[3:].split("\\"))
+
+
+def reg_value(data_type, value):
+    """A value as a .reg file writes it."""
+    if data_type == "REG_EXPAND_SZ":
+        return "hex(2):" + ",".join(f"{b:02x}" for b in (value + "\0").encode("utf-16-le"))
+    return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def import_reg(name, sections):
+    """Imports {key: {value name: .reg value}} into the registry with one regedit run."""
+    text = "Windows Registry Editor Version 5.00\n"
+    for key, values in sections.items():
+        text += f"\n[{key}]\n" + "".join(f'"{n}"={v}\n' for n, v in values.items())
+    path = os.path.join(WORK, name)
+    with open(path, "w", encoding="utf-16") as f:
+        f.write(text)
+    subprocess.run(["wine", "regedit", "/S", winpath(path)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def shell_folder_values():
+    """The three common folders under both keys as they stand, to put back afterwards."""
+    saved = {}
+    for key in SHELL_FOLDERS:
+        out = subprocess.run(["wine", "reg", "query", "HKLM\\" + key], capture_output=True, text=True).stdout
+        values = {}
+        for line in out.replace("\r", "").splitlines():
+            parts = line.strip().split("    ")
+            if len(parts) == 3 and parts[0].lower() in (n.lower() for n in OLD_LAYOUT_FOLDERS):
+                values[parts[0]] = reg_value(parts[1], parts[2])
+        for name in OLD_LAYOUT_FOLDERS:  # a value that was not there goes again
+            if name.lower() not in (n.lower() for n in values):
+                values[name] = "-"
+        saved["HKEY_LOCAL_MACHINE\\" + key] = values
+    return saved
+
+
+def case_shortcuts_made_and_removed_logs_removed():
+    """The common folders point into an older profiles layout, as on the
+    systems the product's walk was made for: every copy CreateShortcuts makes
+    there, RemoveShortcuts takes away again."""
+    case = "shortcuts and logs"
+    profiles = [OLD_LAYOUT + "\\All Users", OLD_LAYOUT + "\\Alice"]
+    for folder in list(OLD_LAYOUT_FOLDERS.values()) + [p + QUICK_LAUNCH for p in profiles]:
+        os.makedirs(unix_path(folder), exist_ok=True)
+    saved = shell_folder_values()
+    import_reg("old-layout.reg", {**{"HKEY_LOCAL_MACHINE\\" + key: {n: reg_value("REG_SZ", v) for n, v in
+                                                                   OLD_LAYOUT_FOLDERS.items()} for key in SHELL_FOLDERS},
+                                  SETTINGS_KEY: {"Left": reg_value("REG_SZ", "10")}})
+    copies = [OLD_LAYOUT_FOLDERS["Common Desktop"], OLD_LAYOUT_FOLDERS["Common StartUp"]] + \
+             [p + QUICK_LAUNCH for p in profiles]
+    copies = [unix_path(c + "\\" + SHORTCUT) for c in copies]
+    try:
+        rc, text = msiexec("/i", os.path.join(WORK, "shortcuts.log"), [
+            "ApplicationUsers=AllUsers", "DESKTOP_SHORTCUT=1", "STARTUP_SHORTCUT=1", "QUICKLAUNCH_SHORTCUT=1"])
+        exit_code(case, rc, 0)
+        source = WIN_INSTALL_DIR + SHORTCUT
+        expect_actions(case, text, [("KorviCreateShortcuts", InOrder([
+            "Entering CreateShortcuts", "ApplicationUsers property: AllUsers", "Shortcut link is here: " + source,
+            f"Copying {source} to {OLD_LAYOUT_FOLDERS['Common Desktop']}",
+            f"Copying {source} to {OLD_LAYOUT_FOLDERS['Common StartUp']}",
+            f"Going to iterate quick launch bars at {OLD_LAYOUT_FOLDERS['Common AppData']}, result=0",
+            "Copy operation returned 0x0", "Calling RemoveOldShortcuts", "Entering RemoveOldShortcuts",
+            "Leaving RemoveOldShortcuts", "Exiting CreateShortcuts"]))])
+        check(f"{case}: a copy in the common desktop, Startup and each Quick Launch bar",
+              all(os.path.exists(c) for c in copies), str([c for c in copies if not os.path.exists(c)]))
+
+        logs = os.path.join(INSTALL_DIR, "Logs")
+        os.makedirs(logs, exist_ok=True)
+        with open(os.path.join(logs, "client.log"), "w") as f:
+            f.write("log")
+        rc, text = msiexec("/x", os.path.join(WORK, "shortcuts-remove.log"))
+        exit_code(case + " removal", rc, 0)
+        expect_actions(case + " removal", text, [
+            ("RemoveLogs", InOrder(["Entering RemoveLogs",
+                                    "Going to try removing log files: " + WIN_INSTALL_DIR + "Logs\\*.*",
+                                    "Going to try removing log file folder: " + WIN_INSTALL_DIR + "Logs",
+                                    "Exiting RemoveLogs"])),
+            ("KorviRemoveShortcuts", InOrder([
+                "Entering RemoveShortcuts",
+                f"Deleting desktop icon at {OLD_LAYOUT_FOLDERS['Common Desktop']}\\{SHORTCUT}", "Result = 1",
+                f"Deleting quick launch icon at {profiles[1]}{QUICK_LAUNCH}\\{SHORTCUT}", "Result = 1",
+                "Leaving RemoveShortcuts"])),
+            ("NukeRegistrySettings", InOrder(["Entering NukeRegistrySettings", "Leaving NukeRegistrySettings"])),
+        ])
+        check(f"{case}: every copy removed again", not any(os.path.exists(c) for c in copies),
+              str([c for c in copies if os.path.exists(c)]))
+        check(f"{case}: Logs folder removed", not os.path.exists(logs))
+        settings = subprocess.run(["wine", "reg", "query", SETTINGS_KEY], capture_output=True).returncode
+        check(f"{case}: per-user settings key removed", settings != 0)
+    finally:
+        import_reg("restore.reg", saved)
+        shutil.rmtree(unix_path(OLD_LAYOUT), ignore_errors=True)
+
+
 CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_install,
-         case_component_failures_report_once_and_ask_for_reboot]
+         case_component_failures_report_once_and_ask_for_reboot, case_shortcuts_made_and_removed_logs_removed]
 
 
 # ------------------------------------------- versions, drivers and settings

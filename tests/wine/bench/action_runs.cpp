@@ -26,6 +26,14 @@ Setup FromDirectory(const std::wstring& directory, const std::wstring& program) 
     };
 }
 
+// A session whose INSTALLDIR is the stage's folder.
+std::unique_ptr<harness::Session> InstallDirectory(Stage& stage) {
+    auto session = harness::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
+    session->Cost();
+    SetTargetPath(*session, L"INSTALLDIR", stage.dir.Path());
+    return session;
+}
+
 std::unique_ptr<harness::Session> RtmxFolder(Stage& stage) {
     stage.Program(L"RtmxDriverInstaller.exe");
     auto session = harness::Package().Open();
@@ -75,6 +83,10 @@ const std::vector<ActionRun>& ActionRuns() {
         {"CreateDisplayableVersion", Plain, false},
         {"PrecertificationFailureCount", Plain, false},
         {"ForceFullDump", Plain, false},
+        {"CreateShortcuts", Plain, false},
+        {"RemoveShortcuts", Plain, false},
+        {"RemoveLogs", InstallDirectory, false},
+        {"NukeRegistrySettings", Plain, false},
     };
     return runs;
 }

@@ -1,0 +1,38 @@
+// Path cuts and file lists for the profile actions, free of platform calls.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kci {
+
+// Capacities, in characters, of the file lists the shell is handed: the
+// shortcut source and destination, and the log folder's delete list.
+inline constexpr std::size_t kShortcutListChars = 261;
+inline constexpr std::size_t kDeleteListChars = 260;
+
+// A list for the shell's file operation: exactly `capacity` characters, the
+// one name and nulls to the end, so at least two end it. Nothing when the
+// name is empty, holds a null of its own (a second name), or is too long.
+std::optional<std::vector<wchar_t>> SingleNameList(const std::wstring& name, std::size_t capacity);
+
+// Where the profile walk starts, cut from the common application-data folder
+// of the older layout, "<root>\<all users>\<folder>".
+struct ProfileCuts {
+    std::wstring allUsers;  // the text before the last backslash
+    std::wstring root;      // allUsers up to and including its last backslash
+};
+ProfileCuts CutCommonAppData(const std::wstring& commonAppData);
+
+// A profile is a directory whose name does not begin with "." (this leaves
+// out "." and ".." too).
+bool IsProfileEntry(const std::wstring& name, bool isDirectory);
+
+// The installation directory as the log removal joins to it: a target path
+// without its one trailing separator. A path that has none stays whole, so
+// the "Logs" folder aimed at is never one level higher.
+std::wstring InstallDirectoryForLogs(const std::wstring& targetPath);
+
+}  // namespace kci

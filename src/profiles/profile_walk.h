@@ -1,0 +1,53 @@
+// What the shortcut and removal actions share: the walk over every user
+// profile, the removal sweep over a table of shortcut paths, and the shell's
+// file operation on one name.
+#pragma once
+
+#include <windows.h>
+#include <msi.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "profiles/core/removal_tables.h"
+
+namespace kci {
+
+// A step run on one profile directory: a reference to a callable that
+// outlives the walk, or none.
+class ProfileStep {
+public:
+    ProfileStep() = default;
+    template <class Step>
+    ProfileStep(const Step& step)  // NOLINT: implicit, like a function pointer
+        : step_(&step), call_([](const void* s, const std::wstring& dir) { (*static_cast<const Step*>(s))(dir); }) {}
+    explicit operator bool() const { return step_ != nullptr; }
+    void operator()(const std::wstring& profileDirectory) const { call_(step_, profileDirectory); }
+
+private:
+    const void* step_ = nullptr;
+    void (*call_)(const void*, const std::wstring&) = nullptr;
+};
+
+// Finds the profiles from the common application-data folder of the older
+// layout ("<root>\<all users>\<folder>"): logs `openingFormat` with the folder
+// and the lookup's result, runs `allUsersStep` (if any) on the all-users
+// profile, then `profileStep` on every directory of the root whose name does
+// not begin with ".". A failed lookup ends the walk after the opening line; a
+// folder too shallow to have a root visits no profile.
+void WalkUserProfiles(MSIHANDLE session, const wchar_t* openingFormat, const ProfileStep& allUsersStep,
+                      const ProfileStep& profileStep);
+
+// Removes every row of `table` from the all-users profile or from each
+// profile, logging each attempt, its result and the system's error text.
+void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table);
+
+// One SHFileOperationW (FO_COPY or FO_DELETE, silent, no confirmation) whose
+// source and destination lists each hold only the one name given, in a list
+// of `listChars` characters. Gives the shell's result, or nothing (with a log
+// line) when a name does not fit its list, and then no operation runs.
+std::optional<int> RunFileOperation(MSIHANDLE session, UINT operation, const std::wstring& from,
+                                    const std::wstring& to, std::size_t listChars, const wchar_t* title);
+
+}  // namespace kci

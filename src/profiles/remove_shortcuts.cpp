@@ -1,0 +1,20 @@
+// Taking the product's shortcuts out of every user profile on removal.
+#include <windows.h>
+#include <msi.h>
+
+#include "profiles/core/removal_tables.h"
+#include "profiles/profile_walk.h"
+#include "runtime/action_frame.h"
+#include "runtime/log.h"
+
+// Type 1, immediate, on removal. Reads no property; deletes the product's
+// desktop and Startup shortcuts of the all-users profile, and its Quick
+// Launch shortcut and start-menu entries from every profile. Returns 0.
+extern "C" UINT __stdcall RemoveShortcuts(MSIHANDLE session) {
+    return kci::RunAction(session, L"RemoveShortcuts", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering RemoveShortcuts");
+        kci::RunRemovalSweep(session, kci::kShortcutRemovals);
+        LogMessage(session, L"Leaving RemoveShortcuts");
+        return ERROR_SUCCESS;
+    });
+}

@@ -1,0 +1,66 @@
+// A scratch tree of user profiles in the older layout, with the platform's
+// shell folders pointed into it for as long as it lives:
+//
+//   <root>\All Users\Application Data     the common application-data folder
+//   <root>\All Users\DeskTop              the common desktop
+//   <root>\All Users\Start Menu\Programs\Startup
+//   <root>\<profile>\Application Data\Microsoft\Internet Explorer\Quick Launch
+//   <root>\.hidden\...                    a dot-folder, laid out like a profile
+//   <root>\notes.txt                      a plain file
+//   <me>\Desktop, <me>\Startup, <me>\AppData\...\Quick Launch   the current user's
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/bench.h"
+#include "bench/components_bench.h"
+
+namespace bench {
+
+inline const std::wstring kQuickLaunch = L"\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch";
+
+// Points a shell folder (a value such as "Common AppData" under HKLM or
+// "Desktop" under HKCU) at `path` under both User Shell Folders and Shell
+// Folders, and puts both back when it goes. The folder must exist for the
+// platform to hand it out.
+class ShellFolderRedirect {
+public:
+    ShellFolderRedirect(HKEY root, const std::wstring& name, const std::wstring& path);
+
+private:
+    RegistryValueOverride user_;
+    RegistryValueOverride shell_;
+};
+
+class ScratchProfiles {
+public:
+    explicit ScratchProfiles(std::vector<std::wstring> profiles = {L"Alice", L"Bob"});
+
+    std::wstring Root() const { return dir_.Path() + L"\\profiles\\"; }  // ends in a backslash
+    std::wstring AllUsers() const { return Root() + L"All Users"; }
+    std::wstring CommonAppData() const { return AllUsers() + L"\\Application Data"; }
+    std::wstring CommonDesktop() const { return AllUsers() + L"\\DeskTop"; }
+    std::wstring CommonStartup() const { return AllUsers() + L"\\Start Menu\\Programs\\Startup"; }
+    std::wstring Me() const { return dir_.Path() + L"\\me"; }
+    std::wstring UserQuickLaunch() const { return Me() + L"\\AppData\\Microsoft\\Internet Explorer\\Quick Launch"; }
+    // The profile directories in the order the file system lists them
+    // (dot-folders and files left out), as the walk must visit them.
+    std::vector<std::wstring> Profiles() const;
+
+private:
+    TempDir dir_;
+    std::vector<std::unique_ptr<ShellFolderRedirect>> redirects_;
+};
+
+// Creates every missing folder of `path`.
+void CreateFolders(const std::wstring& path);
+
+// Asserts (gtest) that `log` equals `expected`, where an expected line ending
+// in "*" matches any line that begins with the text before it.
+void ExpectLog(const Lines& log, const Lines& expected);
+
+}  // namespace bench

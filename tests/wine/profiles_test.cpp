@@ -1,0 +1,335 @@
+// The shortcut, log and settings actions in real sessions, over a scratch
+// tree of profiles in the older layout.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <string>
+
+#include "bench/bench.h"
+#include "bench/components_bench.h"
+#include "bench/profiles_bench.h"
+
+using bench::Lines;
+
+namespace {
+
+const std::wstring kShortcut = L"Tenvor Omni Meridia.lnk";
+
+// A session for CreateShortcuts, its shortcut file in a folder of its own.
+struct ShortcutRun {
+    bench::TempDir installDir;
+    std::unique_ptr<bench::Session> session;
+
+    ShortcutRun(const std::wstring& users, const std::wstring& startup, const std::wstring& desktop,
+                const std::wstring& quickLaunch) {
+        bench::WriteFile(installDir / kShortcut, "shortcut");
+        session = bench::Package()
+                      .Property(L"ApplicationUsers", users)
+                      .Property(L"STARTUP_SHORTCUT", startup)
+                      .Property(L"DESKTOP_SHORTCUT", desktop)
+                      .Property(L"QUICKLAUNCH_SHORTCUT", quickLaunch)
+                      .Property(L"INSTALLDIR", Folder())
+                      .Open();
+        session->ClearRecords();
+    }
+    std::wstring Folder() const { return installDir.Path() + L"\\"; }
+    std::wstring Source() const { return Folder() + kShortcut; }
+    // The lines up to the shortcut's path, for these property values.
+    Lines ReadLines(const std::wstring& users, const std::wstring& startup, const std::wstring& desktop,
+                    const std::wstring& quickLaunch) const {
+        auto length = [](const std::wstring& v) { return std::to_wstring(v.size()); };
+        return {L"Entering CreateShortcuts", L"ApplicationUsers property: " + users,
+                L"DesktopFolder property: " + session->Property(L"DesktopFolder"),
+                L"STARTUP_SHORTCUT property: " + startup, L"STARTUP_SHORTCUT property length: " + length(startup),
+                L"DESKTOP_SHORTCUT property: " + desktop, L"DESKTOP_SHORTCUT property length: " + length(desktop),
+                L"QUICKLAUNCH_SHORTCUT property: " + quickLaunch,
+                L"QUICKLAUNCH_SHORTCUT property length: " + length(quickLaunch), L"INSTALLDIR property: " + Folder(),
+                L"Shortcut link is here: " + Source()};
+    }
+};
+
+Lines Concat(Lines lines, const Lines& more) {
+    lines.insert(lines.end(), more.begin(), more.end());
+    return lines;
+}
+
+// The walk's opening lines over a scratch tree.
+Lines WalkOpening(const bench::ScratchProfiles& tree, const std::wstring& opening) {
+    return {opening, L"Stripping first component gave: " + tree.AllUsers()};
+}
+
+size_t IndexOf(const Lines& log, const std::wstring& line) {
+    return std::find(log.begin(), log.end(), line) - log.begin();
+}
+
+TEST(CreateShortcuts, AllUsersGoesToCommonFoldersAndEveryQuickLaunchBarOtherwiseToTheUsersOwn) {
+    for (const std::wstring users : {L"AllUsers", L"allusers"}) {
+        SCOPED_TRACE(bench::Narrow(users));
+        bench::ScratchProfiles tree;
+        ShortcutRun run(users, L"1", L"1", L"1");
+        EXPECT_EQ(bench::CallAction("CreateShortcuts", *run.session), 0u);
+
+        const bool allUsers = users == L"AllUsers";
+        Lines copies;
+        if (allUsers) {
+            copies = {L"Copying " + run.Source() + L" to " + tree.CommonDesktop(),
+                      L"Copying " + run.Source() + L" to " + tree.CommonStartup(),
+                      L"Going to iterate quick launch bars at " + tree.CommonAppData() + L", result=0",
+                      L"Stripping first component gave: " + tree.AllUsers(),
+                      L"Stripping second component gave: " + tree.Root()};
+            for (const auto& profile : tree.Profiles())
+                copies = Concat(copies, {L"Going to install quick launch icon at " + profile + bench::kQuickLaunch,
+                                         L"Copy operation returned 0x0"});
+        } else {
+            copies = {L"Copying " + run.Source() + L" to " + tree.Me() + L"\\Desktop",
+                      L"Copying " + run.Source() + L" to " + tree.Me() + L"\\Startup",
+                      L"Copying " + run.Source() + L" to " + tree.UserQuickLaunch()};
+        }
+        Lines log = run.session->Log();
+        const size_t sweep = IndexOf(log, L"Calling RemoveOldShortcuts");
+        ASSERT_LT(sweep, log.size());
+        EXPECT_EQ(Lines(log.begin(), log.begin() + sweep), Concat(run.ReadLines(users, L"1", L"1", L"1"), copies));
+        EXPECT_EQ(log.back(), L"Exiting CreateShortcuts");
+
+        EXPECT_EQ(tree.Profiles().size(), 3u);  // All Users, Alice, Bob
+        for (const auto& profile : tree.Profiles())
+            EXPECT_EQ(bench::FileExists(profile + bench::kQuickLaunch + L"\\" + kShortcut), allUsers);
+        EXPECT_EQ(bench::FileExists(tree.CommonDesktop() + L"\\" + kShortcut), allUsers);
+        EXPECT_EQ(bench::FileExists(tree.CommonStartup() + L"\\" + kShortcut), allUsers);
+        EXPECT_EQ(bench::FileExists(tree.Me() + L"\\Desktop\\" + kShortcut), !allUsers);
+        EXPECT_EQ(bench::FileExists(tree.Me() + L"\\Startup\\" + kShortcut), !allUsers);
+        EXPECT_EQ(bench::FileExists(tree.UserQuickLaunch() + L"\\" + kShortcut), !allUsers);
+        EXPECT_FALSE(bench::FileExists(tree.Root() + L".hidden" + bench::kQuickLaunch + L"\\" + kShortcut));
+    }
+}
+
+// The user's folders are missing here, so any lookup would fail the action:
+// with no flag "1" none is made, and the old-shortcut sweep still runs.
+TEST(CreateShortcuts, LooksUpOnlyTheFoldersWhoseFlagIsOne) {
+    struct Case { std::wstring desktop; bool looksUp; };
+    for (const Case& c : {Case{L"", false}, Case{L"11", false}, Case{L"1", true}}) {
+        bench::ScratchProfiles tree;
+        bench::RemoveTree(tree.Me());
+        ShortcutRun run(L"", L"0", c.desktop, L"true");
+        EXPECT_EQ(bench::CallAction("CreateShortcuts", *run.session), 0u);
+
+        Lines expected = run.ReadLines(L"", L"0", c.desktop, L"true");
+        if (c.looksUp) {
+            expected.push_back(L"Exiting CreateShortcuts with failure: Couldn't get desktop directory, return code = 0x80070002");
+        } else {
+            expected = Concat(expected, {L"Calling RemoveOldShortcuts", L"Entering RemoveOldShortcuts",
+                                         L"Going to iterate through all users at " + tree.CommonAppData() + L", result=0x0"});
+        }
+        Lines log = run.session->Log();
+        EXPECT_EQ(Lines(log.begin(), log.begin() + std::min(log.size(), expected.size())), expected);
+        EXPECT_EQ(log.back(), c.looksUp ? expected.back() : L"Exiting CreateShortcuts");
+    }
+}
+
+TEST(CreateShortcuts, FailedPropertyReadEndsTheActionBeforeTheSweep) {
+    const std::wstring tooLong(300, L'x');
+    for (const wchar_t* property : {L"ApplicationUsers", L"DesktopFolder", L"STARTUP_SHORTCUT", L"DESKTOP_SHORTCUT",
+                                    L"QUICKLAUNCH_SHORTCUT", L"INSTALLDIR"}) {
+        ShortcutRun run(L"AllUsers", L"1", L"1", L"1");
+        run.session->SetProperty(property, tooLong);
+        run.session->ClearRecords();
+        EXPECT_EQ(bench::CallAction("CreateShortcuts", *run.session), 0u);
+        Lines log = run.session->Log();
+        EXPECT_EQ(log.back(), L"Exiting CreateShortcuts with failure: Couldn't get property for " + std::wstring(property) +
+                                  L", return code = 0xea");
+        EXPECT_EQ(IndexOf(log, L"Calling RemoveOldShortcuts"), log.size());
+    }
+}
+
+// The removal lines of one profile: rows removed (Result = 1) or failing.
+Lines RowLines(const std::wstring& profile, const Lines& rows, const std::wstring& line, bool removed) {
+    Lines lines;
+    for (const auto& row : rows) {
+        lines.push_back(line + profile + row);
+        lines.push_back(removed ? L"Result = 1" : L"Result = 0");
+        if (!removed) lines.push_back(L"Error: *");
+    }
+    return lines;
+}
+
+TEST(RemoveShortcuts, DeletesTheRowsInOrderAndKeepsAMenuFolderThatHoldsAnotherFile) {
+    bench::ScratchProfiles tree;
+    const std::wstring menu = L"\\Start Menu\\Programs\\Tenvor Omni Meridia";
+    const Lines menuRows = {menu + L"\\Tenvor Omni Meridia.lnk", menu + L"\\Tenvor Omni Trouble Reporter.lnk",
+                            menu + L"\\Owner Handbook.lnk"};
+    const std::wstring quickLaunch = bench::kQuickLaunch + L"\\" + kShortcut;
+    const std::wstring alice = tree.Root() + L"Alice", bob = tree.Root() + L"Bob";
+    for (const std::wstring& profile : {alice, tree.Root() + L".hidden"}) {
+        bench::CreateFolders(profile + menu);
+        for (const auto& row : Concat(menuRows, {quickLaunch})) bench::WriteFile(profile + row, "x");
+    }
+    bench::CreateFolders(bob + menu);
+    bench::WriteFile(bob + menu + L"\\Other.lnk", "x");
+    bench::WriteFile(tree.CommonDesktop() + L"\\" + kShortcut, "x");
+    bench::WriteFile(tree.CommonStartup() + L"\\" + kShortcut, "x");
+
+    auto session = bench::Package().Open();
+    session->ClearRecords();
+    EXPECT_EQ(bench::CallAction("RemoveShortcuts", *session), 0u);
+
+    Lines expected = {L"Entering RemoveShortcuts",
+                      L"Going to iterate through all users at " + tree.CommonAppData() + L", result=0x0",
+                      L"Stripping first component gave: " + tree.AllUsers(),
+                      L"Deleting desktop icon at " + tree.CommonDesktop() + L"\\" + kShortcut, L"Result = 1",
+                      L"Deleting startup icon at " + tree.CommonStartup() + L"\\" + kShortcut, L"Result = 1",
+                      L"Stripping second component gave: " + tree.Root()};
+    for (const auto& profile : tree.Profiles()) {
+        const bool full = profile == alice;
+        expected = Concat(expected, RowLines(profile, {quickLaunch}, L"Deleting quick launch icon at ", full));
+        expected = Concat(expected, RowLines(profile, Concat(menuRows, {menu}), L"Deleting startup menu at ", full));
+    }
+    expected.push_back(L"Leaving RemoveShortcuts");
+    bench::ExpectLog(session->Log(), expected);
+
+    EXPECT_FALSE(bench::FileExists(alice + menu));
+    EXPECT_FALSE(bench::FileExists(alice + quickLaunch));
+    EXPECT_FALSE(bench::FileExists(tree.CommonDesktop() + L"\\" + kShortcut));
+    EXPECT_TRUE(bench::FileExists(bob + menu + L"\\Other.lnk"));
+    EXPECT_TRUE(bench::FileExists(tree.Root() + L".hidden" + menu + L"\\Owner Handbook.lnk"));
+}
+
+// The platform's own layout (C:\ProgramData) has no profiles root above the
+// all-users folder: the all-users rows are tried, no profile is visited.
+TEST(RemoveShortcuts, ShallowCommonAppDataVisitsNoProfile) {
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder), S_OK);
+    ASSERT_EQ(std::wstring(folder), L"C:\\ProgramData");
+    auto session = bench::Package().Open();
+    session->ClearRecords();
+    EXPECT_EQ(bench::CallAction("RemoveShortcuts", *session), 0u);
+    bench::ExpectLog(session->Log(), {L"Entering RemoveShortcuts",
+                                      L"Going to iterate through all users at C:\\ProgramData, result=0x0",
+                                      L"Stripping first component gave: C:",
+                                      L"Deleting desktop icon at C:\\DeskTop\\" + kShortcut, L"Result = 0", L"Error: *",
+                                      L"Deleting startup icon at C:\\Start Menu\\Programs\\Startup\\" + kShortcut,
+                                      L"Result = 0", L"Error: *", L"Stripping second component gave: ",
+                                      L"No profiles root above C:\\ProgramData, no profile visited",
+                                      L"Leaving RemoveShortcuts"});
+}
+
+// A session whose INSTALLDIR is `folder` (its target path gains a backslash).
+std::unique_ptr<bench::Session> InstallDirSession(const std::wstring& folder) {
+    auto session = bench::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
+    session->Cost();
+    bench::SetTargetPath(*session, L"INSTALLDIR", folder);
+    session->ClearRecords();
+    return session;
+}
+
+Lines LogRemovalLines(const std::wstring& directory, const std::wstring& filesResult, const std::wstring& folderResult) {
+    const std::wstring files = directory + L"\\Logs\\*.*", folder = directory + L"\\Logs";
+    return {L"Entering RemoveLogs", L"MsiProcessMessage(ACTIONSTART) returned 0",
+            L"MsiGetProperty says ZephWin32.exe component path is [" + directory + L"\\], len=" +
+                std::to_wstring(directory.size() + 1),
+            L"Going to try removing log files: " + files, filesResult,
+            L"Going to try removing log file folder: " + folder, folderResult, L"Exiting RemoveLogs"};
+}
+
+// The Logs folder under the installation directory goes, a "Logs" folder one
+// level higher stays; a missing one gives two failed deletes; a path too long
+// for the delete list is refused and not deleted.
+TEST(RemoveLogs, DeletesTheLogsFolderOfTheInstallationDirectoryOnly) {
+    struct Case { size_t padding; bool logsExist; bool filesFit; };
+    for (const Case& c : {Case{0, true, true}, Case{0, false, true}, Case{0, true, false}}) {
+        bench::TempDir top;
+        bench::CreateFolders(top / L"Logs");
+        bench::WriteFile(top / L"Logs\\keep.log", "x");
+        std::wstring directory = top / L"App";
+        // Pad the directory so that "<dir>\Logs\*.*" (9 more) overflows the
+        // 260-character list by one while "<dir>\Logs" still fits.
+        if (!c.filesFit) directory += L"\\" + std::wstring(259 - 9 - (directory.size() + 1), L'p');
+        // A file in a folder that long would itself pass the platform's path limit.
+        if (c.logsExist) bench::CreateFolders(directory + L"\\Logs");
+        if (c.logsExist && c.filesFit) bench::WriteFile(directory + L"\\Logs\\a.log", "x");
+        auto session = InstallDirSession(directory);
+        EXPECT_EQ(bench::CallAction("RemoveLogs", *session), 0u);
+
+        const std::wstring files = directory + L"\\Logs\\*.*", folder = directory + L"\\Logs";
+        const std::wstring filesLine = c.filesFit ? L"SHFileOperation to delete log files: [" + files + L"] returned " +
+                                                        (c.logsExist ? L"0" : L"*")
+                                                  : L"Path does not fit the 260-character file list, no file operation for: " + files;
+        const std::wstring folderLine = L"SHFileOperation to delete log folder: [" + folder + L"] returned " +
+                                        (c.logsExist ? L"0" : L"*");
+        Lines log = session->Log();
+        bench::ExpectLog(log, LogRemovalLines(directory, filesLine, folderLine));
+        // Wine's shell answers 0 for a pattern that matches nothing, even in a
+        // missing folder (Windows does not); the missing folder itself fails.
+        if (!c.logsExist) EXPECT_NE(log[6].substr(log[6].rfind(L' ')), L" 0");
+        EXPECT_FALSE(bench::FileExists(folder));
+        EXPECT_TRUE(bench::FileExists(top / L"Logs\\keep.log"));
+        EXPECT_TRUE(session->Messages(INSTALLMESSAGE_ERROR).empty());
+    }
+}
+
+TEST(RemoveLogs, FailedTargetPathSendsOneErrorShowsTextEighteenTwiceAndEnablesCancel) {
+    auto session = bench::Package().Open();
+    session->ClearRecords();
+    EXPECT_EQ(bench::CallAction("RemoveLogs", *session), 0u);
+
+    const std::wstring message = L"The Log file removal routine reported the following error: "
+                                 L"Could not locate ZephWin32 component \r\n\r\nAfter the uninstall is complete, please use "
+                                 L"the Error Reporting Tool to report and resolve this problem";
+    struct Seen { UINT type; std::wstring text; };
+    std::vector<Seen> seen;
+    for (const auto& m : session->Messages()) {
+        const bool info = m.kind() == INSTALLMESSAGE_INFO;
+        const std::wstring text = info                                      ? m.Text(0).substr(26)
+                                  : m.kind() == INSTALLMESSAGE_ACTIONSTART ? m.Text(2)
+                                  : m.kind() == INSTALLMESSAGE_ERROR       ? m.Text(0)
+                                                                           : L"";
+        seen.push_back({m.type, text});
+    }
+    const std::vector<Seen> expected = {
+        {0x04000000, L"Entering RemoveLogs"},          {0x08000000, L"Removing log files"},
+        {0x04000000, L"MsiProcessMessage(ACTIONSTART) returned 0"},
+        {0x04000000, L"MsiGetTargetPath of INSTALLDIR returned 267"},
+        {0x08000000, L"Log file removal failed"},     {0x04000000, L"MsiProcessMessage(ACTIONSTART) returned 0"},
+        {0x01000000, message},                         {0x08000000, L"Log file removal failed"},
+        {0x04000000, L"MsiProcessMessage(ACTIONSTART) returned 0"},
+        {0x04000000, L"Entering EnableCancel"},        {0x0B000000, L""},
+        {0x04000000, L"Exiting EnableCancel"}};
+    ASSERT_EQ(seen.size(), expected.size());
+    for (size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].type, expected[i].type) << i;
+        EXPECT_EQ(seen[i].text, expected[i].text) << i;
+    }
+    EXPECT_EQ(session->Messages(INSTALLMESSAGE_COMMONDATA)[0].fields[2].integer, 1);
+}
+
+TEST(NukeRegistrySettings, DeletesTheKeyUnderEveryLoadedHiveOneLineEach) {
+    const std::wstring settings = L"\\Software\\Tenvor Systems, Inc.\\KORVI\\Tcp";
+    std::vector<std::wstring> hives;
+    wchar_t name[4096];
+    for (DWORD i = 0, size = 4096; RegEnumKeyExW(HKEY_USERS, i, name, &size, nullptr, nullptr, nullptr, nullptr) ==
+                                   ERROR_SUCCESS; ++i, size = 4096)
+        hives.push_back(name);
+    ASSERT_GE(hives.size(), 2u);
+    // Every hive but the last holds the settings, with a value and a subkey.
+    std::vector<std::unique_ptr<bench::RegistryKey>> keys;
+    for (size_t i = 0; i + 1 < hives.size(); ++i) {
+        keys.push_back(std::make_unique<bench::RegistryKey>(HKEY_USERS, hives[i] + settings + L"\\Window"));
+        keys.back()->SetDword(L"Left", 10);
+    }
+    auto session = bench::Package().Open();
+    session->ClearRecords();
+    EXPECT_EQ(bench::CallAction("NukeRegistrySettings", *session), 0u);
+
+    Lines expected = {L"Entering NukeRegistrySettings"};
+    for (size_t i = 0; i < hives.size(); ++i)
+        expected.push_back(L"Removing settings on " + hives[i] + settings + L" returned " +
+                           (i + 1 < hives.size() ? L"0x0" : L"0x2"));
+    expected.push_back(L"Leaving NukeRegistrySettings");
+    EXPECT_EQ(session->Log(), expected);
+    for (const auto& hive : hives) {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyExW(HKEY_USERS, (hive + settings).c_str(), 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    }
+}
+
+}  // namespace
