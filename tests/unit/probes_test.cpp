@@ -3,7 +3,6 @@
 #include <string>
 
 #include "probes/core/processor.h"
-#include "runtime/core/decimal.h"
 
 using namespace kci;
 
@@ -26,27 +25,6 @@ TEST(ProcessorName, SpeedFromTheLongestRunOfDigitsAndDots) {
         {L"Model 99999999999", kSpeedTooLarge},
     };
     for (const auto& c : cases) EXPECT_EQ(SpeedFromNameString(c.name), c.speed) << std::wstring(c.name).size();
-}
-
-TEST(LeadingInteger, ReadsAsScanfDecimalDoes) {
-    struct Case {
-        const wchar_t* text;
-        bool read;
-        bool outOfRange;
-        int value;
-    };
-    const Case cases[] = {
-        {L"5", true, false, 5},          {L"  -12x", true, false, -12},          {L"+7", true, false, 7},
-        {L"abc", false, false, 0},        {L"", false, false, 0},                 {L"-", false, false, 0},
-        {L"2147483647", true, false, 2147483647}, {L"-2147483648", true, false, -2147483647 - 1},
-        {L"2147483648", false, true, 0},
-    };
-    for (const auto& c : cases) {
-        LeadingInteger n = ReadLeadingInteger(c.text);
-        EXPECT_EQ(n.read, c.read) << c.value;
-        EXPECT_EQ(n.outOfRange, c.outOfRange) << c.value;
-        EXPECT_EQ(n.value, c.value);
-    }
 }
 
 namespace {
