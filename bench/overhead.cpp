@@ -208,7 +208,8 @@ void Report(const std::vector<Row>& rows, const char* csvPath) {
 int main(int argc, char** argv) {
     const char* csvPath = argc > 1 ? argv[1] : "overhead.csv";
     const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 21;
-    CoInitialize(nullptr);
+    // No COM on this thread: the actions that use it start their own, as on
+    // the installer's thread.
     std::vector<Row> rows;
     MeasureActions(repetitions, rows);
     MeasureLookup(repetitions, rows);

@@ -5,6 +5,7 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include "detection/feature_state.h"
 #include "detection/files_in_use.h"
 #include "detection/process_lookup.h"
 #include "runtime/action_frame.h"
@@ -42,26 +43,10 @@ const kci::PromptTexts kTexts = {
     true,
 };
 
-// The installed and action states of the last feature asked about. Set to -1
-// once per cycle: a failing query reports whatever the one before left.
-struct FeatureState {
-    INSTALLSTATE installed = INSTALLSTATE_UNKNOWN;
-    INSTALLSTATE action = INSTALLSTATE_UNKNOWN;
-
-    UINT Query(MSIHANDLE session, const wchar_t* feature) {
-        return MsiGetFeatureStateW(session, feature, &installed, &action);
-    }
-    // Installed locally now, or being installed locally: during removal the
-    // files are still in use.
-    bool IsLocal() const { return installed == INSTALLSTATE_LOCAL || action == INSTALLSTATE_LOCAL; }
-    int Installed() const { return installed; }
-    int Action() const { return action; }
-};
-
 kci::FilesInUseList DetectMailClientAndAddInHosts(MSIHANDLE session) {
     kci::FilesInUseList running = kci::RunningApplications(session, kMailClient);
 
-    FeatureState state;
+    kci::FeatureState state;
     if (state.Query(session, L"ClicktoCall") != ERROR_SUCCESS) {
         LogMessage(session, L"MsiGetFeatureStateW failed. pInstalled=%d pAction=%d", state.Installed(), state.Action());
         return running;

@@ -15,12 +15,14 @@ constexpr UINT kFilesInUseRetryCancel = INSTALLMESSAGE_FILESINUSE | MB_RETRYCANC
 // for the user when the installer cannot prompt, and the wall clock.
 class InstallerSteps : public FilesInUseSteps {
 public:
-    InstallerSteps(MSIHANDLE session, const Detection& detect) : session_(session), detect_(detect) {}
+    InstallerSteps(MSIHANDLE session, const Detection& detect, const TryCheck& beforeTry)
+        : session_(session), detect_(detect), beforeTry_(beforeTry) {}
 
     std::optional<FilesInUseList> Detect() override { return detect_(); }
     int Prompt(const FilesInUseList& running) override { return PromptFilesInUse(session_, running); }
     void Log(const std::wstring& line) override { LogMessage(session_, L"%s", line); }
     void Pause(unsigned milliseconds) override { Sleep(milliseconds); }
+    std::optional<unsigned> BeforeTry() override { return beforeTry_ ? beforeTry_() : std::nullopt; }
 
     void ShowPromptFailedBox() override {
         // Both texts share the catalogue's buffer: copy each before the next lookup.
@@ -32,6 +34,7 @@ public:
 private:
     MSIHANDLE session_;
     const Detection& detect_;
+    const TryCheck& beforeTry_;
 };
 
 }  // namespace
@@ -49,8 +52,9 @@ int PromptFilesInUse(MSIHANDLE session, const FilesInUseList& running) {
     return answer;
 }
 
-UINT CheckFilesInUse(MSIHANDLE session, const PromptTexts& texts, const Detection& detect) {
-    InstallerSteps steps(session, detect);
+UINT CheckFilesInUse(MSIHANDLE session, const PromptTexts& texts, const Detection& detect,
+                     const TryCheck& beforeTry) {
+    InstallerSteps steps(session, detect, beforeTry);
     return RunFilesInUseCycle(texts, steps);
 }
 

@@ -22,9 +22,13 @@ int PromptFilesInUse(MSIHANDLE session, const FilesInUseList& running);
 // nothing to look at.
 using Detection = std::function<std::optional<FilesInUseList>()>;
 
+// Asked at the start of every try; a result ends the cycle with it.
+using TryCheck = std::function<std::optional<unsigned>()>;
+
 // Runs the files-in-use cycle against the installer and returns the action's
 // result (0 or 1602).
-UINT CheckFilesInUse(MSIHANDLE session, const PromptTexts& texts, const Detection& detect);
+UINT CheckFilesInUse(MSIHANDLE session, const PromptTexts& texts, const Detection& detect,
+                     const TryCheck& beforeTry = nullptr);
 
 // A program the package knows by name: how to find it and how the prompt
 // shows it.

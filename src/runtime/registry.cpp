@@ -51,6 +51,14 @@ RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars
     return result;
 }
 
+LSTATUS ReadRegistryNumber(HKEY key, const wchar_t* name, DWORD& value) {
+    DWORD number = 0;
+    DWORD bytes = sizeof(number);
+    const LSTATUS status = RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &bytes);
+    if (status == ERROR_SUCCESS) value = number;
+    return status;
+}
+
 RegistryValue EnumRegistryValueName(HKEY key, DWORD index, DWORD nameChars) {
     return NameAt(nameChars, [&](wchar_t* name, DWORD* count) {
         return RegEnumValueW(key, index, name, count, nullptr, nullptr, nullptr, nullptr);

@@ -33,6 +33,10 @@ LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegK
 // in bytes, is twice that).
 RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars);
 
+// Reads value `name` into a 32-bit number, whatever its type: data longer
+// than four bytes gives ERROR_MORE_DATA and leaves `value` as it was.
+LSTATUS ReadRegistryNumber(HKEY key, const wchar_t* name, DWORD& value);
+
 // The name of value `index` only, in a buffer of `nameChars` characters; a
 // longer name gives ERROR_MORE_DATA and no name. Read the data with
 // ReadRegistryText.

@@ -147,6 +147,41 @@ def clean_machine_checks():
         ("CheckRunningBXRApps", ["Entering CheckRunningApps",
                                  "Not able to open RegisteredApplications hive. No applications to close.",
                                  "Exiting CheckRunningApps with success"]),
+        # Of the six add-in features the package has only Firefox's: looked for through
+        # WMI on install (see the browser case); not local on removal under Wine.
+        ("CheckRunningC2CApps", InOrder(["Entering CheckRunningC2CApps", "ProcessAppsToFileInUseWin In.",
+                                         "MsiGetFeatureStateW failed failed for Word. pInstalled=0 pAction=0",
+                                         "Number of applications to close is 0", NO_APPLICATIONS,
+                                         "Exiting CheckRunningC2CApps"])),
+    ]
+
+
+class LargestSpeed(InOrder):
+    """CpuSpeedInMhz's lines: one per source, then the exit line with the largest value logged."""
+    SOURCES = [r"Registry speed returned (-?\d+)", r"CallNtPowerInformation returned (-?\d+)/(-?\d+)",
+               r"CpuSpeedInMhz WMI returned (-?\d+)", r"ProcessorNameString WMI returned (-?\d+)"]
+
+    def __init__(self):
+        super().__init__(["Entering CpuSpeedInMhz", *self.SOURCES, "Exiting ... with the largest"])
+
+    def matches(self, got):
+        if len(got) != 6 or got[0] != "Entering CpuSpeedInMhz":
+            return False
+        values = []
+        for pattern, line in zip(self.SOURCES, got[1:5]):
+            m = re.fullmatch(pattern, line)
+            if not m:
+                return False
+            values += [int(v) for v in m.groups()]
+        return max(values) > 0 and got[5] == f"Exiting CpuSpeedInMhz with return code of {max(values)}"
+
+
+def probe_checks():
+    """The processor probes: the package ignores their results, the log carries them."""
+    return [
+        ("CpuSpeedInMhz", LargestSpeed()),
+        ("CpuHasMinimumInstructionSet", ["Entering CpuHasMinimumInstructionSet",
+                                         "Exiting CpuHasMinimumInstructionSet with return code of 1"]),
     ]
 
 
@@ -248,7 +283,7 @@ def case_install_and_remove():
     case = "clean install"
     rc, text = msiexec("/i", os.path.join(WORK, "install.log"), ["KCI_TEST_MESSAGE=1"])
     exit_code(case, rc, 0)
-    expect_actions(case, text, clean_machine_checks() + [
+    expect_actions(case, text, clean_machine_checks() + probe_checks() + [
         ("DisableCancel", cancel_lines("DisableCancel")),
         ("TestMessage", []),
         ("EnableCancel", cancel_lines("EnableCancel")),
@@ -275,23 +310,38 @@ def case_install_and_remove():
     check(f"{case}: product files removed", not os.path.exists(os.path.join(INSTALL_DIR, "readme.txt")))
 
 
-def case_running_mail_client_stops_a_silent_install():
-    # Under msiexec /qn nobody can answer the files-in-use prompt (it returns
-    # 0): the check gives up after its bounded retries and cancels.
-    case = "mail client running"
-    with DummyProcess("OUTLOOK.EXE"):
-        rc, text = msiexec("/i", os.path.join(WORK, "outlook.log"))
+def silent_install_while_running(case, image_name, action, lines, prompts):
+    """Installs under /qn while `image_name` runs: nobody can answer the files-in-use
+    prompt (it returns 0), so `action` must end the installation with 1602 after
+    `prompts` prompts, its `lines` in order."""
+    with DummyProcess(image_name):
+        rc, text = msiexec("/i", os.path.join(WORK, image_name + ".log"))
     exit_code(case, rc, 1602)
-    expect_actions(case, text, [
-        ("CheckRunningOutlook", InOrder(["Entering CheckRunningOutlook", "This is a match: process OUTLOOK.EXE",
-                                         "records = 2",
-                                         "Found MS Outlook process running that need to be shut down",
-                                         "Result = 0", "Number of tries reached to MAX_TRY=10",
-                                         "Terminate the install since MAX_TRY is reached at a silent install."])),
-    ])
-    prompts = len(re.findall(r"^" + re.escape(PREFIX) + r"Result = 0$", text, re.M))
-    check(f"{case}: ten silent prompts", prompts == 10, f"got {prompts}")
+    expect_actions(case, text, [(action, InOrder(lines))])
+    shown = len(re.findall(r"^" + re.escape(PREFIX) + r"Result = 0$", text, re.M))
+    check(f"{case}: {prompts} silent prompts", shown == prompts, f"got {shown}")
     check(f"{case}: nothing installed", not os.path.exists(os.path.join(INSTALL_DIR, "readme.txt")))
+
+
+def case_running_mail_client_stops_a_silent_install():
+    # The check gives up after its bounded retries and cancels.
+    silent_install_while_running("mail client running", "OUTLOOK.EXE", "CheckRunningOutlook", [
+        "Entering CheckRunningOutlook", "This is a match: process OUTLOOK.EXE", "records = 2",
+        "Found MS Outlook process running that need to be shut down", "Result = 0",
+        "Number of tries reached to MAX_TRY=10",
+        "Terminate the install since MAX_TRY is reached at a silent install."], prompts=10)
+
+
+def case_running_browser_stops_a_silent_install_in_the_tenth_try():
+    # The click-to-call check reads UILevel (2 under /qn) in its tenth try.
+    silent_install_while_running("browser running", "firefox.exe", "CheckRunningC2CApps", [
+        "Entering CheckRunningC2CApps", "Find firefox.exe",
+        "FindRunningProcessByNameWMI() Query result - process name:firefox.exe",
+        "FindRunningProcessByNameWMI() Query result - nReturn=0 isProcessRunning = 1",
+        "Application to be closed: Mozilla Firefox", "Number of applications to close is 1", "Result = 0",
+        "Number of tries reached to MAX_TRY=10", "UILevel: '2'", "sscanf returned result = 1, UILevel=2 as integer",
+        "Terminate the install since MAX_TRY is reached at a silent install.", "Exiting CheckRunningC2CApps"],
+        prompts=9)
 
 
 def case_component_failures_report_once_and_ask_for_reboot():
@@ -419,7 +469,8 @@ def case_shortcuts_made_and_removed_logs_removed():
 
 
 CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_install,
-         case_component_failures_report_once_and_ask_for_reboot, case_shortcuts_made_and_removed_logs_removed]
+         case_component_failures_report_once_and_ask_for_reboot,
+         case_running_browser_stops_a_silent_install_in_the_tenth_try, case_shortcuts_made_and_removed_logs_removed]
 
 
 # ------------------------------------------- versions, drivers and settings

@@ -8,26 +8,20 @@
 #include <thread>
 
 #include "bench/bench.h"
+#include "action_thread.h"
 #include "bench/action_runs.h"
 #include "bench/census.h"
 
 namespace {
-
-// What CoInitializeEx answers on this thread; the probe itself is undone.
-HRESULT ComProbe() {
-    const HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (SUCCEEDED(result)) CoUninitialize();
-    return result;
-}
 
 // Runs the action on a thread of its own, as the installer does, and reports
 // whether COM on that thread answered the same before and after.
 bool RunWithComProbe(const char* action, MSIHANDLE session) {
     bool balanced = false;
     std::thread caller([&] {
-        const HRESULT before = ComProbe();
+        const HRESULT before = actions::ComStateOfThisThread();
         bench::CallAction(action, session);
-        balanced = ComProbe() == before;
+        balanced = actions::ComStateOfThisThread() == before;
     });
     caller.join();
     return balanced;

@@ -60,6 +60,7 @@ AnswerOutcome AnswerRules::After(int answer) {
 unsigned RunFilesInUseCycle(const PromptTexts& texts, FilesInUseSteps& steps) {
     AnswerRules rules(texts);
     for (;;) {
+        if (std::optional<unsigned> end = steps.BeforeTry()) return *end;
         std::optional<FilesInUseList> running = steps.Detect();
         if (!running) {
             if (texts.successLine) steps.Log(texts.successLine);

@@ -90,6 +90,9 @@ public:
     virtual void Log(const std::wstring& line) = 0;
     virtual void ShowPromptFailedBox() = 0;
     virtual void Pause(unsigned milliseconds) = 0;
+    // Asked at the start of every try, before its detection; a result ends
+    // the cycle with it. Only an action with a try limit of its own has one.
+    virtual std::optional<unsigned> BeforeTry() { return std::nullopt; }
 };
 
 // Runs the cycle to its end and returns the action's result: 0 when nothing

@@ -34,6 +34,15 @@ std::unique_ptr<harness::Session> InstallDirectory(Stage& stage) {
     return session;
 }
 
+// The browser add-in feature being installed: the click-to-call check asks
+// WMI for the browser.
+std::unique_ptr<harness::Session> BrowserAddInLocal(Stage&) {
+    auto session = harness::Package().Feature(L"Firefox").Open();
+    session->Cost();
+    session->SetFeatureLocal(L"Firefox", true);
+    return session;
+}
+
 std::unique_ptr<harness::Session> RtmxFolder(Stage& stage) {
     stage.Program(L"RtmxDriverInstaller.exe");
     auto session = harness::Package().Open();
@@ -87,6 +96,9 @@ const std::vector<ActionRun>& ActionRuns() {
         {"RemoveShortcuts", Plain, false},
         {"RemoveLogs", InstallDirectory, false},
         {"NukeRegistrySettings", Plain, false},
+        {"CheckRunningC2CApps", BrowserAddInLocal, false},
+        {"CpuSpeedInMhz", Plain, false},
+        {"CpuHasMinimumInstructionSet", Plain, false},
     };
     return runs;
 }

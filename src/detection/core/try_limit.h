@@ -1,0 +1,41 @@
+// The click-to-call check's own bound on its tries: in every kMaxTry-th try
+// it reads the installer's "UILevel" and ends an installation without user
+// interface, where no one can close the applications.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "detection/core/files_in_use_core.h"
+
+namespace kci {
+
+inline constexpr int kUiLevelNone = 2;  // INSTALLUILEVEL_NONE
+
+// A property as the installer gave it: status 0 and its text, or the
+// failing status.
+struct PropertyText {
+    unsigned status = 0;
+    std::wstring text;
+};
+
+struct TryLimitOutcome {
+    std::vector<std::wstring> lines;  // log lines, in order
+    std::optional<unsigned> result;   // the action's result when the limit ends it
+};
+
+class TryLimit {
+public:
+    // Counts one more try; true when this try must read the UI level.
+    bool StartTry();
+    // What the UI level read in that try leads to. A level that is not a
+    // number counts as 0: the installer always gives one, and the files-in-use
+    // cycle's own bound still ends an installation that cannot answer.
+    TryLimitOutcome AtLimit(const PropertyText& uiLevel);
+
+private:
+    int tries_ = 0;
+};
+
+}  // namespace kci
