@@ -112,7 +112,7 @@ build_package() {
     local stage="$ROOT/build/package"
     log "building the demo package (wixl)"
     rm -rf "$stage" && mkdir -p "$stage"
-    cp "$ROOT/package/"*.wxs "$ROOT/package/readme.txt" "$stage/"
+    cp "$ROOT/package/"*.wxs "$ROOT/package/"*.wxi "$ROOT/package/readme.txt" "$stage/"
     cp "$ROOT/build/win32/KorviCustomImmediate.dll" "$stage/"
     local name
     for name in WQInstaller.exe InstallQdnAndAx.exe RtmxDriverInstaller.exe Bits_v15_Client_Setup.exe; do

@@ -90,6 +90,16 @@ TEST(Library, EveryExportRunsInTheActionFrame) {
     EXPECT_EQ(actions, static_cast<int>(SourceActions().size()));
 }
 
+// The WiX include that products build from names every export once.
+TEST(Library, TheWixIncludeDefinesOneCustomActionPerExport) {
+    const std::string text = bench::ReadFile(SourcePath(L"package\\KorviCustomImmediate.wxi"));
+    std::multiset<std::string> entries;
+    std::regex entry(R"re(<CustomAction Id="\w+" BinaryKey="KorviCA" DllEntry="(\w+)")re");
+    for (std::sregex_iterator it(text.begin(), text.end(), entry), end; it != end; ++it) entries.insert((*it)[1]);
+    const std::set<std::string> actions = SourceActions();
+    EXPECT_EQ(entries, std::multiset<std::string>(actions.begin(), actions.end()));
+}
+
 TEST(Library, IsA32BitDllForIntel) {
     auto nt = Headers(bench::Library());
     EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
