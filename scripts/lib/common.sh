@@ -113,7 +113,7 @@ build_package() {
     cp "$ROOT/package/"*.wxs "$ROOT/package/readme.txt" "$stage/"
     cp "$ROOT/build/win32/KorviCustomImmediate.dll" "$stage/"
     local name
-    for name in WQInstaller.exe InstallQdnAndAx.exe RtmxDriverInstaller.exe; do
+    for name in WQInstaller.exe InstallQdnAndAx.exe RtmxDriverInstaller.exe httpcfg.exe; do
         cp "$ROOT/build/win32/kci_standin.exe" "$stage/$name"
     done
     (cd "$stage" && wixl -a x86 -o KorviDemo.msi KorviDemo.wxs)
