@@ -19,9 +19,7 @@ using bench::Lines;
 
 // What a tool was started with: its command line without the program.
 std::wstring Parameters(const std::wstring& commandLine) {
-    const size_t end = commandLine.rfind(L".exe\" ", 0) == 0 || commandLine[0] != L'"'
-                           ? commandLine.find(L' ')
-                           : commandLine.find(L"\" ", 1) + 1;
+    const size_t end = commandLine.rfind(L'"', 0) == 0 ? commandLine.find(L'"', 1) + 1 : commandLine.find(L' ');
     return end < commandLine.size() ? commandLine.substr(end + 1) : L"";
 }
 
