@@ -93,7 +93,12 @@ TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOrBySearchWhenNoneIsGiven) {
         if (where != Tool::Missing) tool = std::make_unique<bench::StandIn>(toolFolder, L"httpcfg.exe");
         auto session = bench::Package().Property(L"CustomActionData", data).Open();
         EXPECT_EQ(bench::CallAction("httpcfgOperations", *session), 0u);
+        const Lines received = tool ? Received(*tool, 14) : Lines{};
+        if (where == Tool::OnSearchPath) {
+            for (const wchar_t* suffix : {L"", L".cmdline"}) DeleteFileW((tool->Path() + suffix).c_str());
+        }
 
+        if (tool) EXPECT_EQ(Sorted(received), Sorted(Lines(kci::kHttpcfgLines.begin(), kci::kHttpcfgLines.end())));
         const Lines log = session->Log();
         ASSERT_EQ(log.size(), 30u);
         EXPECT_EQ(log[1], L"httpcfg.exe path: '" + data + L"'\n");
@@ -102,12 +107,6 @@ TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOrBySearchWhenNoneIsGiven) {
             const std::wstring& result = log[3 + 2 * i];
             EXPECT_TRUE(tool ? Started(result, L"httpcfg") : result == L"httpcfg not successful returned: '2'\n")
                 << bench::Narrow(result);
-        }
-        if (tool) {
-            EXPECT_EQ(Sorted(Received(*tool, 14)), Sorted(Lines(kci::kHttpcfgLines.begin(), kci::kHttpcfgLines.end())));
-        }
-        if (where == Tool::OnSearchPath) {
-            for (const wchar_t* suffix : {L"", L".cmdline"}) DeleteFileW((tool->Path() + suffix).c_str());
         }
     }
 }
@@ -215,6 +214,27 @@ TEST(NativeImages, WithoutTheRegisteredFolderNothingIsLaunched) {
     EXPECT_EQ(session->Log(), (Lines{L"Entering ProcessNGENInstall", L"Entering ProcessNGEN",
                                      L"Could not open the InstallPath key, cant run ngen! \n", L"Exiting ProcessNGEN",
                                      L"ProcessNGEN didnt finish all successful", L"Existing ProcessNGENInstall"}));
+}
+
+TEST(NativeImages, TheFolderValueIsReadAsTextWithinItsBuffer) {
+    const std::wstring folder = L"C:\\Lori\\";
+    const std::wstring tooLong(260, L'd');
+    struct Case { DWORD type; std::vector<BYTE> bytes; std::wstring line; };
+    for (const Case& c : {
+             // No terminator stored, and not a string type: the text ends where the data ends.
+             Case{REG_BINARY, std::vector<BYTE>(reinterpret_cast<const BYTE*>(folder.data()),
+                                                reinterpret_cast<const BYTE*>(folder.data() + folder.size())),
+                  L"InstallDir returned " + folder},
+             Case{REG_SZ, std::vector<BYTE>(reinterpret_cast<const BYTE*>(tooLong.c_str()),
+                                            reinterpret_cast<const BYTE*>(tooLong.c_str() + tooLong.size() + 1)),
+                  L"Registry read returned 234, couldnt open " + std::wstring(kci::kMessengerIntegrationKey)},
+         }) {
+        bench::RegistryKey key(HKEY_LOCAL_MACHINE, kci::kMessengerIntegrationKey);
+        key.SetBytes(kci::kMessengerFolderValue, c.type, c.bytes);
+        auto session = bench::Package().Open();
+        bench::CallAction("ProcessNGENInstall", *session);
+        EXPECT_EQ(session->Log().at(3), c.line);
+    }
 }
 
 }  // namespace
