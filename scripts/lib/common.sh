@@ -115,7 +115,7 @@ build_package() {
     cp "$ROOT/package/"*.wxs "$ROOT/package/"*.wxi "$ROOT/package/readme.txt" "$stage/"
     cp "$ROOT/build/win32/KorviCustomImmediate.dll" "$stage/"
     local name
-    for name in WQInstaller.exe InstallQdnAndAx.exe RtmxDriverInstaller.exe Bits_v15_Client_Setup.exe; do
+    for name in WQInstaller.exe InstallQdnAndAx.exe RtmxDriverInstaller.exe Bits_v15_Client_Setup.exe httpcfg.exe; do
         cp "$ROOT/build/win32/kci_standin.exe" "$stage/$name"
     done
     # The product's prepared shortcut: its content does not matter to the copies.

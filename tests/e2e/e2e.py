@@ -26,6 +26,9 @@ WIN_RTMX_DIR = "C:\\Program Files (x86)\\Common Files\\Tenvor Systems\\Media Dri
 REPORT_HEADER = "The following error(s) occurred:"
 REPORT_FOOTER = "Finish install then use the Error Reporting Tool to report this problem"
 
+# The registration case runs the registration actions; every other install leaves them out.
+SKIP_REGISTRATION = "KCI_SKIP_REGISTRATION=1"
+
 passed = 0
 failed = 0
 
@@ -93,6 +96,19 @@ class InOrder:
         return f"InOrder({self.lines})"
 
 
+class Matching:
+    """Lines that match these regular expressions one to one, in order."""
+
+    def __init__(self, patterns):
+        self.patterns = patterns
+
+    def matches(self, got):
+        return len(got) == len(self.patterns) and all(re.fullmatch(p, g) for p, g in zip(self.patterns, got))
+
+    def __repr__(self):
+        return f"Matching({self.patterns})"
+
+
 def library_lines(block_lines):
     return [l[len(PREFIX):] for l in block_lines if l.startswith(PREFIX)]
 
@@ -116,7 +132,7 @@ def expect_actions(case, text, expectations, deferred=()):
             continue
         start, end, lines = found[0]
         got = library_lines(lines)
-        ok = expected.matches(got) if isinstance(expected, InOrder) else got == expected
+        ok = expected.matches(got) if hasattr(expected, "matches") else got == expected
         check(f"{case}: {action} lines", ok, f"expected {expected}, got {got}")
         check(f"{case}: {action} in sequence order", start > last_start, "ran before the previous action")
         last_start = start
@@ -281,7 +297,7 @@ def remove_leftovers():
 
 def case_install_and_remove():
     case = "clean install"
-    rc, text = msiexec("/i", os.path.join(WORK, "install.log"), ["KCI_TEST_MESSAGE=1"])
+    rc, text = msiexec("/i", os.path.join(WORK, "install.log"), ["KCI_TEST_MESSAGE=1", SKIP_REGISTRATION])
     exit_code(case, rc, 0)
     expect_actions(case, text, clean_machine_checks() + probe_checks() + [
         ("DisableCancel", cancel_lines("DisableCancel")),
@@ -315,7 +331,7 @@ def silent_install_while_running(case, image_name, action, lines, prompts):
     prompt (it returns 0), so `action` must end the installation with 1602 after
     `prompts` prompts, its `lines` in order."""
     with DummyProcess(image_name):
-        rc, text = msiexec("/i", os.path.join(WORK, image_name + ".log"))
+        rc, text = msiexec("/i", os.path.join(WORK, image_name + ".log"), [SKIP_REGISTRATION])
     exit_code(case, rc, 1602)
     expect_actions(case, text, [(action, InOrder(lines))])
     shown = len(re.findall(r"^" + re.escape(PREFIX) + r"Result = 0$", text, re.M))
@@ -348,7 +364,7 @@ def case_component_failures_report_once_and_ask_for_reboot():
     case = "camera exits 3, discovery driver exits 0x5"
     set_stand_in_exit_code(CAMERA_DIR, "WQInstaller.exe", 3)
     set_stand_in_exit_code(INSTALL_DIR, "InstallQdnAndAx.exe", 0x5)
-    rc, text = msiexec("/i", os.path.join(WORK, "component-failures.log"))
+    rc, text = msiexec("/i", os.path.join(WORK, "component-failures.log"), [SKIP_REGISTRATION])
     exit_code(case, rc, 3010)
     expect_actions(case, text, component_installs(camera=3, qdn=5), deferred=DEFERRED)
     report = (f"{REPORT_HEADER}\n   - QDN driver install failed   - QDN driver marked for deletion\n"
@@ -427,7 +443,8 @@ def case_shortcuts_made_and_removed_logs_removed():
     copies = [unix_path(c + "\\" + SHORTCUT) for c in copies]
     try:
         rc, text = msiexec("/i", os.path.join(WORK, "shortcuts.log"), [
-            "ApplicationUsers=AllUsers", "DESKTOP_SHORTCUT=1", "STARTUP_SHORTCUT=1", "QUICKLAUNCH_SHORTCUT=1"])
+            "ApplicationUsers=AllUsers", "DESKTOP_SHORTCUT=1", "STARTUP_SHORTCUT=1", "QUICKLAUNCH_SHORTCUT=1",
+            SKIP_REGISTRATION])
         exit_code(case, rc, 0)
         source = WIN_INSTALL_DIR + SHORTCUT
         expect_actions(case, text, [("KorviCreateShortcuts", InOrder([
@@ -490,7 +507,7 @@ def case_version_driver_check_crash_dumps_and_bits():
     # Every real machine has crash control settings; a fresh Wine prefix has none.
     wine_reg("add", CRASH_CONTROL, "/v", "CrashDumpEnabled", "/t", "REG_DWORD", "/d", "0", "/f")
     try:
-        rc, text = msiexec("/i", os.path.join(WORK, "probes.log"))
+        rc, text = msiexec("/i", os.path.join(WORK, "probes.log"), [SKIP_REGISTRATION])
         dump = wine_reg("query", CRASH_CONTROL, "/v", "CrashDumpEnabled")
     finally:
         wine_reg("delete", CRASH_CONTROL, "/f")
@@ -524,7 +541,7 @@ def case_precertification_failures_fail_the_install():
     case = "precertification count 2"
     wine_reg("add", PRECERTIFICATION, "/v", "FailureCount", "/t", "REG_SZ", "/d", "2", "/f", "/reg:32")
     try:
-        rc, text = msiexec("/i", os.path.join(WORK, "precertification.log"))
+        rc, text = msiexec("/i", os.path.join(WORK, "precertification.log"), [SKIP_REGISTRATION])
     finally:
         wine_reg("delete", PRECERTIFICATION, "/f", "/reg:32")
     exit_code(case, rc, 1603)
@@ -536,6 +553,147 @@ def case_precertification_failures_fail_the_install():
 
 
 CASES += [case_version_driver_check_crash_dumps_and_bits, case_precertification_failures_fail_the_install]
+
+# ------------------------------------------------------ runtime registration
+
+RUNTIME_DIR = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows", "Microsoft.NET", "Framework", "v2.0.50727")
+WIN_RUNTIME_DIR = "C:\\windows\\Microsoft.NET\\Framework\\v2.0.50727\\"
+RUNTIME_TOOLS = ("Caspol.Exe", "ngen.exe")
+PORTS = [8191] + list(range(44440, 44453))
+ASSEMBLIES = ["LinkBridges.dll", "Tenvor.Qm.Desks.Shared.ViewThemePack.dll", "Tenvor.Qm.Desks.Shared.ViewThemeTools.dll",
+              "Tenvor.Qm.Desks.Shared.ViewHostProxy.dll", "Tenvor.Qm.Desks.Shared.ViewTools.dll",
+              "Tenvor.Qm.Desks.Chat.Hosts.dll", "CoreLinkBridges.dll", "tracekit.dll", "View.DropButton.dll",
+              "lorimoc.exe", "Interop.ChatDeskAPI.dll", "Interop.ChatDeskPrivate.dll", "Interop.MailGate.dll",
+              "Dial Assist\\Tenvor.DialAssist.Shared.ComBridge.dll", "Dial Assist\\Tenvor.DialAssist.Shared.Kernel.dll",
+              "Dial Assist\\add-ins\\people\\TenvorDialAssistPeople.dll",
+              "Dial Assist\\add-ins\\namecard\\TenvorNameCard.dll"]
+STARTED = r"successful returned: '(?:3[3-9]|[4-9]\d|[1-9]\d{2,})'"
+
+
+def strong_name_key():
+    source = os.path.join(os.path.dirname(__file__), "..", "..", "src", "registration", "core", "registration_tables.cpp")
+    with open(source, encoding="utf-8") as f:
+        text = f.read()
+    return "".join(re.findall(r'L"([0-9A-F]+)"', text.split("kStrongNamePublicKey[] =", 1)[1].split(";", 1)[0]))
+
+
+def caspol_lines(directory, tail):
+    def line(level, allcode, membership):
+        return (f'-polchgprompt off -{level} -addgroup 1 -allcode {allcode} -name "TenvorSmartTags" '
+                f'-{level} -addgroup TenvorSmartTags -strong {membership}')
+    by_file = f'-file "{directory}{tail}TenvorNameCard.dll" TenvorNameCard -noversion FullTrust -name "PersonName"'
+    by_key = f'-hex {strong_name_key()} -noname -noversion FullTrust -name "PersonName"'
+    return [line(level, allcode, membership) for level in ("enterprise", "machine")
+            for allcode, membership in (("Nothing", by_file), ("FullTrust", by_key))]
+
+
+def ngen_lines(prefix):
+    return [f'{prefix}"{WIN_INSTALL_DIR}{assembly}"' for assembly in ASSEMBLIES]
+
+
+def launches(label, tool, lines):
+    return [p for line in lines for p in (re.escape(label.format(line)), re.escape(tool) + " " + STARTED)]
+
+
+def caspol(action, tail, whole_lines):
+    lines = caspol_lines(WIN_INSTALL_DIR, tail)
+    head = [re.escape(f"Entering {action}")]
+    if whole_lines:
+        head.append(r"MsiProcessMessage\(ACTIONSTART\) returned -?\d+")
+    head += [re.escape(f"Installdir: '{WIN_INSTALL_DIR}'"), re.escape(f"caspolPath path: {WIN_RUNTIME_DIR}Caspol.Exe")]
+    steps = []
+    for i, line in enumerate(lines):
+        steps.append(re.escape(f"Caspoling : CASPOL{i} = {line} " if whole_lines else f"Caspoling : CASPOL'{i}'"))
+        steps.append("CASPOL " + STARTED)
+    return Matching(head + steps + ([re.escape(f"Exiting {action}")] if whole_lines else []))
+
+
+def process_ngen(prefix, exit_line):
+    return Matching([re.escape(l) for l in ["Entering ProcessNGENInstall", "Entering ProcessNGEN",
+                                             "after RegOpenKeyEx ProcessNGEN", f"InstallDir returned {WIN_INSTALL_DIR}",
+                                             f"ngen path: {WIN_RUNTIME_DIR}ngen.exe"]]
+                    + [p for line in ngen_lines(prefix)
+                       for p in (re.escape(f"InstallDir + file: {line}"), " ngen " + STARTED)]
+                    + [re.escape("Exiting ProcessNGEN"), re.escape(exit_line)])
+
+
+def registrations():
+    return [
+        ("netshOperations", Matching([re.escape("Entering netshOperations")]
+                                     + launches("Netshing : '{}'", "netsh",
+                                                [f"http add urlacl url=http://+:{p}/ D:(A;;GX;;;BU)" for p in PORTS]))),
+        ("httpcfgOperations", Matching([re.escape("Entering httpcfgOperations"),
+                                        re.escape(f"httpcfg.exe path: '{WIN_INSTALL_DIR}'")]
+                                       + launches("httpcfging : '{}'", "httpcfg", HTTPCFG_LINES))),
+        ("CaspolOperations", caspol("CaspolOperations", "Dial Assist\\add-ins\\namecard\\", False)),
+        ("CaspolOperationsC2C", caspol("CaspolOperationsC2C", "add-ins\\smarttag\\plugin\\", True)),
+        ("ProcessNGENInstall", process_ngen("/nologo /silent ", "Existing ProcessNGENInstall")),
+    ]
+
+
+HTTPCFG_LINES = [f"set urlacl /u http://+:{p}/ /a D:(A;;GX;;;BU)" for p in PORTS]
+REGISTRATIONS = ("netshOperations", "httpcfgOperations", "CaspolOperations", "CaspolOperationsC2C",
+                 "ProcessNGENInstall", "ProcessNGENUnInstall")
+
+
+def stand_in_parameters(folder, program, count):
+    """What each run of a stand-in received after its program, once `count` runs recorded it."""
+    path = os.path.join(folder, program + ".cmdline")
+    lines = []
+    for _ in range(100):
+        if os.path.exists(path):
+            with open(path, encoding="utf-8") as f:
+                lines = f.read().splitlines()
+        if len(lines) >= count:
+            break
+        time.sleep(0.1)
+    return [line.split('" ', 1)[1] if line.startswith('"') else line.split(" ", 1)[-1] for line in lines]
+
+
+def place_runtime_tools():
+    os.makedirs(RUNTIME_DIR, exist_ok=True)
+    for tool in RUNTIME_TOOLS:
+        shutil.copy(STANDIN, os.path.join(RUNTIME_DIR, tool))
+
+
+def remove_runtime_tools():
+    for tool in RUNTIME_TOOLS:
+        for suffix in ("", ".cmdline"):
+            if os.path.exists(os.path.join(RUNTIME_DIR, tool + suffix)):
+                os.remove(os.path.join(RUNTIME_DIR, tool + suffix))
+
+
+def case_runtime_registration():
+    case = "runtime registration"
+    place_runtime_tools()
+    try:
+        rc, text = msiexec("/i", os.path.join(WORK, "registration.log"))
+        exit_code(case, rc, 0)
+        expect_actions(case, text, registrations(), deferred=REGISTRATIONS)
+        check(f"{case}: action start text 42", "Processing the Caspol Operations" in text)
+        check(f"{case}: httpcfg.exe got its 14 lines", sorted(stand_in_parameters(INSTALL_DIR, "httpcfg.exe", 14))
+              == sorted(HTTPCFG_LINES))
+        caspol_got = stand_in_parameters(RUNTIME_DIR, "Caspol.Exe", 8)
+        check(f"{case}: Caspol.Exe got each action's four lines in order",
+              caspol_got == caspol_lines(WIN_INSTALL_DIR, "Dial Assist\\add-ins\\namecard\\")
+              + caspol_lines(WIN_INSTALL_DIR, "add-ins\\smarttag\\plugin\\"), f"got {caspol_got}")
+        check(f"{case}: ngen.exe got the 17 install lines",
+              sorted(stand_in_parameters(RUNTIME_DIR, "ngen.exe", 17)) == sorted(ngen_lines("/nologo /silent ")))
+
+        case = "runtime registration removal"
+        rc, text = msiexec("/x", os.path.join(WORK, "registration-remove.log"))
+        exit_code(case, rc, 0)
+        expect_actions(case, text, [("ProcessNGENUnInstall",
+                                     process_ngen("uninstall /nologo /silent ", "Exiting ProcessNGENInstall"))],
+                       deferred=REGISTRATIONS)
+        check(f"{case}: ngen.exe got the 17 uninstall lines",
+              sorted(stand_in_parameters(RUNTIME_DIR, "ngen.exe", 34)[17:])
+              == sorted(ngen_lines("uninstall /nologo /silent ")))
+    finally:
+        remove_runtime_tools()
+
+
+CASES += [case_runtime_registration]
 
 
 def main():

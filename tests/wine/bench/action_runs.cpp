@@ -2,6 +2,9 @@
 
 #include "bench/components_bench.h"
 
+extern "C" UINT __stdcall CaspolOperations(MSIHANDLE session);
+extern "C" UINT __stdcall CaspolOperationsC2C(MSIHANDLE session);
+
 namespace bench {
 namespace {
 
@@ -41,6 +44,11 @@ std::unique_ptr<harness::Session> BrowserAddInLocal(Stage&) {
     session->Cost();
     session->SetFeatureLocal(L"Firefox", true);
     return session;
+}
+
+// A deferred run whose CustomActionData is the stage's folder.
+std::unique_ptr<harness::Session> FolderData(Stage& stage) {
+    return harness::Package().Property(L"CustomActionData", stage.dir.Path() + L"\\").Open();
 }
 
 std::unique_ptr<harness::Session> RtmxFolder(Stage& stage) {
@@ -99,6 +107,12 @@ const std::vector<ActionRun>& ActionRuns() {
         {"CheckRunningC2CApps", BrowserAddInLocal, false},
         {"CpuSpeedInMhz", Plain, false},
         {"CpuHasMinimumInstructionSet", Plain, false},
+        {"netshOperations", Plain, false, nullptr, true},
+        {"httpcfgOperations", FolderData, false, nullptr, true},
+        {"CaspolOperations", FolderData, true, CaspolOperations, true},
+        {"CaspolOperationsC2C", FolderData, true, CaspolOperationsC2C, true},
+        {"ProcessNGENInstall", Plain, false, nullptr, true},
+        {"ProcessNGENUnInstall", Plain, false, nullptr, true},
     };
     return runs;
 }

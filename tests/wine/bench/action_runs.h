@@ -2,6 +2,9 @@
 // main path needs: shared by the hygiene test and the overhead benchmark.
 #pragma once
 
+#include <windows.h>
+#include <msi.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,6 +28,12 @@ struct ActionRun {
     const char* action;
     std::function<std::unique_ptr<harness::Session>(Stage&)> setup;
     bool waits;  // starts a program and waits for it, or pauses on purpose
+    // For an action that pauses on purpose: the test runner's own copy, whose
+    // pauses a test may cut short (the DLL's cannot be).
+    UINT(__stdcall* linked)(MSIHANDLE) = nullptr;
+    // Starts programs and leaves them running: under Wine their windows and
+    // menus share one table with this process's.
+    bool leavesProgramsRunning = false;
 };
 
 const std::vector<ActionRun>& ActionRuns();

@@ -45,6 +45,8 @@ std::vector<HandleEntry> OwnHandles() {
     return own;
 }
 
+constexpr int kSlotProbes = 16;
+
 // The type index the table gives registry keys, learnt by opening one.
 unsigned RegistryKeyType() {
     static const unsigned type = [] {
@@ -70,12 +72,18 @@ Census Census::Take() {
     }
     census.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     census.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
-    census.gdiSlot = LOWORD(reinterpret_cast<ULONG_PTR>(brush));
-    DeleteObject(brush);
-    HMENU menu = CreateMenu();
-    census.userSlot = LOWORD(reinterpret_cast<ULONG_PTR>(menu));
-    DestroyMenu(menu);
+    HBRUSH brushes[kSlotProbes];
+    HMENU menus[kSlotProbes];
+    for (int i = 0; i < kSlotProbes; ++i) {
+        brushes[i] = CreateSolidBrush(RGB(1, 2, 3));
+        menus[i] = CreateMenu();
+        census.gdiSlots.insert(LOWORD(reinterpret_cast<ULONG_PTR>(brushes[i])));
+        census.userSlots.insert(LOWORD(reinterpret_cast<ULONG_PTR>(menus[i])));
+    }
+    for (int i = kSlotProbes - 1; i >= 0; --i) {
+        DeleteObject(brushes[i]);
+        DestroyMenu(menus[i]);
+    }
     return census;
 }
 
@@ -88,8 +96,8 @@ std::wstring Census::Growth(const Census& after) const {
     note(L"registry keys", after.registryKeys - registryKeys);
     note(L"GDI objects", static_cast<long long>(after.gdiObjects) - gdiObjects);
     note(L"USER objects", static_cast<long long>(after.userObjects) - userObjects);
-    if (after.gdiSlot != gdiSlot) growth += L" the next GDI object takes another slot;";
-    if (after.userSlot != userSlot) growth += L" the next USER object takes another slot;";
+    if (after.gdiSlots != gdiSlots) growth += L" a GDI object slot stays taken;";
+    if (after.userSlots != userSlots) growth += L" a USER object slot stays taken;";
     return growth;
 }
 

@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 
 namespace bench {
@@ -22,12 +23,12 @@ struct Census {
     int registryKeys = 0;
     DWORD gdiObjects = 0;   // GetGuiResources; always 0 under Wine, hence:
     DWORD userObjects = 0;
-    // The table slot a new GDI (brush) and USER (menu) object takes. Both
-    // tables hand out the most recently freed slot first, so an object left
-    // behind moves the slot the next probe gets. An action that frees its own
-    // objects in another order than it made them moves it too.
-    WORD gdiSlot = 0;
-    WORD userSlot = 0;
+    // The table slots the next few GDI (brush) and USER (menu) objects take.
+    // Both tables hand out the most recently freed slots first, so an object
+    // left behind takes one of them and the set changes; objects made and
+    // freed again, in any order, leave the set as it was.
+    std::set<WORD> gdiSlots;
+    std::set<WORD> userSlots;
 
     static Census Take();
     // What `after` holds beyond this census, as text; empty when nothing.

@@ -1,0 +1,46 @@
+// Full trust for the person-name add-in: code groups at the enterprise and the
+// machine policy level, added by the runtime's Caspol.Exe, four lines with a
+// pause after each. The two actions differ only in where the add-in lies and
+// in what they show and log (a row of registration/core/registration_tables.cpp).
+#include "registration/core/tool_runs.h"
+#include "registration/tool_launcher.h"
+#include "runtime/action_frame.h"
+#include "runtime/catalogue.h"
+#include "runtime/log.h"
+
+namespace {
+
+constexpr DWORD kDirectoryChars = 260;
+
+void ApplyPolicy(MSIHANDLE session, const kci::CaspolAction& action) {
+    kci::ShellToolHost host(session);
+    kci::ApplyCaspolPolicy(host, action, kci::ReadCustomActionData(session, kDirectoryChars),
+                           kci::ReadEnvironmentVariable(L"windir"));
+}
+
+}  // namespace
+
+// Type 3073, deferred as the system, after InstallFiles. CustomActionData is
+// the installation folder, ending in a backslash. Returns 0 on every path;
+// lasts at least 20 s. Logs the lines by index only, and no exit line.
+extern "C" UINT __stdcall CaspolOperations(MSIHANDLE session) {
+    return kci::RunAction(session, L"CaspolOperations", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering CaspolOperations");
+        ApplyPolicy(session, kci::kCaspolProduct);
+        return ERROR_SUCCESS;
+    });
+}
+
+// Type 3073, deferred as the system, after InstallFiles. CustomActionData is
+// the folder that holds add-ins\smarttag\plugin\, ending in a backslash.
+// Shows text 42 as its progress line, logs each whole line and, after the
+// last, its exit line. Returns 0 on every path; lasts at least 20 s.
+extern "C" UINT __stdcall CaspolOperationsC2C(MSIHANDLE session) {
+    return kci::RunAction(session, L"CaspolOperationsC2C", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering CaspolOperationsC2C");
+        // A deferred action cannot read the package's language.
+        ShowActionStart(session, kci::CatalogueText(session, kci::kTextCaspolOperations, kci::TextLanguage::Default));
+        ApplyPolicy(session, kci::kCaspolClickToCall);
+        return ERROR_SUCCESS;
+    });
+}

@@ -1,0 +1,59 @@
+// What the registration actions hand to the platform's tools: the URL
+// reservation lines, the code-access policy lines and the assemblies that get
+// native images. Fixed at build time; the actions only launch them.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+namespace kci {
+
+// One parameter line per reserved port, 8191 first, 44440 to 44452 after it.
+// Whole constants, passed to the tool unchanged.
+inline constexpr std::size_t kReservedPortCount = 14;
+extern const std::array<const wchar_t*, kReservedPortCount> kNetshLines;
+extern const std::array<const wchar_t*, kReservedPortCount> kHttpcfgLines;
+
+// The public half of the key pair that signs the person-name add-in: the
+// runtime's 160-byte strong-name public-key blob in upper-case hexadecimal.
+// See README ("The add-in's strong-name key") for how it was made.
+extern const wchar_t kStrongNamePublicKey[];
+
+// The four policy lines, in launch order: enterprise by file, enterprise by
+// key, machine by file, machine by key. A file line is its head, the
+// directory and the action's assembly tail; a key line is its head, a blank,
+// the public key and kCaspolKeyTail.
+struct CaspolLine {
+    const wchar_t* head;
+    bool byFile;
+};
+inline constexpr std::size_t kCaspolLineCount = 4;
+extern const std::array<CaspolLine, kCaspolLineCount> kCaspolLines;
+extern const wchar_t kCaspolKeyTail[];
+
+// What one code-access action adds to the common run.
+struct CaspolAction {
+    const wchar_t* assemblyTail;  // closes the quoted file path and names the assembly
+    bool logsWholeLines;          // "CASPOL<n> = <line>" rather than the index alone
+    const wchar_t* exitLine;      // null: the action writes none
+};
+extern const CaspolAction kCaspolProduct;       // the add-in in the product's own tree
+extern const CaspolAction kCaspolClickToCall;   // the add-in in the click-to-call layout
+
+// After every policy line, so that one change is in place before the next.
+inline constexpr unsigned kCaspolPauseMs = 5000;
+
+// The assemblies that get native images, relative to the messenger
+// integration's folder, in launch order.
+inline constexpr std::size_t kNativeImageAssemblyCount = 17;
+extern const std::array<const wchar_t*, kNativeImageAssemblyCount> kNativeImageAssemblies;
+
+// Where the messenger integration names its folder (HKEY_LOCAL_MACHINE).
+inline constexpr wchar_t kMessengerIntegrationKey[] = L"SOFTWARE\\Tenvor Systems, Inc.\\Omni Communications\\LORIMOC";
+inline constexpr wchar_t kMessengerFolderValue[] = L"InstallDir";
+
+enum class NgenMode { Install, Uninstall };
+// Ends in an opening double quote that the parameter line closes.
+const wchar_t* NgenPrefix(NgenMode mode);
+
+}  // namespace kci

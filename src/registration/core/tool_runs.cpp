@@ -1,0 +1,116 @@
+#include "registration/core/tool_runs.h"
+
+#include "registration/core/tool_paths.h"
+#include "runtime/core/format.h"
+
+namespace kci {
+namespace {
+
+// The highest launch value that is the platform's launch error.
+constexpr int kLastLaunchError = 32;
+
+template <class... Args>
+void Log(ToolHost& host, const wchar_t* format, const Args&... args) {
+    host.Log(Format(format, args...));
+}
+
+// Launches one line and logs "<label> successful returned: '<value>'\n" or
+// "<label> not successful ...". True when the tool was started.
+bool LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& parameters, const wchar_t* label) {
+    const int value = host.Launch(tool, parameters);
+    const bool started = value > kLastLaunchError;
+    Log(host, started ? L"%s successful returned: '%d'\n" : L"%s not successful returned: '%d'\n", label, value);
+    return started;
+}
+
+std::wstring CustomActionDataValue(ToolHost& host, const PropertyRead& read) {
+    if (read.result == 0) return read.value;
+    Log(host, L"Invalid 'CustomActionData' property\n");
+    Log(host, L"result = %d", read.result);
+    return L"";
+}
+
+void ReserveUrls(ToolHost& host, const std::wstring& tool, const std::array<const wchar_t*, kReservedPortCount>& lines,
+                 const wchar_t* lineFormat, const wchar_t* label) {
+    for (const wchar_t* line : lines) {
+        Log(host, lineFormat, line);
+        LaunchLogged(host, tool, line, label);
+    }
+}
+
+}  // namespace
+
+void ReserveUrlsWithNetsh(ToolHost& host) {
+    ReserveUrls(host, L"netsh", kNetshLines, L"Netshing : '%s'\n", L"netsh");
+}
+
+void ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
+    const std::wstring value = CustomActionDataValue(host, folder);
+    Log(host, L"httpcfg.exe path: '%s'\n", value);
+    ReserveUrls(host, HttpcfgPath(value), kHttpcfgLines, L"httpcfging : '%s'\n", L"httpcfg");
+}
+
+std::array<std::wstring, kCaspolLineCount> CaspolParameterLines(const std::wstring& directory, const CaspolAction& action) {
+    std::array<std::wstring, kCaspolLineCount> lines;
+    for (std::size_t i = 0; i < kCaspolLineCount; ++i) {
+        const CaspolLine& line = kCaspolLines[i];
+        lines[i] = line.byFile ? line.head + directory + action.assemblyTail
+                               : line.head + std::wstring(L" ") + kStrongNamePublicKey + kCaspolKeyTail;
+    }
+    return lines;
+}
+
+void ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const PropertyRead& directory,
+                       const std::wstring& windir) {
+    const std::wstring folder = CustomActionDataValue(host, directory);
+    Log(host, L"Installdir: '%s'\n", folder);
+    const auto lines = CaspolParameterLines(folder, action);
+    const auto tool = RuntimeToolPath(windir, kCaspolSuffix, kCaspolPathChars);
+    if (!tool) {
+        Log(host, L"WINDIR returned more than MAX_PATH + 500; returning false.");
+        return;
+    }
+    Log(host, L"caspolPath path: %s", *tool);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (action.logsWholeLines) Log(host, L"Caspoling : CASPOL%d = %s \n", static_cast<int>(i), lines[i]);
+        else Log(host, L"Caspoling : CASPOL'%d'\n", static_cast<int>(i));
+        LaunchLogged(host, *tool, lines[i], L"CASPOL");
+        host.Pause(kCaspolPauseMs);
+    }
+    if (action.exitLine) Log(host, L"%s", action.exitLine);
+}
+
+std::wstring NgenParameterLine(NgenMode mode, const std::wstring& folder, const wchar_t* assembly) {
+    return NgenPrefix(mode) + folder + assembly + L"\"";
+}
+
+bool GenerateNativeImages(ToolHost& host, NgenMode mode, const RegistryRead& folder, const std::wstring& windir) {
+    Log(host, L"Entering ProcessNGEN");
+    if (folder.openStatus != 0) {
+        Log(host, L"Could not open the InstallPath key, cant run ngen! \n");
+        Log(host, L"Exiting ProcessNGEN");
+        return false;
+    }
+    Log(host, L"after RegOpenKeyEx ProcessNGEN");
+    if (folder.readStatus != 0) {
+        Log(host, L"Registry read returned %d, couldnt open %s", folder.readStatus, kMessengerIntegrationKey);
+        return false;
+    }
+    Log(host, L"InstallDir returned %s", folder.value);
+    const auto tool = RuntimeToolPath(windir, kNgenSuffix, kNgenPathChars);
+    if (!tool) {
+        Log(host, L"WINDIR returned more than MAX_PATH + 500");
+        return false;
+    }
+    Log(host, L"ngen path: %s", *tool);
+    bool allStarted = true;
+    for (const wchar_t* assembly : kNativeImageAssemblies) {
+        const std::wstring line = NgenParameterLine(mode, folder.value, assembly);
+        Log(host, L"InstallDir + file: %s", line);
+        allStarted = LaunchLogged(host, *tool, line, L" ngen") && allStarted;
+    }
+    Log(host, L"Exiting ProcessNGEN");
+    return allStarted;
+}
+
+}  // namespace kci

@@ -1,0 +1,59 @@
+// The registration runs. Each launches one of the platform's tools once per
+// line of its table, hidden and without waiting for it, and logs every launch
+// with the value the launch gave: above 32 the tool was started, 32 or less
+// is the platform's launch error. A tool's own exit code is never seen.
+//
+// Platform-free: the launcher, the log and the clock reach the runs through
+// ToolHost, so what is launched and logged is tested on any host.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "registration/core/registration_tables.h"
+
+namespace kci {
+
+class ToolHost {
+public:
+    virtual ~ToolHost() = default;
+    // Starts `tool` with `parameters` ("open", hidden, no working folder) and
+    // returns the launch value.
+    virtual int Launch(const std::wstring& tool, const std::wstring& parameters) = 0;
+    virtual void Log(const std::wstring& line) = 0;
+    virtual void Pause(unsigned milliseconds) = 0;
+};
+
+// A property read with a fixed capacity: the installer's result and the value.
+// A failed read counts as no value at all: a value cut at the buffer's end
+// would name another path than the package meant.
+struct PropertyRead {
+    unsigned result = 0;
+    std::wstring value;
+};
+
+// The messenger integration's folder as the registry gave it.
+struct RegistryRead {
+    long openStatus = 0;
+    long readStatus = 0;
+    std::wstring value;
+};
+
+// netsh over the fourteen ports.
+void ReserveUrlsWithNetsh(ToolHost& host);
+// httpcfg.exe from the folder the package gives, over the fourteen ports.
+void ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
+
+std::array<std::wstring, kCaspolLineCount> CaspolParameterLines(const std::wstring& directory, const CaspolAction& action);
+// The four policy lines for the add-in below `directory`, each followed by
+// kCaspolPauseMs; the action's exit line, if it has one, after the last.
+// A "windir" too long for the tool path launches nothing.
+void ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const PropertyRead& directory,
+                       const std::wstring& windir);
+
+std::wstring NgenParameterLine(NgenMode mode, const std::wstring& folder, const wchar_t* assembly);
+// ngen over the seventeen assemblies below the messenger integration's
+// folder. True when every launch started its process.
+bool GenerateNativeImages(ToolHost& host, NgenMode mode, const RegistryRead& folder, const std::wstring& windir);
+
+}  // namespace kci

@@ -1,0 +1,58 @@
+// Native images for the messenger integration's managed assemblies, made or
+// removed by the runtime's ngen.exe. The folder of the assemblies comes from
+// the integration's own registry value, not from the package.
+#include "registration/core/tool_runs.h"
+#include "registration/tool_launcher.h"
+#include "runtime/action_frame.h"
+#include "runtime/log.h"
+#include "runtime/registry.h"
+
+namespace {
+
+constexpr DWORD kFolderChars = 260;
+
+// The folder value, read as text whatever its stored type; the key is closed
+// before any tool starts.
+kci::RegistryRead ReadMessengerFolder() {
+    kci::RegistryRead read;
+    kci::RegKey key;
+    read.openStatus = kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, kci::kMessengerIntegrationKey, KEY_READ, key);
+    if (read.openStatus != ERROR_SUCCESS) return read;
+    const kci::RegistryText value = kci::ReadRegistryText(key.Get(), kci::kMessengerFolderValue, kFolderChars);
+    read.readStatus = value.status;
+    read.value = value.text;
+    return read;
+}
+
+// Runs ngen.exe once per assembly; true when every launch started its process.
+bool ProcessNGEN(MSIHANDLE session, bool uninstall) {
+    kci::ShellToolHost host(session);
+    return kci::GenerateNativeImages(host, uninstall ? kci::NgenMode::Uninstall : kci::NgenMode::Install,
+                                     ReadMessengerFolder(), kci::ReadEnvironmentVariable(L"windir"));
+}
+
+}  // namespace
+
+// Type 3073, deferred as the system, after InstallFiles and after the
+// messenger integration's folder is registered. Reads no property. Returns 0
+// on every path.
+extern "C" UINT __stdcall ProcessNGENInstall(MSIHANDLE session) {
+    return kci::RunAction(session, L"ProcessNGENInstall", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering ProcessNGENInstall");
+        if (!ProcessNGEN(session, false)) LogMessage(session, L"ProcessNGEN didnt finish all successful");
+        LogMessage(session, L"Existing ProcessNGENInstall");
+        return ERROR_SUCCESS;
+    });
+}
+
+// Type 3073, deferred as the system, on removal before RemoveFiles and before
+// the messenger integration's folder value goes. Reads no property. Returns 0
+// on every path; its entry and exit lines name the install action.
+extern "C" UINT __stdcall ProcessNGENUnInstall(MSIHANDLE session) {
+    return kci::RunAction(session, L"ProcessNGENUnInstall", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering ProcessNGENInstall");
+        if (!ProcessNGEN(session, true)) LogMessage(session, L"ProcessNGEN didnt finish all successful");
+        LogMessage(session, L"Exiting ProcessNGENInstall");
+        return ERROR_SUCCESS;
+    });
+}

@@ -1,0 +1,40 @@
+// Reserving the product's HTTP URL namespaces for the built-in Users group,
+// with netsh or with the older httpcfg.exe; the package runs the one that
+// fits the platform. Neither waits for its tool or reads what it reported.
+#include "registration/core/tool_runs.h"
+#include "registration/tool_launcher.h"
+#include "runtime/action_frame.h"
+#include "runtime/log.h"
+
+namespace {
+
+// httpcfgOperations reads its folder into half of a 520-character buffer, so
+// that the tool's name always fits behind it.
+constexpr DWORD kHttpcfgFolderChars = 260;
+
+}  // namespace
+
+// Type 3073, deferred as the system, after InstallFiles; reads nothing. Runs
+// "netsh http add urlacl" once per port and returns 0 whatever the launches
+// gave. Writes no exit line.
+extern "C" UINT __stdcall netshOperations(MSIHANDLE session) {
+    return kci::RunAction(session, L"netshOperations", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering netshOperations");
+        kci::ShellToolHost host(session);
+        kci::ReserveUrlsWithNetsh(host);
+        return ERROR_SUCCESS;
+    });
+}
+
+// Type 3073, deferred as the system, after InstallFiles. CustomActionData is
+// the folder of httpcfg.exe, ending in a backslash. Runs "httpcfg.exe set
+// urlacl" once per port and returns 0 whatever the launches gave. Writes no
+// exit line.
+extern "C" UINT __stdcall httpcfgOperations(MSIHANDLE session) {
+    return kci::RunAction(session, L"httpcfgOperations", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering httpcfgOperations");
+        kci::ShellToolHost host(session);
+        kci::ReserveUrlsWithHttpcfg(host, kci::ReadCustomActionData(session, kHttpcfgFolderChars));
+        return ERROR_SUCCESS;
+    });
+}

@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <cwctype>
+
+#include "registration/core/tool_paths.h"
+#include "registration/core/tool_runs.h"
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+using kci::NgenMode;
+
+// Records what a run launches, logs and waits; launch n gives values[n], or 42.
+struct FakeHost : kci::ToolHost {
+    std::vector<int> values;
+    std::vector<std::pair<std::wstring, std::wstring>> launches;
+    Lines log;
+    std::vector<unsigned> pauses;
+
+    int Launch(const std::wstring& tool, const std::wstring& parameters) override {
+        launches.emplace_back(tool, parameters);
+        return launches.size() <= values.size() ? values[launches.size() - 1] : 42;
+    }
+    void Log(const std::wstring& line) override { log.push_back(line); }
+    void Pause(unsigned milliseconds) override { pauses.push_back(milliseconds); }
+};
+
+const std::wstring kKey = kci::kStrongNamePublicKey;
+const std::wstring kWindir = L"C:\\Windows";
+
+TEST(UrlReservations, FourteenPortsInOrderEachWithItsLaunchValue) {
+    std::vector<int> ports{8191};
+    for (int port = 44440; port <= 44452; ++port) ports.push_back(port);
+    for (bool netsh : {true, false}) {
+        FakeHost host;
+        host.values = {33, 32};  // started, and the highest launch error
+        if (netsh) kci::ReserveUrlsWithNetsh(host);
+        else kci::ReserveUrlsWithHttpcfg(host, {0, L"C:\\Tools\\"});
+        const std::wstring tool = netsh ? L"netsh" : L"C:\\Tools\\httpcfg.exe";
+        Lines log = netsh ? Lines{} : Lines{L"httpcfg.exe path: 'C:\\Tools\\'\n"};
+        ASSERT_EQ(host.launches.size(), ports.size());
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            const std::wstring port = std::to_wstring(ports[i]);
+            const std::wstring line = netsh ? L"http add urlacl url=http://+:" + port + L"/ D:(A;;GX;;;BU)"
+                                            : L"set urlacl /u http://+:" + port + L"/ /a D:(A;;GX;;;BU)";
+            EXPECT_EQ(host.launches[i], std::make_pair(tool, line));
+            const std::wstring value = i == 0 ? L"33" : i == 1 ? L"32" : L"42";
+            log.push_back((netsh ? L"Netshing : '" : L"httpcfging : '") + line + L"'\n");
+            log.push_back((netsh ? L"netsh" : L"httpcfg") + std::wstring(i == 1 ? L" not" : L"") +
+                          L" successful returned: '" + value + L"'\n");
+        }
+        EXPECT_EQ(host.log, log);
+    }
+}
+
+TEST(UrlReservations, HttpcfgFolderIsAPlainPrefixAndAFailedReadGivesNone) {
+    struct Case { kci::PropertyRead read; Lines firstLines; const wchar_t* tool; };
+    for (const Case& c : {
+             Case{{0, L"C:\\Tools\\"}, {L"httpcfg.exe path: 'C:\\Tools\\'\n"}, L"C:\\Tools\\httpcfg.exe"},
+             Case{{0, L"C:\\Tools"}, {L"httpcfg.exe path: 'C:\\Tools'\n"}, L"C:\\Toolshttpcfg.exe"},
+             Case{{0, L""}, {L"httpcfg.exe path: ''\n"}, L"httpcfg.exe"},
+             Case{{234, L"C:\\Too"}, {L"Invalid 'CustomActionData' property\n", L"result = 234", L"httpcfg.exe path: ''\n"},
+                  L"httpcfg.exe"},
+         }) {
+        FakeHost host;
+        kci::ReserveUrlsWithHttpcfg(host, c.read);
+        EXPECT_EQ(Lines(host.log.begin(), host.log.begin() + c.firstLines.size()), c.firstLines) << c.tool;
+        EXPECT_EQ(host.launches.size(), 14u);
+        for (const auto& launch : host.launches) EXPECT_EQ(launch.first, c.tool);
+    }
+}
+
+TEST(CodeAccessPolicy, FourLinesEachFollowedByTheFullPause) {
+    const std::wstring dir = L"C:\\Program Files\\Korvi\\";
+    const std::wstring keyLine = L" -strong -hex " + kKey + L" -noname -noversion FullTrust -name \"PersonName\"";
+    const std::wstring groups = L" -addgroup 1 -allcode ";
+    const std::wstring smartTags = L" -name \"TenvorSmartTags\" ";
+    const std::wstring nameCard = L"TenvorNameCard.dll\" TenvorNameCard -noversion FullTrust -name \"PersonName\"";
+    for (const auto* action : {&kci::kCaspolProduct, &kci::kCaspolClickToCall}) {
+        const bool c2c = action == &kci::kCaspolClickToCall;
+        const std::wstring file = L" -strong -file \"" + dir +
+                                  (c2c ? L"add-ins\\smarttag\\plugin\\" : L"Dial Assist\\add-ins\\namecard\\") + nameCard;
+        const Lines lines{
+            L"-polchgprompt off -enterprise" + groups + L"Nothing" + smartTags + L"-enterprise -addgroup TenvorSmartTags" + file,
+            L"-polchgprompt off -enterprise" + groups + L"FullTrust" + smartTags + L"-enterprise -addgroup TenvorSmartTags" + keyLine,
+            L"-polchgprompt off -machine" + groups + L"Nothing" + smartTags + L"-machine -addgroup TenvorSmartTags" + file,
+            L"-polchgprompt off -machine" + groups + L"FullTrust" + smartTags + L"-machine -addgroup TenvorSmartTags" + keyLine};
+        FakeHost host;
+        kci::ApplyCaspolPolicy(host, *action, {0, dir}, kWindir);
+        const std::wstring tool = L"C:\\Windows\\Microsoft.NET\\Framework\\v2.0.50727\\Caspol.Exe";
+        Lines log{L"Installdir: '" + dir + L"'\n", L"caspolPath path: " + tool};
+        ASSERT_EQ(host.launches.size(), 4u);
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(host.launches[i], std::make_pair(tool, lines[i]));
+            log.push_back(c2c ? L"Caspoling : CASPOL" + std::to_wstring(i) + L" = " + lines[i] + L" \n"
+                              : L"Caspoling : CASPOL'" + std::to_wstring(i) + L"'\n");
+            log.push_back(L"CASPOL successful returned: '42'\n");
+        }
+        if (c2c) log.push_back(L"Exiting CaspolOperationsC2C");
+        EXPECT_EQ(host.log, log);
+        EXPECT_EQ(host.pauses, std::vector<unsigned>(4, 5000));
+    }
+}
+
+TEST(CodeAccessPolicy, TooLongWindirLaunchesNothingAndAFailedReadLeavesTheTailAlone) {
+    FakeHost refused;
+    kci::ApplyCaspolPolicy(refused, kci::kCaspolClickToCall, {0, L"D:\\"}, std::wstring(760, L'w'));
+    EXPECT_EQ(refused.log, (Lines{L"Installdir: 'D:\\'\n", L"WINDIR returned more than MAX_PATH + 500; returning false."}));
+    EXPECT_TRUE(refused.launches.empty() && refused.pauses.empty());
+
+    FakeHost unread;
+    kci::ApplyCaspolPolicy(unread, kci::kCaspolProduct, {234, L"D:\\cut"}, L"");
+    EXPECT_EQ(Lines(unread.log.begin(), unread.log.begin() + 4),
+              (Lines{L"Invalid 'CustomActionData' property\n", L"result = 234", L"Installdir: ''\n",
+                     L"caspolPath path: \\Microsoft.NET\\Framework\\v2.0.50727\\Caspol.Exe"}));
+    EXPECT_EQ(unread.launches[0].second, kci::kCaspolLines[0].head + std::wstring(kci::kCaspolProduct.assemblyTail));
+}
+
+TEST(CodeAccessPolicy, LinesFromTheLongestDirectoryStayUnder600) {
+    for (std::size_t length : {258u, 259u, 260u})
+        for (const auto* action : {&kci::kCaspolProduct, &kci::kCaspolClickToCall})
+            for (const auto& line : kci::CaspolParameterLines(std::wstring(length, L'd'), *action))
+                EXPECT_LT(line.size(), 600u) << length;
+}
+
+TEST(ToolPaths, WindirBoundsOfBothRuntimeTools) {
+    struct Case { std::size_t windir; const wchar_t* suffix; std::size_t pathChars; bool fits; };
+    for (Case c : {Case{0, kci::kCaspolSuffix, kci::kCaspolPathChars, true},
+                   Case{759, kci::kCaspolSuffix, kci::kCaspolPathChars, true},
+                   Case{760, kci::kCaspolSuffix, kci::kCaspolPathChars, false},
+                   Case{715, kci::kNgenSuffix, kci::kNgenPathChars, true},
+                   Case{716, kci::kNgenSuffix, kci::kNgenPathChars, false},
+                   Case{759, kci::kNgenSuffix, kci::kNgenPathChars, false},
+                   Case{760, kci::kNgenSuffix, kci::kNgenPathChars, false}}) {
+        const std::wstring windir(c.windir, L'w');
+        const auto path = kci::RuntimeToolPath(windir, c.suffix, c.pathChars);
+        EXPECT_EQ(path.has_value(), c.fits) << c.windir;
+        if (path) {
+            EXPECT_EQ(*path, windir + c.suffix);
+        }
+    }
+    EXPECT_EQ(kci::RuntimeToolPath(std::wstring(759, L'w'), kci::kCaspolSuffix, kci::kCaspolPathChars)->size(), 805u);
+    EXPECT_EQ(kci::RuntimeToolPath(std::wstring(715, L'w'), kci::kNgenSuffix, kci::kNgenPathChars)->size(), 759u);
+}
+
+TEST(NativeImages, SeventeenAssembliesInListOrderForEitherMode) {
+    for (NgenMode mode : {NgenMode::Install, NgenMode::Uninstall}) {
+        FakeHost host;
+        host.values = {42, 42, 42, 42, 2};  // one launch fails: the rest still go, the run reports it
+        EXPECT_FALSE(kci::GenerateNativeImages(host, mode, {0, 0, L"C:\\Lori\\"}, kWindir));
+        const std::wstring prefix = mode == NgenMode::Install ? L"/nologo /silent \"" : L"uninstall /nologo /silent \"";
+        ASSERT_EQ(host.launches.size(), 17u);
+        EXPECT_EQ(host.launches[0], std::make_pair(std::wstring(L"C:\\Windows\\Microsoft.NET\\Framework\\v2.0.50727\\ngen.exe"),
+                                                   prefix + L"C:\\Lori\\LinkBridges.dll\""));
+        EXPECT_EQ(host.launches[16].second, prefix + L"C:\\Lori\\Dial Assist\\add-ins\\namecard\\TenvorNameCard.dll\"");
+        EXPECT_EQ(host.log[4], L"InstallDir + file: " + host.launches[0].second);
+        EXPECT_EQ(host.log[13], L" ngen not successful returned: '2'\n");
+        EXPECT_EQ(host.log.back(), L"Exiting ProcessNGEN");
+        EXPECT_EQ(host.log.size(), 4u + 2 * 17 + 1);
+    }
+    FakeHost allStarted;
+    EXPECT_TRUE(kci::GenerateNativeImages(allStarted, NgenMode::Install, {0, 0, L"C:\\Lori\\"}, kWindir));
+}
+
+TEST(NativeImages, NothingLaunchesWithoutTheFolderOrAFittingWindir) {
+    struct Case { kci::RegistryRead folder; std::size_t windir; Lines log; };
+    const std::wstring key = L"SOFTWARE\\Tenvor Systems, Inc.\\Omni Communications\\LORIMOC";
+    for (const Case& c : {
+             Case{{2, 0, L""}, 10, {L"Entering ProcessNGEN", L"Could not open the InstallPath key, cant run ngen! \n",
+                                    L"Exiting ProcessNGEN"}},
+             Case{{0, 234, L""}, 10, {L"Entering ProcessNGEN", L"after RegOpenKeyEx ProcessNGEN",
+                                      L"Registry read returned 234, couldnt open " + key}},
+             Case{{0, 0, L"C:\\Lori\\"}, 716, {L"Entering ProcessNGEN", L"after RegOpenKeyEx ProcessNGEN",
+                                               L"InstallDir returned C:\\Lori\\", L"WINDIR returned more than MAX_PATH + 500"}},
+         }) {
+        FakeHost host;
+        EXPECT_FALSE(kci::GenerateNativeImages(host, NgenMode::Install, c.folder, std::wstring(c.windir, L'w')));
+        EXPECT_EQ(host.log, c.log);
+        EXPECT_TRUE(host.launches.empty());
+    }
+}
+
+TEST(StrongNameKey, IsA1024BitRsaPublicKeyBlobInUpperCaseHex) {
+    ASSERT_EQ(kKey.size(), 320u);
+    for (wchar_t c : kKey) EXPECT_TRUE(std::iswdigit(c) || (c >= L'A' && c <= L'F')) << static_cast<int>(c);
+    // SigAlgId, HashAlgId, 148 bytes; BLOBHEADER; RSAPUBKEY "RSA1", 1024 bits, exponent 65537.
+    EXPECT_EQ(kKey.substr(0, 64), L"0024000004800000940000000602000000240000525341310004000001000100");
+}
+
+}  // namespace
