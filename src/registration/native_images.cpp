@@ -31,28 +31,28 @@ bool ProcessNGEN(MSIHANDLE session, bool uninstall) {
                                      ReadMessengerFolder(), kci::ReadEnvironmentVariable(L"windir"));
 }
 
+// Both actions log under the install action's name; only their last lines differ.
+UINT NativeImageAction(MSIHANDLE session, bool uninstall, const wchar_t* exitLine) {
+    LogMessage(session, L"Entering ProcessNGENInstall");
+    if (!ProcessNGEN(session, uninstall)) LogMessage(session, L"ProcessNGEN didnt finish all successful");
+    LogMessage(session, L"%s", exitLine);
+    return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 // Type 3073, deferred as the system, after InstallFiles and after the
 // messenger integration's folder is registered. Reads no property. Returns 0
 // on every path.
 extern "C" UINT __stdcall ProcessNGENInstall(MSIHANDLE session) {
-    return kci::RunAction(session, L"ProcessNGENInstall", kci::ModuleContext::Open, [&] {
-        LogMessage(session, L"Entering ProcessNGENInstall");
-        if (!ProcessNGEN(session, false)) LogMessage(session, L"ProcessNGEN didnt finish all successful");
-        LogMessage(session, L"Existing ProcessNGENInstall");
-        return ERROR_SUCCESS;
-    });
+    return kci::RunAction(session, L"ProcessNGENInstall", kci::ModuleContext::Open,
+                          [&] { return NativeImageAction(session, false, L"Existing ProcessNGENInstall"); });
 }
 
 // Type 3073, deferred as the system, on removal before RemoveFiles and before
 // the messenger integration's folder value goes. Reads no property. Returns 0
 // on every path; its entry and exit lines name the install action.
 extern "C" UINT __stdcall ProcessNGENUnInstall(MSIHANDLE session) {
-    return kci::RunAction(session, L"ProcessNGENUnInstall", kci::ModuleContext::Open, [&] {
-        LogMessage(session, L"Entering ProcessNGENInstall");
-        if (!ProcessNGEN(session, true)) LogMessage(session, L"ProcessNGEN didnt finish all successful");
-        LogMessage(session, L"Exiting ProcessNGENInstall");
-        return ERROR_SUCCESS;
-    });
+    return kci::RunAction(session, L"ProcessNGENUnInstall", kci::ModuleContext::Open,
+                          [&] { return NativeImageAction(session, true, L"Exiting ProcessNGENInstall"); });
 }
