@@ -1,0 +1,33 @@
+// Any name and capacity for a shell file list, any folder for the profile
+// cuts and the log folder: lists hold the one name and end in two nulls, and
+// every cut is a prefix of what it was cut from.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "profiles/core/profile_paths.h"
+
+namespace {
+
+bool IsPrefix(const std::wstring& part, const std::wstring& whole) { return whole.compare(0, part.size(), part) == 0; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const std::size_t capacity = data[0] * 2u;
+    std::wstring text;
+    for (std::size_t i = 1; i < size; ++i) text.push_back(static_cast<wchar_t>(data[i] == 'S' ? L'\\' : data[i]));
+
+    if (const auto list = kci::SingleNameList(text, capacity)) {
+        if (list->size() != capacity || text.empty() || text.size() + 2 > capacity) __builtin_trap();
+        if (std::wstring(list->data(), text.size()) != text) __builtin_trap();
+        for (std::size_t i = text.size(); i < capacity; ++i)
+            if ((*list)[i] != L'\0') __builtin_trap();
+    }
+    const kci::ProfileCuts cuts = kci::CutCommonAppData(text);
+    if (!IsPrefix(cuts.allUsers, text) || !IsPrefix(cuts.root, cuts.allUsers)) __builtin_trap();
+    const std::wstring install = kci::InstallDirectoryForLogs(text);
+    if (!IsPrefix(install, text) || text.size() - install.size() > 1) __builtin_trap();
+    return 0;
+}
