@@ -253,17 +253,28 @@ TEST(InstallBits, UnregisteredBitsRunsTheSetupThenDeletesIt) {
     }
 }
 
-TEST(InstallBits, AutoUpdateOfTwoHundredSixtyCharactersFails) {
-    bench::TempDir dir;
-    bench::StandIn setup(dir.Path(), kSetup);
-    std::wstring folder = dir.Path() + L"\\";
-    folder.resize(260, L'\\');  // repeated separators still name the same folder
-    auto session = BitsSession(folder);
-    EXPECT_EQ(bench::CallAction("InstallBits", *session), 1603u);
-
-    EXPECT_EQ(session->Log(), (Lines{L"Entering InstallBits", L"Can't access AUTOUPDATE"}));
-    EXPECT_TRUE(setup.CommandLines().empty());
-    EXPECT_TRUE(bench::FileExists(setup.Path()));
+// AUTOUPDATE is read into 260 characters, terminator included.
+TEST(InstallBits, AutoUpdateOfTwoHundredSixtyCharactersOrMoreFails) {
+    for (size_t length : {259u, 260u, 261u}) {
+        SCOPED_TRACE(length);
+        bench::TempDir dir;
+        bench::StandIn setup(dir.Path(), kSetup);
+        std::wstring folder = dir.Path() + L"\\";
+        folder.resize(length, L'\\');  // repeated separators still name the same folder
+        auto session = BitsSession(folder);
+        const UINT result = bench::CallAction("InstallBits", *session);
+        const Lines log = session->Log();
+        ASSERT_GE(log.size(), 2u);
+        if (length < 260) {
+            EXPECT_EQ(result, 0u);
+            EXPECT_NE(log[1], L"Can't access AUTOUPDATE");
+        } else {
+            EXPECT_EQ(result, 1603u);
+            EXPECT_EQ(log, (Lines{L"Entering InstallBits", L"Can't access AUTOUPDATE"}));
+            EXPECT_TRUE(setup.CommandLines().empty());
+            EXPECT_TRUE(bench::FileExists(setup.Path()));
+        }
+    }
 }
 
 }  // namespace
