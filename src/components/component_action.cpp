@@ -39,10 +39,12 @@ std::wstring ProgramFromCustomActionData(MSIHANDLE session, const ComponentActio
 std::wstring ProgramFolder(MSIHANDLE session, const ComponentAction& action, stp::ErrorList& errors) {
     const bool directory = action.source == ProgramSource::DirectoryTargetPath;
     const wchar_t* reader = directory ? L"MsiGetTargetPath" : L"MsiGetProperty";
-    // The installer is given the whole buffer, terminator included, so that a
-    // folder of kFolderChars characters (the longest SetRtmxPath sets) reads.
+    // A target path is read with room for kFolderChars characters and its
+    // terminator. The folder property gets the whole buffer as its size, so
+    // that a folder of kFolderChars characters (the longest SetRtmxPath sets)
+    // reads too.
     wchar_t folder[kFolderChars + 1] = {};
-    DWORD count = kFolderChars + 1;
+    DWORD count = directory ? kFolderChars : kFolderChars + 1;
     const UINT result = directory ? MsiGetTargetPathW(session, action.sourceName, folder, &count)
                                   : MsiGetPropertyW(session, action.sourceName, folder, &count);
     if (result != ERROR_SUCCESS) {

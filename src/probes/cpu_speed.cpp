@@ -17,6 +17,8 @@
 
 namespace {
 
+// Opened for reading only: an installation that runs without elevation could
+// not open it for all access, and would lose two of the four sources.
 const wchar_t kProcessorKey[] = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 
 // What the power manager reports per processor (mingw's powrprof.h lacks it).

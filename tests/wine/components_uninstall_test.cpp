@@ -155,6 +155,28 @@ TEST(ComponentUninstall, UnknownDirectoryIsReportedWithoutRunningAnything) {
     ExpectOneReport(*session, ComponentReport({L"Could not locate the Camera driver uninstall component path"}));
 }
 
+// A target path is read into 260 characters, terminator included.
+TEST(ComponentUninstall, TargetPathOfUpTo259CharactersIsRead) {
+    for (size_t length : {258u, 259u, 260u}) {
+        SCOPED_TRACE(length);
+        const std::wstring folder = L"C:\\" + std::wstring(length - 4, L'c') + L"\\";
+        auto session = CostedSession();
+        bench::SetTargetPath(*session, L"CAMERADRIVER", folder);
+        session->ClearRecords();
+        EXPECT_EQ(bench::CallAction("UninstallCamera", *session), 0u);
+
+        const Lines log = session->Log();
+        ASSERT_GE(log.size(), 3u);
+        if (length < 260) {
+            EXPECT_EQ(log[1], L"MsiGetTargetPath says CAMERADRIVER is [" + folder + L"]");
+        } else {
+            EXPECT_EQ(log, (Lines{L"Entering UninstallCamera", L"MsiGetTargetPath of CAMERADRIVER returned 234",
+                                  L"Exiting UninstallCamera"}));
+            ExpectOneReport(*session, ComponentReport({L"Could not locate the Camera driver uninstall component path"}));
+        }
+    }
+}
+
 TEST(ComponentUninstall, UnsetRtmxFolderRunsFromTheRootAndCannotStart) {
     auto session = CostedSession();
     session->ClearRecords();
