@@ -53,16 +53,21 @@ std::optional<std::vector<std::wstring>> AdapterServiceNames(MSIHANDLE session) 
     }
     std::vector<std::wstring> services;
     bool complete = true;
+    // One name for the subkey and then its service, as the registry fills them
+    // in turn: a subkey that cannot be listed leaves the last name read.
+    std::wstring name;
     const DWORD count = SubkeyCount(list.Get());
     for (DWORD index = 0; index < count; ++index) {
         const kci::RegistryValue adapter = kci::EnumRegistrySubkeyName(list.Get(), index, kNameChars);
-        if (adapter.status != ERROR_SUCCESS) {
+        if (adapter.status == ERROR_SUCCESS) {
+            name = adapter.name;
+        } else {
             LogMessage(session, L"Error returned from RegEnumKeyEx, forcing reboot");
             ForceReboot(session);
             complete = false;
-            continue;
         }
-        if (std::optional<std::wstring> service = ServiceNameOf(adapter.name)) {
+        if (std::optional<std::wstring> service = ServiceNameOf(name)) {
+            name = *service;
             services.push_back(*service);
         } else {
             LogMessage(session, L"Error returned from RegQueryValueEx, forcing reboot");
