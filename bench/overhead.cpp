@@ -175,11 +175,7 @@ void MeasureDll(std::vector<Row>& rows) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
     std::string imports;
-    auto base = reinterpret_cast<const BYTE*>(bench::Library());
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto imp = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name; ++imp)
-        imports += (imports.empty() ? "" : " ") + std::string(reinterpret_cast<const char*>(base + imp->Name));
+    for (const auto& name : bench::ImportedDlls(bench::Library())) imports += (imports.empty() ? "" : " ") + name;
     rows.push_back({"d", "KorviCustomImmediate.dll", data.nFileSizeLow / 1024.0, 300, "imports " + imports});
 }
 

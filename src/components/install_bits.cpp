@@ -32,21 +32,7 @@ std::optional<std::wstring> AutoUpdateFolder(MSIHANDLE session) {
 
 // Present when its AppID is registered as a string; any failure counts as absent.
 bool BitsRegistered(MSIHANDLE session) {
-    kci::RegKey key;
-    const LSTATUS opened = kci::OpenRegistryKey(HKEY_CLASSES_ROOT, L"AppId\\BITS", KEY_READ, key);
-    if (opened != ERROR_SUCCESS) {
-        LogMessage(session, L"RegOpenKey returned %lx", opened);
-        return false;
-    }
-    const kci::RegistryText appId = kci::ReadRegistryText(key.Get(), L"AppID", kPathChars);
-    key.Close();
-    if (appId.status != ERROR_SUCCESS) {
-        LogMessage(session, L"RegQueryValueEx returned 0x%lx", appId.status);
-        return false;
-    }
-    if (appId.type != REG_SZ) return false;
-    LogMessage(session, L"RegQueryValueEx returned a string: %s", appId.text);
-    return true;
+    return kci::ReadLoggedString(session, HKEY_CLASSES_ROOT, L"AppId\\BITS", L"AppID", kPathChars).has_value();
 }
 
 void DeleteSetupProgram(MSIHANDLE session, const std::wstring& setup) {

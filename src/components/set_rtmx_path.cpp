@@ -33,23 +33,10 @@ std::wstring DefaultFolder(MSIHANDLE session) {
 }
 
 // The folder the driver's service names, if it names one as plain text.
+// Only REG_SZ counts: an expandable value would name a folder nobody expanded.
 std::optional<std::wstring> RegisteredFolder(MSIHANDLE session) {
-    kci::RegKey key;
-    const LSTATUS opened =
-        kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\Rtmx", KEY_READ, key);
-    if (opened != ERROR_SUCCESS) {
-        LogMessage(session, L"RegOpenKey returned %lx", opened);
-        return std::nullopt;
-    }
-    const kci::RegistryText value = kci::ReadRegistryText(key.Get(), L"FilePath", kci::kFolderChars);
-    if (value.status != ERROR_SUCCESS) {
-        LogMessage(session, L"RegQueryValueEx returned 0x%lx", value.status);
-        return std::nullopt;
-    }
-    // Only REG_SZ counts: an expandable value would name a folder nobody expanded.
-    if (value.type != REG_SZ) return std::nullopt;
-    LogMessage(session, L"RegQueryValueEx returned a string: %s", value.text);
-    return value.text;
+    return kci::ReadLoggedString(session, HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\Rtmx",
+                                 L"FilePath", kci::kFolderChars);
 }
 
 }  // namespace

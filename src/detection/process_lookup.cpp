@@ -4,6 +4,7 @@
 
 #include "detection/core/image_name.h"
 #include "runtime/handles.h"
+#include "runtime/library.h"
 #include "runtime/log.h"
 
 namespace kci {
@@ -33,20 +34,14 @@ constexpr DWORD kImagePathChars = 1024;
 using QueryFullProcessImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
 using GetProcessImageFileNameFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD);
 
-template <class Fn>
-Fn Lookup(const wchar_t* module, const char* name) {
-    HMODULE loaded = GetModuleHandleW(module);
-    return loaded ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(loaded, name))) : nullptr;
-}
-
 // The full image path of an open process, or nothing when it cannot be read.
 std::wstring ImagePath(HANDLE process) {
     wchar_t path[kImagePathChars] = {};
-    if (auto query = Lookup<QueryFullProcessImageNameFn>(L"kernel32.dll", "QueryFullProcessImageNameW")) {
+    if (auto query = SystemFunction<QueryFullProcessImageNameFn>(L"kernel32.dll", "QueryFullProcessImageNameW")) {
         DWORD length = kImagePathChars;
         if (query(process, 0, path, &length) && length < kImagePathChars) return std::wstring(path, length);
     }
-    if (auto read = Lookup<GetProcessImageFileNameFn>(L"psapi.dll", "GetProcessImageFileNameW")) {
+    if (auto read = SystemFunction<GetProcessImageFileNameFn>(L"psapi.dll", "GetProcessImageFileNameW")) {
         const DWORD length = read(process, path, kImagePathChars);
         if (length > 0 && length < kImagePathChars) return std::wstring(path, length);
     }

@@ -15,21 +15,10 @@
 extern "C" UINT __stdcall PrecertificationFailureCount(MSIHANDLE session) {
     return kci::RunAction(session, L"PrecertificationFailureCount", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering PrecertificationFailureCount");
-        kci::RegKey key;
-        const LSTATUS opened = kci::OpenRegistryKey(
-            HKEY_LOCAL_MACHINE, L"Software\\Tenvor Systems, Inc.\\Tenvor Pelago\\Precertification", KEY_READ, key);
-        if (opened != ERROR_SUCCESS) {
-            LogMessage(session, L"RegOpenKey returned %lx", opened);
-        } else {
-            const kci::RegistryText count = kci::ReadRegistryText(key.Get(), L"FailureCount", 260);
-            key.Close();
-            if (count.status != ERROR_SUCCESS) {
-                LogMessage(session, L"RegQueryValueEx returned 0x%lx", count.status);
-            } else if (count.type == REG_SZ) {
-                LogMessage(session, L"RegQueryValueEx returned a string: %s", count.text);
-                if (count.text != L"0") return static_cast<UINT>(kci::FailureCountFromText(count.text));
-            }
-        }
+        const std::optional<std::wstring> count = kci::ReadLoggedString(
+            session, HKEY_LOCAL_MACHINE, L"Software\\Tenvor Systems, Inc.\\Tenvor Pelago\\Precertification",
+            L"FailureCount", 260);
+        if (count && *count != L"0") return static_cast<UINT>(kci::FailureCountFromText(*count));
         LogMessage(session, L"Leaving PrecertificationFailureCount");
         return static_cast<UINT>(ERROR_SUCCESS);
     });

@@ -22,11 +22,6 @@ struct ActivationApi {
     bool Available() const { return create && activate && deactivate && release; }
 };
 
-template <class Fn>
-Fn Lookup(HMODULE kernel, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, name)));
-}
-
 // Looked up when the library loads; a plain global rather than a
 // function-local static, whose guarded initialisation needs thread-local
 // storage that older hosts do not give a library loaded at run time.
@@ -34,12 +29,10 @@ ActivationApi g_activation;
 
 ActivationApi LookupActivationApi() {
     ActivationApi a;
-    if (HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
-        a.create = Lookup<CreateActCtxFn>(kernel, "CreateActCtxW");
-        a.activate = Lookup<ActivateActCtxFn>(kernel, "ActivateActCtx");
-        a.deactivate = Lookup<DeactivateActCtxFn>(kernel, "DeactivateActCtx");
-        a.release = Lookup<ReleaseActCtxFn>(kernel, "ReleaseActCtx");
-    }
+    a.create = kci::SystemFunction<CreateActCtxFn>(L"kernel32.dll", "CreateActCtxW");
+    a.activate = kci::SystemFunction<ActivateActCtxFn>(L"kernel32.dll", "ActivateActCtx");
+    a.deactivate = kci::SystemFunction<DeactivateActCtxFn>(L"kernel32.dll", "DeactivateActCtx");
+    a.release = kci::SystemFunction<ReleaseActCtxFn>(L"kernel32.dll", "ReleaseActCtx");
     return a;
 }
 

@@ -20,6 +20,14 @@ public:
 
 namespace kci {
 
+// A function of an already loaded system DLL, looked up at run time so that
+// the library still loads on hosts whose DLL lacks it; null when absent.
+template <class Fn>
+Fn SystemFunction(const wchar_t* module, const char* name) {
+    HMODULE loaded = GetModuleHandleW(module);
+    return loaded ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(loaded, name))) : nullptr;
+}
+
 // Opened first in an action: activates the library's own activation context
 // where the host supports one and the library has one, and deactivates it
 // when the action leaves, only if it activated it.

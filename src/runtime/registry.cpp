@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "runtime/log.h"
+
 namespace kci {
 namespace {
 
@@ -39,6 +41,24 @@ RegistryValue NameAt(DWORD nameChars, Enumerate enumerate) {
 
 LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegKey& key) {
     return RegOpenKeyExW(root, path.c_str(), 0, access, key.Receive());
+}
+
+std::optional<std::wstring> ReadLoggedString(MSIHANDLE session, HKEY root, const wchar_t* path, const wchar_t* name,
+                                             DWORD capacityChars) {
+    RegKey key;
+    const LSTATUS opened = OpenRegistryKey(root, path, KEY_READ, key);
+    if (opened != ERROR_SUCCESS) {
+        LogMessage(session, L"RegOpenKey returned %lx", opened);
+        return std::nullopt;
+    }
+    const RegistryText value = ReadRegistryText(key.Get(), name, capacityChars);
+    if (value.status != ERROR_SUCCESS) {
+        LogMessage(session, L"RegQueryValueEx returned 0x%lx", value.status);
+        return std::nullopt;
+    }
+    if (value.type != REG_SZ) return std::nullopt;
+    LogMessage(session, L"RegQueryValueEx returned a string: %s", value.text);
+    return value.text;
 }
 
 RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars) {

@@ -8,7 +8,9 @@
 #pragma once
 
 #include <windows.h>
+#include <msi.h>
 
+#include <optional>
 #include <string>
 
 #include "runtime/handles.h"
@@ -27,6 +29,14 @@ struct RegistryValue {
 };
 
 LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegKey& key);
+
+// A string value of a key opened for reading, with the lines the actions log
+// on the way: "RegOpenKey returned %lx" when the key cannot be opened,
+// "RegQueryValueEx returned 0x%lx" when the value cannot be read, and
+// "RegQueryValueEx returned a string: %s" when it is REG_SZ. A value of any
+// other type is passed over without a line. Nothing unless it is a string.
+std::optional<std::wstring> ReadLoggedString(MSIHANDLE session, HKEY root, const wchar_t* path, const wchar_t* name,
+                                             DWORD capacityChars);
 
 // Reads value `name` (null for the default value) as text, whatever its type,
 // into a buffer of `capacityChars` characters (the size the registry is given,

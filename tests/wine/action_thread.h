@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <utility>
 
 #include "bench/bench.h"
 
@@ -21,16 +22,24 @@ inline HRESULT ComStateOfThisThread() {
     return hr;
 }
 
-// Runs `work` on a fresh thread and waits for it; `work` must leave COM on
-// that thread as it found it.
+// Runs `work` on a fresh thread and waits for it; true when COM on that
+// thread answered the same before and after.
 template <class Work>
-void OnActionThread(Work&& work) {
+bool KeepsComState(Work&& work) {
+    bool kept = false;
     std::thread thread([&] {
         const HRESULT before = ComStateOfThisThread();
         work();
-        EXPECT_EQ(ComStateOfThisThread(), before) << "COM left unbalanced";
+        kept = ComStateOfThisThread() == before;
     });
     thread.join();
+    return kept;
+}
+
+// As KeepsComState, for work that must leave COM as it found it.
+template <class Work>
+void OnActionThread(Work&& work) {
+    EXPECT_TRUE(KeepsComState(std::forward<Work>(work))) << "COM left unbalanced";
 }
 
 inline UINT CallOnActionThread(const char* action, const bench::Session& session) {

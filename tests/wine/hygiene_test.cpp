@@ -1,11 +1,9 @@
 // Every action leaves the process as it found it: no kernel handle, registry
 // key, GDI or USER object more, and COM on the calling thread as it was.
 #include <gtest/gtest.h>
-#include <objbase.h>
 
 #include <set>
 #include <string>
-#include <thread>
 
 #include "bench/bench.h"
 #include "action_thread.h"
@@ -29,19 +27,6 @@ void Call(const bench::ActionRun& run, MSIHANDLE session) {
     kci::CapToolPausesInThisProcess(INFINITE);
 }
 
-// Runs the action on a thread of its own, as the installer does, and reports
-// whether COM on that thread answered the same before and after.
-bool RunWithComProbe(const bench::ActionRun& run, MSIHANDLE session) {
-    bool balanced = false;
-    std::thread caller([&] {
-        const HRESULT before = actions::ComStateOfThisThread();
-        Call(run, session);
-        balanced = actions::ComStateOfThisThread() == before;
-    });
-    caller.join();
-    return balanced;
-}
-
 TEST(Hygiene, EveryExportedActionHasARun) {
     std::set<std::string> covered;
     for (const bench::ActionRun& run : bench::ActionRuns()) covered.insert(run.action);
@@ -55,9 +40,9 @@ TEST(Hygiene, NoActionLeavesAHandleKeyGuiObjectOrComStateBehind) {
         auto session = run.setup(stage);
         // A first run lets the installer and system DLLs open what they keep
         // for the rest of the process (caches, loaded modules).
-        RunWithComProbe(run, session->Handle());
+        actions::KeepsComState([&] { Call(run, session->Handle()); });
         const bench::Census before = bench::Census::Take();
-        EXPECT_TRUE(RunWithComProbe(run, session->Handle())) << "COM left changed";
+        EXPECT_TRUE(actions::KeepsComState([&] { Call(run, session->Handle()); })) << "COM left changed";
         bench::Census after = bench::Census::Take();
         // Wine keeps every process's windows and menus in one table: programs
         // an action leaves running move its slots, whatever this process holds.

@@ -334,6 +334,17 @@ std::set<std::string> ExportedActions(HMODULE module) {
     return names;
 }
 
+std::vector<std::string> ImportedDlls(HMODULE module) {
+    std::vector<std::string> names;
+    auto base = reinterpret_cast<const BYTE*>(module);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (dir.VirtualAddress == 0) return names;
+    for (auto imp = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name; ++imp)
+        names.push_back(reinterpret_cast<const char*>(base + imp->Name));
+    return names;
+}
+
 UINT CallAction(HMODULE library, const char* name, MSIHANDLE handle) {
     using Action = UINT(__stdcall*)(MSIHANDLE);
     auto action = reinterpret_cast<Action>(reinterpret_cast<void*>(GetProcAddress(library, name)));

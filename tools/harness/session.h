@@ -136,6 +136,8 @@ private:
 
 // The plain names `module` exports, leaving out the decorated "_Name@4" ones.
 std::set<std::string> ExportedActions(HMODULE module);
+// The DLLs `module` imports, as its import table names them.
+std::vector<std::string> ImportedDlls(HMODULE module);
 
 // Calls an exported action by name: of `library`, or of the built library.
 UINT CallAction(HMODULE library, const char* name, MSIHANDLE handle);

@@ -18,10 +18,11 @@ Setup Deferred(const std::wstring& key, const std::wstring& program) {
     };
 }
 
-// A removal run whose uninstaller lies in the folder a directory names.
-Setup FromDirectory(const std::wstring& directory, const std::wstring& program) {
+// A costed session whose `directory` is the stage's folder, holding `program`
+// where one is named.
+Setup InDirectory(const std::wstring& directory, const std::wstring& program = L"") {
     return [=](Stage& stage) {
-        stage.Program(program);
+        if (!program.empty()) stage.Program(program);
         auto session = harness::Package().Directory(directory, L"TARGETDIR", L"App").Open();
         session->Cost();
         SetTargetPath(*session, directory, stage.dir.Path());
@@ -29,12 +30,14 @@ Setup FromDirectory(const std::wstring& directory, const std::wstring& program) 
     };
 }
 
-// A session whose INSTALLDIR is the stage's folder.
-std::unique_ptr<harness::Session> InstallDirectory(Stage& stage) {
-    auto session = harness::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
-    session->Cost();
-    SetTargetPath(*session, L"INSTALLDIR", stage.dir.Path());
-    return session;
+// A session whose `property` names the stage's folder, which holds `program`.
+Setup InFolderProperty(const std::wstring& property, const std::wstring& program) {
+    return [=](Stage& stage) {
+        stage.Program(program);
+        auto session = harness::Package().Open();
+        session->SetProperty(property, stage.dir.Path());
+        return session;
+    };
 }
 
 // The browser add-in feature being installed: the click-to-call check asks
@@ -49,20 +52,6 @@ std::unique_ptr<harness::Session> BrowserAddInLocal(Stage&) {
 // A deferred run whose CustomActionData is the stage's folder.
 std::unique_ptr<harness::Session> FolderData(Stage& stage) {
     return harness::Package().Property(L"CustomActionData", stage.dir.Path() + L"\\").Open();
-}
-
-std::unique_ptr<harness::Session> RtmxFolder(Stage& stage) {
-    stage.Program(L"RtmxDriverInstaller.exe");
-    auto session = harness::Package().Open();
-    session->SetProperty(L"_RTMX_DIR_", stage.dir.Path());
-    return session;
-}
-
-std::unique_ptr<harness::Session> BitsSetupFolder(Stage& stage) {
-    stage.Program(L"Bits_v15_Client_Setup.exe");
-    auto session = harness::Package().Open();
-    session->SetProperty(L"AUTOUPDATE", stage.dir.Path());
-    return session;
 }
 
 std::unique_ptr<harness::Session> RegisteredApplications(Stage& stage) {
@@ -91,18 +80,18 @@ const std::vector<ActionRun>& ActionRuns() {
         {"InstallCamera", Deferred(L"WQInstallerExe", L"WQInstaller.exe"), true},
         {"InstallQdnAndFilter", Deferred(L"QdnAxExe", L"InstallQdnAndAx.exe"), true},
         {"InstallRtmx", Deferred(L"RtmxDriverInstallerExe", L"RtmxDriverInstaller.exe"), true},
-        {"UninstallCamera", FromDirectory(L"CAMERADRIVER", L"WQInstaller.exe"), true},
-        {"UninstallQdnAndFilter", FromDirectory(L"INSTALLDIR", L"InstallQdnAndAx.exe"), true},
-        {"UninstallRtmx", RtmxFolder, true},
+        {"UninstallCamera", InDirectory(L"CAMERADRIVER", L"WQInstaller.exe"), true},
+        {"UninstallQdnAndFilter", InDirectory(L"INSTALLDIR", L"InstallQdnAndAx.exe"), true},
+        {"UninstallRtmx", InFolderProperty(L"_RTMX_DIR_", L"RtmxDriverInstaller.exe"), true},
         {"SetRtmxPath", Plain, false},
         {"CheckQDNDriverOpen", Plain, false},
-        {"InstallBits", BitsSetupFolder, true},
+        {"InstallBits", InFolderProperty(L"AUTOUPDATE", L"Bits_v15_Client_Setup.exe"), true},
         {"CreateDisplayableVersion", Plain, false},
         {"PrecertificationFailureCount", Plain, false},
         {"ForceFullDump", Plain, false},
         {"CreateShortcuts", Plain, false},
         {"RemoveShortcuts", Plain, false},
-        {"RemoveLogs", InstallDirectory, false},
+        {"RemoveLogs", InDirectory(L"INSTALLDIR"), false},
         {"NukeRegistrySettings", Plain, false},
         {"CheckRunningC2CApps", BrowserAddInLocal, false},
         {"CpuSpeedInMhz", Plain, false},
