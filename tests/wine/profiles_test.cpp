@@ -16,13 +16,11 @@ namespace {
 
 const std::wstring kShortcut = L"Tenvor Omni Meridia.lnk";
 
-// A session for CreateShortcuts, its shortcut file in a folder of its own.
+// A session for CreateShortcuts with these property values, its shortcut file
+// in a folder of its own.
 struct ShortcutRun {
-    bench::TempDir installDir;
-    std::unique_ptr<bench::Session> session;
-
-    ShortcutRun(const std::wstring& users, const std::wstring& startup, const std::wstring& desktop,
-                const std::wstring& quickLaunch) {
+    ShortcutRun(std::wstring users, std::wstring startup, std::wstring desktop, std::wstring quickLaunch)
+        : users(users), startup(startup), desktop(desktop), quickLaunch(quickLaunch) {
         bench::WriteFile(installDir / kShortcut, "shortcut");
         session = bench::Package()
                       .Property(L"ApplicationUsers", users)
@@ -31,13 +29,16 @@ struct ShortcutRun {
                       .Property(L"QUICKLAUNCH_SHORTCUT", quickLaunch)
                       .Property(L"INSTALLDIR", Folder())
                       .Open();
+    }
+    Lines Run() const {
         session->ClearRecords();
+        EXPECT_EQ(bench::CallAction("CreateShortcuts", *session), 0u);
+        return session->Log();
     }
     std::wstring Folder() const { return installDir.Path() + L"\\"; }
     std::wstring Source() const { return Folder() + kShortcut; }
-    // The lines up to the shortcut's path, for these property values.
-    Lines ReadLines(const std::wstring& users, const std::wstring& startup, const std::wstring& desktop,
-                    const std::wstring& quickLaunch) const {
+    // The lines up to the shortcut's path.
+    Lines ReadLines() const {
         auto length = [](const std::wstring& v) { return std::to_wstring(v.size()); };
         return {L"Entering CreateShortcuts", L"ApplicationUsers property: " + users,
                 L"DesktopFolder property: " + session->Property(L"DesktopFolder"),
@@ -47,16 +48,15 @@ struct ShortcutRun {
                 L"QUICKLAUNCH_SHORTCUT property length: " + length(quickLaunch), L"INSTALLDIR property: " + Folder(),
                 L"Shortcut link is here: " + Source()};
     }
+
+    const std::wstring users, startup, desktop, quickLaunch;
+    bench::TempDir installDir;
+    std::unique_ptr<bench::Session> session;
 };
 
 Lines Concat(Lines lines, const Lines& more) {
     lines.insert(lines.end(), more.begin(), more.end());
     return lines;
-}
-
-// The walk's opening lines over a scratch tree.
-Lines WalkOpening(const bench::ScratchProfiles& tree, const std::wstring& opening) {
-    return {opening, L"Stripping first component gave: " + tree.AllUsers()};
 }
 
 size_t IndexOf(const Lines& log, const std::wstring& line) {
@@ -68,39 +68,34 @@ TEST(CreateShortcuts, AllUsersGoesToCommonFoldersAndEveryQuickLaunchBarOtherwise
         SCOPED_TRACE(bench::Narrow(users));
         bench::ScratchProfiles tree;
         ShortcutRun run(users, L"1", L"1", L"1");
-        EXPECT_EQ(bench::CallAction("CreateShortcuts", *run.session), 0u);
+        const Lines log = run.Run();
 
         const bool allUsers = users == L"AllUsers";
-        Lines copies;
+        const Lines own = {tree.Me() + L"\\Desktop", tree.Me() + L"\\Startup", tree.UserQuickLaunch()};
+        Lines made = allUsers ? Lines{tree.CommonDesktop(), tree.CommonStartup()} : own;
+        Lines expected = run.ReadLines();
+        for (const auto& folder : made) expected.push_back(L"Copying " + run.Source() + L" to " + folder);
         if (allUsers) {
-            copies = {L"Copying " + run.Source() + L" to " + tree.CommonDesktop(),
-                      L"Copying " + run.Source() + L" to " + tree.CommonStartup(),
-                      L"Going to iterate quick launch bars at " + tree.CommonAppData() + L", result=0",
-                      L"Stripping first component gave: " + tree.AllUsers(),
-                      L"Stripping second component gave: " + tree.Root()};
-            for (const auto& profile : tree.Profiles())
-                copies = Concat(copies, {L"Going to install quick launch icon at " + profile + bench::kQuickLaunch,
-                                         L"Copy operation returned 0x0"});
-        } else {
-            copies = {L"Copying " + run.Source() + L" to " + tree.Me() + L"\\Desktop",
-                      L"Copying " + run.Source() + L" to " + tree.Me() + L"\\Startup",
-                      L"Copying " + run.Source() + L" to " + tree.UserQuickLaunch()};
+            expected = Concat(expected, {L"Going to iterate quick launch bars at " + tree.CommonAppData() + L", result=0",
+                                         L"Stripping first component gave: " + tree.AllUsers(),
+                                         L"Stripping second component gave: " + tree.Root()});
+            for (const auto& profile : tree.Profiles()) {
+                expected = Concat(expected, {L"Going to install quick launch icon at " + profile + bench::kQuickLaunch,
+                                             L"Copy operation returned 0x0"});
+                made.push_back(profile + bench::kQuickLaunch);
+            }
         }
-        Lines log = run.session->Log();
         const size_t sweep = IndexOf(log, L"Calling RemoveOldShortcuts");
         ASSERT_LT(sweep, log.size());
-        EXPECT_EQ(Lines(log.begin(), log.begin() + sweep), Concat(run.ReadLines(users, L"1", L"1", L"1"), copies));
+        EXPECT_EQ(Lines(log.begin(), log.begin() + sweep), expected);
         EXPECT_EQ(log.back(), L"Exiting CreateShortcuts");
 
-        EXPECT_EQ(tree.Profiles().size(), 3u);  // All Users, Alice, Bob
-        for (const auto& profile : tree.Profiles())
-            EXPECT_EQ(bench::FileExists(profile + bench::kQuickLaunch + L"\\" + kShortcut), allUsers);
-        EXPECT_EQ(bench::FileExists(tree.CommonDesktop() + L"\\" + kShortcut), allUsers);
-        EXPECT_EQ(bench::FileExists(tree.CommonStartup() + L"\\" + kShortcut), allUsers);
-        EXPECT_EQ(bench::FileExists(tree.Me() + L"\\Desktop\\" + kShortcut), !allUsers);
-        EXPECT_EQ(bench::FileExists(tree.Me() + L"\\Startup\\" + kShortcut), !allUsers);
-        EXPECT_EQ(bench::FileExists(tree.UserQuickLaunch() + L"\\" + kShortcut), !allUsers);
-        EXPECT_FALSE(bench::FileExists(tree.Root() + L".hidden" + bench::kQuickLaunch + L"\\" + kShortcut));
+        // Exactly the folders named hold the shortcut.
+        ASSERT_EQ(tree.Profiles().size(), 3u);  // All Users, Alice, Bob
+        Lines folders = Concat({tree.CommonDesktop(), tree.CommonStartup(), tree.Root() + L".hidden" + bench::kQuickLaunch}, own);
+        for (const auto& profile : tree.Profiles()) folders.push_back(profile + bench::kQuickLaunch);
+        for (const auto& folder : folders)
+            EXPECT_EQ(bench::FileExists(folder + L"\\" + kShortcut), IndexOf(made, folder) < made.size()) << bench::Narrow(folder);
     }
 }
 
@@ -112,16 +107,14 @@ TEST(CreateShortcuts, LooksUpOnlyTheFoldersWhoseFlagIsOne) {
         bench::ScratchProfiles tree;
         bench::RemoveTree(tree.Me());
         ShortcutRun run(L"", L"0", c.desktop, L"true");
-        EXPECT_EQ(bench::CallAction("CreateShortcuts", *run.session), 0u);
-
-        Lines expected = run.ReadLines(L"", L"0", c.desktop, L"true");
+        const Lines log = run.Run();
+        Lines expected = run.ReadLines();
         if (c.looksUp) {
             expected.push_back(L"Exiting CreateShortcuts with failure: Couldn't get desktop directory, return code = 0x80070002");
         } else {
             expected = Concat(expected, {L"Calling RemoveOldShortcuts", L"Entering RemoveOldShortcuts",
                                          L"Going to iterate through all users at " + tree.CommonAppData() + L", result=0x0"});
         }
-        Lines log = run.session->Log();
         EXPECT_EQ(Lines(log.begin(), log.begin() + std::min(log.size(), expected.size())), expected);
         EXPECT_EQ(log.back(), c.looksUp ? expected.back() : L"Exiting CreateShortcuts");
     }
@@ -133,9 +126,7 @@ TEST(CreateShortcuts, FailedPropertyReadEndsTheActionBeforeTheSweep) {
                                     L"QUICKLAUNCH_SHORTCUT", L"INSTALLDIR"}) {
         ShortcutRun run(L"AllUsers", L"1", L"1", L"1");
         run.session->SetProperty(property, tooLong);
-        run.session->ClearRecords();
-        EXPECT_EQ(bench::CallAction("CreateShortcuts", *run.session), 0u);
-        Lines log = run.session->Log();
+        const Lines log = run.Run();
         EXPECT_EQ(log.back(), L"Exiting CreateShortcuts with failure: Couldn't get property for " + std::wstring(property) +
                                   L", return code = 0xea");
         EXPECT_EQ(IndexOf(log, L"Calling RemoveOldShortcuts"), log.size());
@@ -213,24 +204,6 @@ TEST(RemoveShortcuts, ShallowCommonAppDataVisitsNoProfile) {
                                       L"Leaving RemoveShortcuts"});
 }
 
-// A session whose INSTALLDIR is `folder` (its target path gains a backslash).
-std::unique_ptr<bench::Session> InstallDirSession(const std::wstring& folder) {
-    auto session = bench::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
-    session->Cost();
-    bench::SetTargetPath(*session, L"INSTALLDIR", folder);
-    session->ClearRecords();
-    return session;
-}
-
-Lines LogRemovalLines(const std::wstring& directory, const std::wstring& filesResult, const std::wstring& folderResult) {
-    const std::wstring files = directory + L"\\Logs\\*.*", folder = directory + L"\\Logs";
-    return {L"Entering RemoveLogs", L"MsiProcessMessage(ACTIONSTART) returned 0",
-            L"MsiGetProperty says ZephWin32.exe component path is [" + directory + L"\\], len=" +
-                std::to_wstring(directory.size() + 1),
-            L"Going to try removing log files: " + files, filesResult,
-            L"Going to try removing log file folder: " + folder, folderResult, L"Exiting RemoveLogs"};
-}
-
 // The Logs folder under the installation directory goes, a "Logs" folder one
 // level higher stays; a missing one gives two failed deletes; a path too long
 // for the delete list is refused and not deleted.
@@ -247,7 +220,10 @@ TEST(RemoveLogs, DeletesTheLogsFolderOfTheInstallationDirectoryOnly) {
         // A file in a folder that long would itself pass the platform's path limit.
         if (c.logsExist) bench::CreateFolders(directory + L"\\Logs");
         if (c.logsExist && c.filesFit) bench::WriteFile(directory + L"\\Logs\\a.log", "x");
-        auto session = InstallDirSession(directory);
+        auto session = bench::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
+        session->Cost();
+        bench::SetTargetPath(*session, L"INSTALLDIR", directory);
+        session->ClearRecords();
         EXPECT_EQ(bench::CallAction("RemoveLogs", *session), 0u);
 
         const std::wstring files = directory + L"\\Logs\\*.*", folder = directory + L"\\Logs";
@@ -257,7 +233,11 @@ TEST(RemoveLogs, DeletesTheLogsFolderOfTheInstallationDirectoryOnly) {
         const std::wstring folderLine = L"SHFileOperation to delete log folder: [" + folder + L"] returned " +
                                         (c.logsExist ? L"0" : L"*");
         Lines log = session->Log();
-        bench::ExpectLog(log, LogRemovalLines(directory, filesLine, folderLine));
+        bench::ExpectLog(log, {L"Entering RemoveLogs", L"MsiProcessMessage(ACTIONSTART) returned 0",
+                               L"MsiGetProperty says ZephWin32.exe component path is [" + directory + L"\\], len=" +
+                                   std::to_wstring(directory.size() + 1),
+                               L"Going to try removing log files: " + files, filesLine,
+                               L"Going to try removing log file folder: " + folder, folderLine, L"Exiting RemoveLogs"});
         // Wine's shell answers 0 for a pattern that matches nothing, even in a
         // missing folder (Windows does not); the missing folder itself fails.
         if (!c.logsExist) EXPECT_NE(log[6].substr(log[6].rfind(L' ')), L" 0");
@@ -275,30 +255,21 @@ TEST(RemoveLogs, FailedTargetPathSendsOneErrorShowsTextEighteenTwiceAndEnablesCa
     const std::wstring message = L"The Log file removal routine reported the following error: "
                                  L"Could not locate ZephWin32 component \r\n\r\nAfter the uninstall is complete, please use "
                                  L"the Error Reporting Tool to report and resolve this problem";
-    struct Seen { UINT type; std::wstring text; };
-    std::vector<Seen> seen;
-    for (const auto& m : session->Messages()) {
-        const bool info = m.kind() == INSTALLMESSAGE_INFO;
-        const std::wstring text = info                                      ? m.Text(0).substr(26)
+    std::vector<std::pair<UINT, std::wstring>> seen;
+    for (const auto& m : session->Messages())
+        seen.emplace_back(m.type, m.kind() == INSTALLMESSAGE_INFO          ? m.Text(0).substr(26)
                                   : m.kind() == INSTALLMESSAGE_ACTIONSTART ? m.Text(2)
                                   : m.kind() == INSTALLMESSAGE_ERROR       ? m.Text(0)
-                                                                           : L"";
-        seen.push_back({m.type, text});
-    }
-    const std::vector<Seen> expected = {
-        {0x04000000, L"Entering RemoveLogs"},          {0x08000000, L"Removing log files"},
-        {0x04000000, L"MsiProcessMessage(ACTIONSTART) returned 0"},
-        {0x04000000, L"MsiGetTargetPath of INSTALLDIR returned 267"},
-        {0x08000000, L"Log file removal failed"},     {0x04000000, L"MsiProcessMessage(ACTIONSTART) returned 0"},
-        {0x01000000, message},                         {0x08000000, L"Log file removal failed"},
-        {0x04000000, L"MsiProcessMessage(ACTIONSTART) returned 0"},
-        {0x04000000, L"Entering EnableCancel"},        {0x0B000000, L""},
-        {0x04000000, L"Exiting EnableCancel"}};
-    ASSERT_EQ(seen.size(), expected.size());
-    for (size_t i = 0; i < seen.size(); ++i) {
-        EXPECT_EQ(seen[i].type, expected[i].type) << i;
-        EXPECT_EQ(seen[i].text, expected[i].text) << i;
-    }
+                                                                           : L"");
+    EXPECT_EQ(seen, (std::vector<std::pair<UINT, std::wstring>>{
+                        {0x04000000, L"Entering RemoveLogs"}, {0x08000000, L"Removing log files"},
+                        {0x04000000, L"MsiProcessMessage(ACTIONSTART) returned 0"},
+                        {0x04000000, L"MsiGetTargetPath of INSTALLDIR returned 267"},
+                        {0x08000000, L"Log file removal failed"}, {0x04000000, L"MsiProcessMessage(ACTIONSTART) returned 0"},
+                        {0x01000000, message}, {0x08000000, L"Log file removal failed"},
+                        {0x04000000, L"MsiProcessMessage(ACTIONSTART) returned 0"},
+                        {0x04000000, L"Entering EnableCancel"}, {0x0B000000, L""},
+                        {0x04000000, L"Exiting EnableCancel"}}));
     EXPECT_EQ(session->Messages(INSTALLMESSAGE_COMMONDATA)[0].fields[2].integer, 1);
 }
 

@@ -1,17 +1,8 @@
 #include "bench/profiles_bench.h"
 
 #include <gtest/gtest.h>
-#include <shlobj.h>
 
 namespace bench {
-namespace {
-
-const std::wstring kExplorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
-
-}  // namespace
-
-ShellFolderRedirect::ShellFolderRedirect(HKEY root, const std::wstring& name, const std::wstring& path)
-    : user_(root, kExplorer + L"User Shell Folders", name, path), shell_(root, kExplorer + L"Shell Folders", name, path) {}
 
 void CreateFolders(const std::wstring& path) {
     for (size_t at = path.find(L'\\', 3); ; at = path.find(L'\\', at + 1)) {
@@ -20,25 +11,24 @@ void CreateFolders(const std::wstring& path) {
     }
 }
 
-ScratchProfiles::ScratchProfiles(std::vector<std::wstring> profiles) {
-    CreateFolders(CommonAppData());
-    CreateFolders(CommonDesktop());
-    CreateFolders(CommonStartup());
-    profiles.push_back(L"All Users");
-    profiles.push_back(L".hidden");
-    for (const auto& profile : profiles) CreateFolders(Root() + profile + kQuickLaunch);
+ScratchProfiles::ScratchProfiles() {
+    for (const wchar_t* profile : {L"Alice", L"Bob", L"All Users", L".hidden"}) CreateFolders(Root() + profile + kQuickLaunch);
     WriteFile(Root() + L"notes.txt", "not a profile");
-    for (const wchar_t* folder : {L"Desktop", L"Startup"}) CreateFolders(Me() + L"\\" + folder);
-    CreateFolders(UserQuickLaunch());
 
+    // A shell folder must exist for the platform to hand it out.
     struct Redirect { HKEY root; const wchar_t* name; std::wstring path; };
     for (const Redirect& r : {Redirect{HKEY_LOCAL_MACHINE, L"Common AppData", CommonAppData()},
                               Redirect{HKEY_LOCAL_MACHINE, L"Common Desktop", CommonDesktop()},
                               Redirect{HKEY_LOCAL_MACHINE, L"Common Startup", CommonStartup()},
                               Redirect{HKEY_CURRENT_USER, L"Desktop", Me() + L"\\Desktop"},
                               Redirect{HKEY_CURRENT_USER, L"Startup", Me() + L"\\Startup"},
-                              Redirect{HKEY_CURRENT_USER, L"AppData", Me() + L"\\AppData"}})
-        redirects_.push_back(std::make_unique<ShellFolderRedirect>(r.root, r.name, r.path));
+                              Redirect{HKEY_CURRENT_USER, L"AppData", Me() + L"\\AppData"}}) {
+        CreateFolders(r.path);
+        for (const wchar_t* key : {L"User Shell Folders", L"Shell Folders"})
+            redirects_.push_back(std::make_unique<RegistryValueOverride>(
+                r.root, std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\") + key, r.name, r.path));
+    }
+    CreateFolders(UserQuickLaunch());
 }
 
 std::vector<std::wstring> ScratchProfiles::Profiles() const {

@@ -5,6 +5,7 @@
 //   <root>\All Users\DeskTop              the common desktop
 //   <root>\All Users\Start Menu\Programs\Startup
 //   <root>\<profile>\Application Data\Microsoft\Internet Explorer\Quick Launch
+//                                         for All Users, Alice and Bob
 //   <root>\.hidden\...                    a dot-folder, laid out like a profile
 //   <root>\notes.txt                      a plain file
 //   <me>\Desktop, <me>\Startup, <me>\AppData\...\Quick Launch   the current user's
@@ -23,22 +24,9 @@ namespace bench {
 
 inline const std::wstring kQuickLaunch = L"\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch";
 
-// Points a shell folder (a value such as "Common AppData" under HKLM or
-// "Desktop" under HKCU) at `path` under both User Shell Folders and Shell
-// Folders, and puts both back when it goes. The folder must exist for the
-// platform to hand it out.
-class ShellFolderRedirect {
-public:
-    ShellFolderRedirect(HKEY root, const std::wstring& name, const std::wstring& path);
-
-private:
-    RegistryValueOverride user_;
-    RegistryValueOverride shell_;
-};
-
 class ScratchProfiles {
 public:
-    explicit ScratchProfiles(std::vector<std::wstring> profiles = {L"Alice", L"Bob"});
+    ScratchProfiles();
 
     std::wstring Root() const { return dir_.Path() + L"\\profiles\\"; }  // ends in a backslash
     std::wstring AllUsers() const { return Root() + L"All Users"; }
@@ -53,7 +41,8 @@ public:
 
 private:
     TempDir dir_;
-    std::vector<std::unique_ptr<ShellFolderRedirect>> redirects_;
+    // Each shell folder under both User Shell Folders and Shell Folders.
+    std::vector<std::unique_ptr<RegistryValueOverride>> redirects_;
 };
 
 // Creates every missing folder of `path`.
