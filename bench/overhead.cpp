@@ -13,7 +13,6 @@
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
-#include <objbase.h>
 #include <psapi.h>
 
 #include <algorithm>

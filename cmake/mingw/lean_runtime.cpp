@@ -14,7 +14,6 @@
 //   failure, which these keep.
 #include <cstdlib>
 #include <exception>
-#include <functional>
 #include <new>
 #include <typeinfo>
 

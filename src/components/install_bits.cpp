@@ -9,7 +9,6 @@
 #include <optional>
 #include <string>
 
-#include "components/core/bits_setup.h"
 #include "components/error_report.h"
 #include "runtime/action_frame.h"
 #include "runtime/core/command_line.h"
@@ -53,7 +52,7 @@ extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
             LogMessage(session, L"Can't access AUTOUPDATE");
             return ERROR_INSTALL_FAILURE;
         }
-        const std::wstring setup = kci::BitsSetupPath(*folder);
+        const std::wstring setup = kci::JoinPath(*folder, L"Bits_v15_Client_Setup.exe");
         if (BitsRegistered(session)) {
             LogMessage(session, L"Not installing BITS");
             DeleteSetupProgram(session, setup);

@@ -64,14 +64,9 @@ std::vector<C2CAppEntry> BuildC2CTable(MSIHANDLE session) {
 void MarkLocalFeatures(MSIHANDLE session, std::vector<C2CAppEntry>& table) {
     kci::FeatureState state;
     for (auto& entry : table) {
-        if (state.Query(session, entry.feature) != ERROR_SUCCESS) {
-            LogMessage(session, L"MsiGetFeatureStateW failed failed for %s. pInstalled=%d pAction=%d", entry.feature,
-                       state.Installed(), state.Action());
-            continue;
-        }
-        LogMessage(session, L"MsiGetFeatureStateW for %s. pInstalled=%d pAction=%d", entry.feature,
-                   state.Installed(), state.Action());
-        if (state.IsLocal()) {
+        const std::optional<bool> local = state.QueryLogged(session, entry.feature);
+        if (!local) continue;
+        if (*local) {
             LogMessage(session, L"Find %s", entry.imageName);
             entry.lookFor = true;
         } else {

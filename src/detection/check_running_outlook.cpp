@@ -56,14 +56,9 @@ kci::FilesInUseList DetectMailClientAndAddInHosts(MSIHANDLE session) {
     if (!state.IsLocal()) return running;
 
     for (const auto& optional : kOptional) {
-        if (state.Query(session, optional.feature) != ERROR_SUCCESS) {
-            LogMessage(session, L"MsiGetFeatureStateW failed failed for %s. pInstalled=%d pAction=%d",
-                       optional.feature, state.Installed(), state.Action());
-            continue;
-        }
-        LogMessage(session, L"MsiGetFeatureStateW for %s. pInstalled=%d pAction=%d", optional.feature,
-                   state.Installed(), state.Action());
-        if (state.IsLocal()) {
+        const std::optional<bool> local = state.QueryLogged(session, optional.feature);
+        if (!local) continue;
+        if (*local) {
             LogMessage(session, L"%s", optional.lookingLine);
             kci::FilesInUseList found = kci::RunningApplications(session, optional.applications);
             running.insert(running.end(), found.begin(), found.end());

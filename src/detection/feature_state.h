@@ -5,6 +5,10 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <optional>
+
+#include "runtime/log.h"
+
 namespace kci {
 
 // Both states start at -1, once per pass over the features: a failing query
@@ -15,6 +19,17 @@ struct FeatureState {
 
     UINT Query(MSIHANDLE session, const wchar_t* feature) {
         return MsiGetFeatureStateW(session, feature, &installed, &action);
+    }
+    // Queries a feature of an optional application and logs the states:
+    // nothing when the query fails, else whether the feature is local.
+    std::optional<bool> QueryLogged(MSIHANDLE session, const wchar_t* feature) {
+        if (Query(session, feature) != ERROR_SUCCESS) {
+            LogMessage(session, L"MsiGetFeatureStateW failed failed for %s. pInstalled=%d pAction=%d", feature,
+                       Installed(), Action());
+            return std::nullopt;
+        }
+        LogMessage(session, L"MsiGetFeatureStateW for %s. pInstalled=%d pAction=%d", feature, Installed(), Action());
+        return IsLocal();
     }
     // Installed locally now, or being installed locally: during removal the
     // files are still in use.

@@ -12,7 +12,6 @@ namespace kci {
 // The property is read into a zeroed buffer of this many characters, so at
 // most one fewer characters of data arrive.
 inline constexpr DWORD kCustomActionDataBufferChars = 800;
-inline constexpr wchar_t kInvalidCustomActionDataText[] = L"Invalid 'CustomActionData' property\n";
 
 }  // namespace kci
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "components/core/bits_setup.h"
+#include "runtime/core/command_line.h"
 #include "components/core/component_table.h"
 #include "components/core/error_report.h"
 #include "components/core/qdn_devices.h"
@@ -151,12 +151,12 @@ TEST(QdnDevices, ControlDeviceThenOnePerAdapterInOrder) {
     for (const Case& c : cases) EXPECT_EQ(kci::QdnDevices(c.services), c.devices);
 }
 
-TEST(BitsSetupPath, JoinsTheFolderWithOneBackslash) {
+TEST(JoinPath, JoinsTheFolderWithOneBackslash) {
     struct Case { std::wstring folder; std::wstring path; };
     const Case cases[] = {{L"C:\\Update", L"C:\\Update\\Bits_v15_Client_Setup.exe"},
                           {L"C:\\Update\\", L"C:\\Update\\Bits_v15_Client_Setup.exe"},
                           {L"", L"\\Bits_v15_Client_Setup.exe"}};
-    for (const Case& c : cases) EXPECT_EQ(kci::BitsSetupPath(c.folder), c.path);
+    for (const Case& c : cases) EXPECT_EQ(kci::JoinPath(c.folder, L"Bits_v15_Client_Setup.exe"), c.path);
 }
 
 }  // namespace

@@ -21,15 +21,22 @@ int WINAPI RecordHandler(void*, UINT type, MSIHANDLE record) {
     return g_sessions.empty() ? 0 : g_sessions.back()->Handle(type, record);
 }
 
-std::wstring RecordString(MSIHANDLE record, UINT field) {
+// A whole string from one of the installer's two-call getters: the first
+// call with no room learns the length, the second fills the text.
+template <class Get>
+std::wstring WholeString(Get get) {
     DWORD count = 0;
     wchar_t probe[1] = {};
-    MsiRecordGetStringW(record, field, probe, &count);
+    get(probe, &count);
     std::wstring text(count + 1, L'\0');
     count += 1;
-    MsiRecordGetStringW(record, field, &text[0], &count);
+    get(&text[0], &count);
     text.resize(count);
     return text;
+}
+
+std::wstring RecordString(MSIHANDLE record, UINT field) {
+    return WholeString([&](wchar_t* text, DWORD* count) { MsiRecordGetStringW(record, field, text, count); });
 }
 
 void Check(UINT result, const char* what) {
@@ -273,14 +280,7 @@ std::vector<Message> Session::Messages(UINT kind) const {
 }
 
 std::wstring Session::Property(const std::wstring& name) const {
-    DWORD count = 0;
-    wchar_t probe[1] = {};
-    MsiGetPropertyW(handle_, name.c_str(), probe, &count);
-    std::wstring value(count + 1, L'\0');
-    count += 1;
-    MsiGetPropertyW(handle_, name.c_str(), &value[0], &count);
-    value.resize(count);
-    return value;
+    return WholeString([&](wchar_t* text, DWORD* count) { MsiGetPropertyW(handle_, name.c_str(), text, count); });
 }
 
 void Session::SetProperty(const std::wstring& name, const std::wstring& value) {

@@ -133,12 +133,6 @@ std::wstring ParseOptions(int argc, wchar_t** argv, Options& options) {
     return L"";
 }
 
-std::wstring DefaultDll() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\') + 1) + L"KorviCustomImmediate.dll";
-}
 
 const wchar_t* KindName(UINT kind) {
     switch (kind) {
@@ -231,7 +225,7 @@ void ApplyFeatures(harness::Session& session, const Options& options) {
 }
 
 int Run(const Options& options) {
-    const std::wstring dll = options.dll.empty() ? DefaultDll() : options.dll;
+    const std::wstring dll = options.dll.empty() ? harness::BuildFolder() + L"\\KorviCustomImmediate.dll" : options.dll;
     HMODULE library = LoadLibraryW(dll.c_str());
     if (library == nullptr) {
         std::fputs(("kci-run: cannot load " + harness::Narrow(dll) + " (error " + std::to_string(GetLastError()) +

@@ -68,11 +68,8 @@ ExitCodeOutcome InterpretExitCode(const ExitCodeRule& rule, std::uint32_t code) 
 }
 
 std::wstring ComponentCommandLine(const ComponentAction& action, const std::wstring& found) {
-    std::wstring program = found;
-    if (action.source != ProgramSource::CustomActionDataKey) {
-        if (program.empty() || program.back() != L'\\') program += L'\\';
-        program += action.program;
-    }
+    const std::wstring program =
+        action.source == ProgramSource::CustomActionDataKey ? found : JoinPath(found, action.program);
     return ProgramCommandLine(program, action.switches);
 }
 

@@ -1,11 +1,11 @@
 #include "components/core/rtmx_folder.h"
 
+#include "runtime/core/command_line.h"
+
 namespace kci {
 
 std::optional<std::wstring> DefaultRtmxFolder(const std::wstring& commonFiles) {
-    std::wstring folder = commonFiles;
-    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    folder += L"Tenvor Systems\\Media Driver";
+    const std::wstring folder = JoinPath(commonFiles, L"Tenvor Systems\\Media Driver");
     if (folder.size() > kFolderChars) return std::nullopt;
     return folder;
 }

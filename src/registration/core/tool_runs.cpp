@@ -1,6 +1,7 @@
 #include "registration/core/tool_runs.h"
 
 #include "registration/core/tool_paths.h"
+#include "runtime/core/custom_action_data.h"
 #include "runtime/core/format.h"
 
 namespace kci {
@@ -25,7 +26,7 @@ bool LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& 
 
 std::wstring CustomActionDataValue(ToolHost& host, const PropertyRead& read) {
     if (read.result == 0) return read.value;
-    Log(host, L"Invalid 'CustomActionData' property\n");
+    Log(host, kInvalidCustomActionDataText);
     Log(host, L"result = %d", read.result);
     return L"";
 }

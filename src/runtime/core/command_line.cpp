@@ -15,4 +15,10 @@ std::wstring ProgramCommandLine(std::wstring_view program, std::wstring_view swi
     return line;
 }
 
+std::wstring JoinPath(std::wstring folder, std::wstring_view name) {
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    folder += name;
+    return folder;
+}
+
 }  // namespace kci

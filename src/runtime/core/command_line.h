@@ -1,4 +1,4 @@
-// Command lines for programs the library starts.
+// Paths and command lines for programs the library starts.
 #pragma once
 
 #include <string>
@@ -12,5 +12,9 @@ namespace kci {
 // starts "C:\Media.exe" when that exists). An empty path stays empty: there
 // is no program to protect, and the line fails to start as it is.
 std::wstring ProgramCommandLine(std::wstring_view program, std::wstring_view switches);
+
+// `folder` and `name` joined with exactly one backslash: one is added unless
+// the folder already ends with it, also when the folder is empty.
+std::wstring JoinPath(std::wstring folder, std::wstring_view name);
 
 }  // namespace kci

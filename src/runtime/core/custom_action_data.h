@@ -6,6 +6,9 @@
 
 namespace kci {
 
+// Logged, and reported, when CustomActionData cannot be read.
+inline constexpr wchar_t kInvalidCustomActionDataText[] = L"Invalid 'CustomActionData' property\n";
+
 // Ordered by the standard comparison of wide strings, so names are
 // case-sensitive. Looking up an absent name with [] gives the empty value.
 using NameValueMap = std::map<std::wstring, std::wstring>;
