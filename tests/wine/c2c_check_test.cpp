@@ -12,13 +12,13 @@
 
 using bench::Lines;
 using detect::kFilesInUse;
-using detect::PairList;
 
 namespace {
 
 const wchar_t* const kFeatures[] = {L"Firefox", L"InternetExplorer", L"Outlook", L"Excel", L"PowerPoint", L"Word"};
 const wchar_t* const kImages[] = {L"firefox.exe", L"iexplore.exe", L"OUTLOOK.EXE", L"EXCEL.EXE", L"POWERPNT.EXE",
                                   L"WINWORD.EXE"};
+const std::wstring kQuery = L"FindRunningProcessByNameWMI() query to WMI = SELECT * FROM Win32_Process WHERE Name = ";
 
 // A costed session with the six features, those in `local` installed locally
 // by this run and the others not.
@@ -42,12 +42,11 @@ TEST(WmiLookup, RowsOfRunningProcessesAndNoneWhenNothingRuns) {
     auto session = bench::Package().Open();
     session->ClearRecords();
     actions::OnActionThread([&] { EXPECT_FALSE(FindRunningProcessByNameWMI(session->Handle(), L"kci-nothing.exe")); });
-    EXPECT_EQ(session->Log(), (Lines{
-        L"FindRunningProcessByNameWMI() In",
-        L"FindRunningProcessByNameWMI() query to WMI = SELECT * FROM Win32_Process WHERE Name = \"kci-nothing.exe\"",
-        L"WMIquery() In.", L"WMIquery() Connected to ROOT\\CIMV2 WMI namespace", L"WMIquery() Out",
-        L"FindRunningProcessByNameWMI() uReturn = 0. Breaking out of the loop.",
-        L"FindRunningProcessByNameWMI() Query result - nReturn=0 isProcessRunning = 0"}));
+    EXPECT_EQ(session->Log(),
+              (Lines{L"FindRunningProcessByNameWMI() In", kQuery + L"\"kci-nothing.exe\"", L"WMIquery() In.",
+                     L"WMIquery() Connected to ROOT\\CIMV2 WMI namespace", L"WMIquery() Out",
+                     L"FindRunningProcessByNameWMI() uReturn = 0. Breaking out of the loop.",
+                     L"FindRunningProcessByNameWMI() Query result - nReturn=0 isProcessRunning = 0"}));
 
     bench::DummyProcess first(L"firefox.exe"), second(L"firefox.exe");
     session->ClearRecords();
@@ -75,6 +74,9 @@ TEST(WmiLookup, RowsOfRunningProcessesAndNoneWhenNothingRuns) {
                      L"FindRunningProcessByNameWMI() WMIquery didnt return success."}));
 }
 
+const Lines kNothingToClose = {L"Number of applications to close is 0", L"Found no Applications to be shut down",
+                               L"Exiting CheckRunningC2CApps"};
+
 TEST(ClickToCall, NoFeatureLocalAsksNothing) {
     bench::DummyProcess running(L"firefox.exe");
     auto session = SessionWithLocal({});
@@ -85,9 +87,7 @@ TEST(ClickToCall, NoFeatureLocalAsksNothing) {
         expected.push_back(std::wstring(L"MsiGetFeatureStateW for ") + kFeatures[row] + L". pInstalled=2 pAction=2");
         expected.push_back(std::wstring(L"No need to find the process ") + kImages[row]);
     }
-    for (const wchar_t* line : {L"Number of applications to close is 0", L"Found no Applications to be shut down",
-                                L"Exiting CheckRunningC2CApps"})
-        expected.push_back(line);
+    expected.insert(expected.end(), kNothingToClose.begin(), kNothingToClose.end());
     EXPECT_EQ(session->Log(), expected);
     EXPECT_TRUE(session->Messages(kFilesInUse).empty());
 }
@@ -103,67 +103,60 @@ TEST(ClickToCall, RunningApplicationsInTableOrderThenClosed) {
     ASSERT_EQ(prompts.size(), 1u);
     EXPECT_EQ(prompts[0].type, 0x05000005u);
     EXPECT_EQ(prompts[0].Text(0), detect::kHeading);
-    EXPECT_EQ(detect::Pairs(prompts[0]), (PairList{{L"firefox.exe", L"Mozilla Firefox"},
-                                                   {L"WINWORD.EXE", L"Microsoft Word - WINWORD.EXE"}}));
-    Lines log = session->Log();
-    EXPECT_EQ(CountOf(log, L"MsiGetFeatureStateW for PowerPoint. pInstalled=2 pAction=3"), 1u);
-    EXPECT_EQ(CountOf(log, L"Find POWERPNT.EXE"), 1u);
-    const std::wstring query = L"FindRunningProcessByNameWMI() query to WMI = SELECT * FROM Win32_Process WHERE Name = ";
-    Lines asked;
+    EXPECT_EQ(detect::Pairs(prompts[0]), (detect::PairList{{L"firefox.exe", L"Mozilla Firefox"},
+                                                           {L"WINWORD.EXE", L"Microsoft Word - WINWORD.EXE"}}));
+    Lines log = session->Log(), asked;
+    for (const std::wstring line : {L"MsiGetFeatureStateW for PowerPoint. pInstalled=2 pAction=3", L"Find POWERPNT.EXE",
+                                    L"Application to be closed: Mozilla Firefox",
+                                    L"Application to be closed: Microsoft Word - WINWORD.EXE"})
+        EXPECT_EQ(CountOf(log, line), 1u) << bench::Narrow(line);
     for (const auto& line : log)
-        if (line.compare(0, query.size(), query) == 0) asked.push_back(line.substr(query.size()));
+        if (line.compare(0, kQuery.size(), kQuery) == 0) asked.push_back(line.substr(kQuery.size()));
     ASSERT_EQ(asked.size(), 12u);  // all six in each of two tries, in table order
     for (size_t i = 0; i < asked.size(); ++i) EXPECT_EQ(asked[i], L"\"" + std::wstring(kImages[i % 6]) + L"\"");
-    EXPECT_EQ(CountOf(log, L"Application to be closed: Mozilla Firefox"), 1u);
-    EXPECT_EQ(CountOf(log, L"Application to be closed: Microsoft Word - WINWORD.EXE"), 1u);
     auto prompt = std::find(log.begin(), log.end(), L"Number of applications to close is 2");
     ASSERT_LE(prompt + 3, log.end());
     EXPECT_EQ(Lines(prompt, prompt + 3), (Lines{L"Number of applications to close is 2", L"Result = 4",
                                                  L"CheckRunningApps - user hit RETRY"}));
-    EXPECT_EQ(Tail(log, 3), (Lines{L"Number of applications to close is 0", L"Found no Applications to be shut down",
-                                   L"Exiting CheckRunningC2CApps"}))
-        << "the second try finds nothing";
+    EXPECT_EQ(Tail(log, 3), kNothingToClose) << "the second try finds nothing";
 }
 
-TEST(ClickToCall, SilentInstallEndsInTheTenthTry) {
-    bench::DummyProcess firefox(L"firefox.exe");
-    auto session = SessionWithLocal({L"Firefox"});
-    ASSERT_EQ(session->Property(L"UILevel"), L"2");
-    session->Answer(kFilesInUse, {0});
-    EXPECT_EQ(actions::CallOnActionThread("CheckRunningC2CApps", *session), 1602u);
+// A silent install ends in the tenth try. With a user interface the limit only
+// resets the count, in the 10th and the 20th try; an installer that then keeps
+// answering 0 is still stopped by the files-in-use cycle's own bound.
+TEST(ClickToCall, TheTenthTryEndsASilentInstallAndResetsOtherwise) {
+    const std::wstring reached = L"Number of tries reached to MAX_TRY=10",
+                       terminate = L"Terminate the install since MAX_TRY is reached at a silent install.";
+    std::vector<int> retryThenZero(19, IDRETRY);
+    retryThenZero.push_back(0);
+    struct Case { const wchar_t* uiLevel; std::vector<int> answers; size_t prompts; std::vector<size_t> resets;
+                  Lines tail; };
+    const Case cases[] = {
+        {L"2", {0}, 9, {},
+         {L"Result = 0", reached, L"UILevel: '2'\n", L"sscanf returned result = 1, UILevel=2 as integer", terminate,
+          L"Exiting CheckRunningC2CApps"}},
+        {L"5", retryThenZero, 29, {9, 19}, {L"Result = 0", reached, terminate, L"Exiting CheckRunningC2CApps"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(bench::Narrow(c.uiLevel));
+        bench::DummyProcess firefox(L"firefox.exe");
+        auto session = SessionWithLocal({L"Firefox"});
+        session->SetProperty(L"UILevel", c.uiLevel);
+        session->Answer(kFilesInUse, c.answers);
+        EXPECT_EQ(actions::CallOnActionThread("CheckRunningC2CApps", *session), 1602u);
 
-    EXPECT_EQ(session->Messages(kFilesInUse).size(), 9u);
-    EXPECT_EQ(Tail(session->Log(), 6),
-              (Lines{L"Result = 0", L"Number of tries reached to MAX_TRY=10", L"UILevel: '2'\n",
-                     L"sscanf returned result = 1, UILevel=2 as integer",
-                     L"Terminate the install since MAX_TRY is reached at a silent install.",
-                     L"Exiting CheckRunningC2CApps"}));
-}
-
-// With a user interface the limit only resets the count; an installer that
-// keeps answering 0 is still stopped by the files-in-use cycle's own bound.
-TEST(ClickToCall, FullInterfaceResetsEveryTenthTry) {
-    bench::DummyProcess firefox(L"firefox.exe");
-    auto session = SessionWithLocal({L"Firefox"});
-    session->SetProperty(L"UILevel", L"5");
-    std::vector<int> answers(19, IDRETRY);
-    answers.push_back(0);
-    session->Answer(kFilesInUse, answers);
-    EXPECT_EQ(actions::CallOnActionThread("CheckRunningC2CApps", *session), 1602u);
-
-    const std::wstring reset = L"Reset the number of retries to 0 since UILevel=0";
-    Lines log = session->Log();
-    std::vector<int> promptsBeforeReset;
-    int prompts = 0;
-    for (const auto& line : log) {
-        if (line.compare(0, 9, L"Result = ") == 0) ++prompts;
-        if (line == reset) promptsBeforeReset.push_back(prompts);
+        const Lines log = session->Log();
+        std::vector<size_t> resets;  // prompts answered before each reset
+        size_t results = 0;
+        for (const auto& line : log) {
+            if (line.compare(0, 9, L"Result = ") == 0) ++results;
+            if (line == L"Reset the number of retries to 0 since UILevel=0") resets.push_back(results);
+        }
+        EXPECT_EQ(session->Messages(kFilesInUse).size(), c.prompts);
+        EXPECT_EQ(results, c.prompts);
+        EXPECT_EQ(resets, c.resets);
+        EXPECT_EQ(Tail(log, c.tail.size()), c.tail);
     }
-    EXPECT_EQ(promptsBeforeReset, (std::vector<int>{9, 19}));  // in the 10th and the 20th try
-    EXPECT_EQ(prompts, 29);                                     // then ten answers of 0
-    EXPECT_EQ(Tail(log, 4), (Lines{L"Result = 0", L"Number of tries reached to MAX_TRY=10",
-                                   L"Terminate the install since MAX_TRY is reached at a silent install.",
-                                   L"Exiting CheckRunningC2CApps"}));
 }
 
 }  // namespace
