@@ -14,6 +14,7 @@
 #include "runtime/core/command_line.h"
 #include "runtime/log.h"
 #include "runtime/process.h"
+#include "runtime/property.h"
 #include "runtime/registry.h"
 
 namespace {
@@ -23,10 +24,9 @@ constexpr DWORD kPathChars = 260;
 // The folder as the installer gives it, or nothing when it does not fit in
 // kPathChars characters with its terminator.
 std::optional<std::wstring> AutoUpdateFolder(MSIHANDLE session) {
-    wchar_t folder[kPathChars] = {};
-    DWORD count = kPathChars;
-    if (MsiGetPropertyW(session, L"AUTOUPDATE", folder, &count) != ERROR_SUCCESS) return std::nullopt;
-    return std::wstring(folder);
+    const kci::PropertyRead folder = kci::ReadProperty(session, L"AUTOUPDATE", kPathChars);
+    if (folder.result != ERROR_SUCCESS) return std::nullopt;
+    return folder.value;
 }
 
 // Present when its AppID is registered as a string; any failure counts as absent.

@@ -13,6 +13,7 @@
 #include "detection/wmi_lookup.h"
 #include "runtime/action_frame.h"
 #include "runtime/log.h"
+#include "runtime/property.h"
 
 namespace {
 
@@ -85,12 +86,7 @@ kci::FilesInUseList RunningC2CApplications(MSIHANDLE session, const std::vector<
     return running;
 }
 
-kci::PropertyText ReadUiLevel(MSIHANDLE session) {
-    wchar_t buffer[kUiLevelChars] = {};
-    DWORD count = kUiLevelChars;
-    const UINT status = MsiGetPropertyW(session, L"UILevel", buffer, &count);
-    return {status, std::wstring(kci::TextInBuffer(buffer, kUiLevelChars))};
-}
+kci::PropertyRead ReadUiLevel(MSIHANDLE session) { return kci::ReadProperty(session, L"UILevel", kUiLevelChars); }
 
 UINT ProcessAppsToFileInUseWin(MSIHANDLE session, std::vector<C2CAppEntry>& table) {
     LogMessage(session, L"ProcessAppsToFileInUseWin In.");

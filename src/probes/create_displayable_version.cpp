@@ -7,15 +7,15 @@
 #include "probes/core/version_text.h"
 #include "runtime/action_frame.h"
 #include "runtime/log.h"
+#include "runtime/property.h"
 
 // Type 1, immediate, after CostFinalize, before anything shows or stores the
 // version: sets PDisplayableVersion from ProductVersion. Returns 0.
 extern "C" UINT __stdcall CreateDisplayableVersion(MSIHANDLE session) {
     return kci::RunAction(session, L"CreateDisplayableVersion", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering CreateDisplayableVersion");
-        wchar_t version[256] = {};  // a failed read leaves it empty, which scans no numbers
-        DWORD count = 256;
-        MsiGetPropertyW(session, L"ProductVersion", version, &count);
+        // The read's result is not looked at: an empty value scans no numbers.
+        const std::wstring version = kci::ReadProperty(session, L"ProductVersion", 256).value;
         LogMessage(session, L"CreateDisplayableVersion: current version = %s", version);
         const kci::ScannedVersion scanned = kci::ScanVersion(version);
         LogMessage(session, L"sscanf returned result = %d, major=%d, minor=%d, build=%d", scanned.fields,

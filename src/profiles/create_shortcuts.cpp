@@ -16,6 +16,7 @@
 #include "runtime/action_frame.h"
 #include "runtime/core/errors.h"
 #include "runtime/log.h"
+#include "runtime/property.h"
 
 namespace {
 
@@ -55,32 +56,25 @@ struct ShortcutChoice {
 
 // Reads a property into a cleared buffer of kPropertyChars characters; a
 // failed read (a longer value included) ends the action with its text.
-std::wstring ReadProperty(MSIHANDLE session, const wchar_t* name, DWORD& length) {
-    wchar_t value[kPropertyChars] = {};
-    length = kPropertyChars;
-    const UINT result = MsiGetPropertyW(session, name, value, &length);
-    if (result != ERROR_SUCCESS)
-        throw stp::exstring(kci::Format(L"Couldn't get property for %s, return code = 0x%x", name, result));
-    LogMessage(session, L"%s property: %s", name, value);
-    return value;
-}
-
-std::wstring ReadProperty(MSIHANDLE session, const wchar_t* name) {
-    DWORD length = 0;
-    return ReadProperty(session, name, length);
+kci::PropertyRead ReadLoggedProperty(MSIHANDLE session, const wchar_t* name) {
+    const kci::PropertyRead read = kci::ReadProperty(session, name, kPropertyChars);
+    if (read.result != ERROR_SUCCESS)
+        throw stp::exstring(kci::Format(L"Couldn't get property for %s, return code = 0x%x", name, read.result));
+    LogMessage(session, L"%s property: %s", name, read.value);
+    return read;
 }
 
 ShortcutChoice ReadChoice(MSIHANDLE session) {
     ShortcutChoice choice;
-    choice.allUsers = ReadProperty(session, L"ApplicationUsers") == L"AllUsers";
-    ReadProperty(session, L"DesktopFolder");
+    choice.allUsers = ReadLoggedProperty(session, L"ApplicationUsers").value == L"AllUsers";
+    ReadLoggedProperty(session, L"DesktopFolder");
     // The flags are read Startup first, the order the log has always shown.
     for (int row : {1, 0, 2}) {
-        DWORD length = 0;
-        choice.wanted[row] = ReadProperty(session, kCopyTargets[row].flag, length) == L"1";
-        LogMessage(session, L"%s property length: %d", kCopyTargets[row].flag, static_cast<int>(length));
+        const kci::PropertyRead flag = ReadLoggedProperty(session, kCopyTargets[row].flag);
+        choice.wanted[row] = flag.value == L"1";
+        LogMessage(session, L"%s property length: %d", kCopyTargets[row].flag, static_cast<int>(flag.length));
     }
-    choice.source = ReadProperty(session, L"INSTALLDIR") + kShortcutFile;
+    choice.source = ReadLoggedProperty(session, L"INSTALLDIR").value + kShortcutFile;
     LogMessage(session, L"Shortcut link is here: %s", choice.source);
     return choice;
 }

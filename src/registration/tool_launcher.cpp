@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/log.h"
+#include "runtime/property.h"
 
 namespace kci {
 namespace {
@@ -24,12 +25,7 @@ void ShellToolHost::Log(const std::wstring& line) { LogMessage(session_, L"%s", 
 void ShellToolHost::Pause(unsigned milliseconds) { Sleep(milliseconds < g_pauseCapMs ? milliseconds : g_pauseCapMs); }
 
 PropertyRead ReadCustomActionData(MSIHANDLE session, DWORD capacityChars) {
-    std::vector<wchar_t> buffer(capacityChars + 1, L'\0');
-    DWORD count = capacityChars;
-    PropertyRead read;
-    read.result = MsiGetPropertyW(session, L"CustomActionData", buffer.data(), &count);
-    if (read.result == ERROR_SUCCESS) read.value = buffer.data();
-    return read;
+    return ReadProperty(session, L"CustomActionData", capacityChars);
 }
 
 std::wstring ReadEnvironmentVariable(const wchar_t* name) {

@@ -11,7 +11,7 @@ using Lines = std::vector<std::wstring>;
 
 TEST(TryLimit, TheTenthTryReadsTheUiLevel) {
     // nextLimitAt: tries after this one until the level is read again; 0: never.
-    struct Case { PropertyText uiLevel; Lines lines; std::optional<unsigned> result; int nextLimitAt; };
+    struct Case { PropertyRead uiLevel; Lines lines; std::optional<unsigned> result; int nextLimitAt; };
     const std::wstring reached = L"Number of tries reached to MAX_TRY=10",
                        reset = L"Reset the number of retries to 0 since UILevel=0";
     const Case cases[] = {
@@ -25,7 +25,7 @@ TEST(TryLimit, TheTenthTryReadsTheUiLevel) {
         {{1627, L""}, {reached, L"Invalid 'UILevel' property, result = 1627"}, {}, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.uiLevel.text));
+        SCOPED_TRACE(testing::PrintToString(c.uiLevel.value));
         TryLimit limit;
         for (int i = 1; i < kMaxTry; ++i) EXPECT_FALSE(limit.StartTry());
         ASSERT_TRUE(limit.StartTry());

@@ -12,15 +12,15 @@ bool TryLimit::StartTry() {
     return tries_ == kMaxTry;
 }
 
-TryLimitOutcome TryLimit::AtLimit(const PropertyText& uiLevel) {
+TryLimitOutcome TryLimit::AtLimit(const PropertyRead& uiLevel) {
     TryLimitOutcome outcome;
     outcome.lines.push_back(Format(L"Number of tries reached to MAX_TRY=%d", kMaxTry));
-    if (uiLevel.status != 0) {
-        outcome.lines.push_back(Format(L"Invalid 'UILevel' property, result = %d", uiLevel.status));
+    if (uiLevel.result != 0) {
+        outcome.lines.push_back(Format(L"Invalid 'UILevel' property, result = %d", uiLevel.result));
         return outcome;
     }
-    const LeadingInteger level = ReadLeadingInteger(uiLevel.text);
-    outcome.lines.push_back(Format(L"UILevel: '%s'\n", uiLevel.text));
+    const LeadingInteger level = ReadLeadingInteger(uiLevel.value);
+    outcome.lines.push_back(Format(L"UILevel: '%s'\n", uiLevel.value));
     outcome.lines.push_back(
         Format(L"sscanf returned result = %d, UILevel=%d as integer", level.read ? 1 : 0, level.value));
     if (level.read && level.value == kUiLevelNone) {

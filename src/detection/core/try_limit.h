@@ -8,17 +8,12 @@
 #include <vector>
 
 #include "detection/core/files_in_use_core.h"
+#include "runtime/core/property_read.h"
 
 namespace kci {
 
 inline constexpr int kUiLevelNone = 2;  // INSTALLUILEVEL_NONE
 
-// A property as the installer gave it: status 0 and its text, or the
-// failing status.
-struct PropertyText {
-    unsigned status = 0;
-    std::wstring text;
-};
 
 struct TryLimitOutcome {
     std::vector<std::wstring> lines;  // log lines, in order
@@ -32,7 +27,7 @@ public:
     // What the UI level read in that try leads to. A level that is not a
     // number counts as 0: the installer always gives one, and the files-in-use
     // cycle's own bound still ends an installation that cannot answer.
-    TryLimitOutcome AtLimit(const PropertyText& uiLevel);
+    TryLimitOutcome AtLimit(const PropertyRead& uiLevel);
 
 private:
     int tries_ = 0;

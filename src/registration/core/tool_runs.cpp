@@ -24,6 +24,8 @@ bool LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& 
     return started;
 }
 
+// A failed read counts as no value at all: a value cut at the buffer's end
+// would name another path than the package meant.
 std::wstring CustomActionDataValue(ToolHost& host, const PropertyRead& read) {
     if (read.result == 0) return read.value;
     Log(host, kInvalidCustomActionDataText);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "registration/core/registration_tables.h"
+#include "runtime/core/property_read.h"
 
 namespace kci {
 
@@ -24,13 +25,6 @@ public:
     virtual void Pause(unsigned milliseconds) = 0;
 };
 
-// A property read with a fixed capacity: the installer's result and the value.
-// A failed read counts as no value at all: a value cut at the buffer's end
-// would name another path than the package meant.
-struct PropertyRead {
-    unsigned result = 0;
-    std::wstring value;
-};
 
 // The messenger integration's folder as the registry gave it.
 struct RegistryRead {

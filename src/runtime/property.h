@@ -1,0 +1,16 @@
+// Reading installer properties into the fixed buffers the actions use.
+#pragma once
+
+#include <windows.h>
+#include <msi.h>
+
+#include "runtime/core/property_read.h"
+
+namespace kci {
+
+// Reads property `name` into a cleared buffer of `bufferChars` characters,
+// terminator included; a value that does not fit fails with ERROR_MORE_DATA
+// and is never read again with more room.
+PropertyRead ReadProperty(MSIHANDLE session, const wchar_t* name, DWORD bufferChars);
+
+}  // namespace kci
