@@ -1,12 +1,9 @@
-"""End-to-end cases: each installs and/or removes the demo package under Wine's
-msiexec and checks the installer log and msiexec's exit code.
-
-A case lists, per msiexec run, the actions whose lines must appear, in order,
-each inside its own "Action start"/"Action ended" block of the log. Deferred
-actions must also run inside InstallFinalize, where the installer executes
-its script. Prints "ok"/"not ok" per check and a closing
-"e2e: N passed, N failed" line.
+"""End-to-end cases: the demo package installed and/or removed by Wine's msiexec; each run's
+exit code is checked, and per action its library lines, in order, inside its own "Action
+start"/"Action ended" block (deferred actions inside InstallFinalize, where the installer runs
+its script). Prints "ok"/"not ok" per check and a closing "e2e: N passed, N failed" line.
 """
+import contextlib
 import os
 import re
 import shutil
@@ -18,14 +15,11 @@ MSI, WORK, STANDIN = sys.argv[1], sys.argv[2], sys.argv[3]
 PREFIX = "CUSTOM IMMEDIATE ACTION   "
 PROGRAM_FILES = os.path.join(os.environ["WINEPREFIX"], "drive_c", "Program Files (x86)")
 INSTALL_DIR = os.path.join(PROGRAM_FILES, "Korvi Demo")
-CAMERA_DIR = os.path.join(INSTALL_DIR, "Camera")
+README = os.path.join(INSTALL_DIR, "readme.txt")
 RTMX_DIR = os.path.join(PROGRAM_FILES, "Common Files", "Tenvor Systems", "Media Driver")
 WIN_INSTALL_DIR = "C:\\Program Files (x86)\\Korvi Demo\\"
-WIN_CAMERA_DIR = WIN_INSTALL_DIR + "Camera\\"
 WIN_RTMX_DIR = "C:\\Program Files (x86)\\Common Files\\Tenvor Systems\\Media Driver\\"
 REPORT_HEADER = "The following error(s) occurred:"
-REPORT_FOOTER = "Finish install then use the Error Reporting Tool to report this problem"
-
 # The registration case runs the registration actions; every other install leaves them out.
 SKIP_REGISTRATION = "KCI_SKIP_REGISTRATION=1"
 
@@ -35,20 +29,18 @@ failed = 0
 
 def check(name, ok, detail=""):
     global passed, failed
-    if ok:
-        passed += 1
-        print(f"ok {name}")
-    else:
-        failed += 1
-        print(f"not ok {name}" + (f": {detail}" if detail else ""))
+    passed, failed = passed + bool(ok), failed + (not ok)
+    print(f"ok {name}" if ok else f"not ok {name}" + (f": {detail}" if detail else ""))
 
 
 def winpath(path):
     return subprocess.run(["winepath", "-w", path], capture_output=True, text=True).stdout.strip()
 
 
-def msiexec(mode, log, props=()):
-    """Runs msiexec; returns (exit code as Unix shows it, log text)."""
+def msiexec(mode, name, props=(), case=None, code=0):
+    """Runs msiexec, logging to WORK/<name>.log, and returns the log text. With a case, checks
+    that msiexec's exit code (as Unix shows it) is the Windows `code` mod 256."""
+    log = os.path.join(WORK, name + ".log")
     if os.path.exists(log):
         os.remove(log)
     cmd = ["wine", "msiexec", mode, winpath(MSI), "/qn", "/l*v", winpath(log), *props]
@@ -58,12 +50,11 @@ def msiexec(mode, log, props=()):
         # The Windows msiexec outlives its launcher: end everything in the prefix.
         subprocess.run(["wineserver", "-k"])
         raise
-    text = ""
-    if os.path.exists(log):
-        with open(log, "rb") as f:
-            raw = f.read()
-        text = raw.decode("utf-16-le") if raw[:2] == b"\xff\xfe" else raw.decode("utf-8", "replace")
-    return rc, text.replace("\r", "")
+    if case:
+        check(f"{case}: msiexec exit code {code}", rc == code % 256, f"got {rc} (mod 256)")
+    raw = open(log, "rb").read() if os.path.exists(log) else b""
+    text = raw.decode("utf-16-le") if raw[:2] == b"\xff\xfe" else raw.decode("utf-8", "replace")
+    return text.replace("\r", "")
 
 
 def action_blocks(text):
@@ -71,14 +62,12 @@ def action_blocks(text):
     lines = text.split("\n")
     blocks, open_at = {}, {}
     for i, line in enumerate(lines):
-        m = re.match(r"Action start [\d:]+: (\w+)\.$", line)
-        if m:
-            open_at.setdefault(m.group(1), []).append(i)
-            continue
-        m = re.match(r"Action ended [\d:]+: (\w+)\. Return value", line)
-        if m and open_at.get(m.group(1)):
-            start = open_at[m.group(1)].pop()
-            blocks.setdefault(m.group(1), []).append((start, i, lines[start:i + 1]))
+        m = re.match(r"Action (?:start [\d:]+: (\w+)\.$|ended [\d:]+: (\w+)\. Return value)", line)
+        if m and m[1]:
+            open_at.setdefault(m[1], []).append(i)
+        elif m and open_at.get(m[2]):
+            start = open_at[m[2]].pop()
+            blocks.setdefault(m[2], []).append((start, i, lines[start:i + 1]))
     return blocks
 
 
@@ -93,83 +82,67 @@ class InOrder:
         return all(any(line == g for g in it) for line in self.lines)
 
     def __repr__(self):
-        return f"InOrder({self.lines})"
+        return f"{type(self).__name__}({self.lines})"
 
 
-class Matching:
+class Matching(InOrder):
     """Lines that match these regular expressions one to one, in order."""
 
-    def __init__(self, patterns):
-        self.patterns = patterns
-
     def matches(self, got):
-        return len(got) == len(self.patterns) and all(re.fullmatch(p, g) for p, g in zip(self.patterns, got))
-
-    def __repr__(self):
-        return f"Matching({self.patterns})"
+        return len(got) == len(self.lines) and all(re.fullmatch(p, g) for p, g in zip(self.lines, got))
 
 
-def library_lines(block_lines):
-    return [l[len(PREFIX):] for l in block_lines if l.startswith(PREFIX)]
+def literal(*lines):
+    return [re.escape(line) for line in lines]
 
 
-def expect_actions(case, text, expectations, deferred=()):
+def expect_actions(case, text, expectations):
     """expectations: list of (action, lines); the action's block holds exactly those library
-    lines (or, for InOrder, at least those in that order). A deferred action is scheduled in
+    lines (or, for InOrder, at least those in that order). A DEFERRED action is scheduled in
     the sequence but runs, and logs, inside InstallFinalize: its block there is the one read."""
     blocks = action_blocks(text)
-    finalize = blocks.get("InstallFinalize", [])
-
-    def in_script(block):
-        return any(fs < block[0] and block[1] < fe for fs, fe, _ in finalize)
-
+    script = [(start, end) for start, end, _ in blocks.get("InstallFinalize", [])]
     last_start = -1
     for action, expected in expectations:
-        found = [b for b in blocks.get(action, []) if in_script(b) == (action in deferred)]
+        found = [(start, end, lines) for start, end, lines in blocks.get(action, [])
+                 if any(fs < start and end < fe for fs, fe in script) == (action in DEFERRED)]
         if not found:
-            where = "inside InstallFinalize" if action in deferred else "in the sequence"
+            where = "inside InstallFinalize" if action in DEFERRED else "in the sequence"
             check(f"{case}: {action} ran {where}", False, "no Action start/ended block there")
             continue
         start, end, lines = found[0]
-        got = library_lines(lines)
+        got = [l[len(PREFIX):] for l in lines if l.startswith(PREFIX)]
         ok = expected.matches(got) if hasattr(expected, "matches") else got == expected
         check(f"{case}: {action} lines", ok, f"expected {expected}, got {got}")
         check(f"{case}: {action} in sequence order", start > last_start, "ran before the previous action")
         last_start = start
 
 
-def exit_code(case, rc, windows_code):
-    check(f"{case}: msiexec exit code {windows_code}", rc == windows_code % 256, f"got {rc} (mod 256)")
-
-
-def cancel_lines(action):
-    return [f"Entering {action}", f"Exiting {action}"]
+def cancel(action):
+    return action, [f"Entering {action}", f"Exiting {action}"]
 
 
 NO_APPLICATIONS = "Found no Applications to be shut down"
-
-
-def clean_machine_checks():
-    """The four detection actions on a machine where none of their applications runs."""
-    return [
-        ("CheckRunningApps", InOrder(["Entering CheckRunningApps", "Entering FindFENWA", "Entering FindDRAVO",
-                                      "Entering FindKORVI", "Checking KORVI via window handle", NO_APPLICATIONS,
-                                      "Exiting CheckRunningApps with success"])),
-        ("CheckRunningMOC", InOrder(["Entering CheckRunningMOC", "records = 0", NO_APPLICATIONS,
-                                     "Exiting CheckRunningMOC with success"])),
-        ("CheckRunningOutlook", InOrder(["Entering CheckRunningOutlook", "Entering FindOutlook",
-                                         "No matches in enumerated processes!", "records = 0", NO_APPLICATIONS,
-                                         "Exiting CheckRunningOutlook with success"])),
-        ("CheckRunningBXRApps", ["Entering CheckRunningApps",
-                                 "Not able to open RegisteredApplications hive. No applications to close.",
-                                 "Exiting CheckRunningApps with success"]),
-        # Of the six add-in features the package has only Firefox's: looked for through
-        # WMI on install (see the browser case); not local on removal under Wine.
-        ("CheckRunningC2CApps", InOrder(["Entering CheckRunningC2CApps", "ProcessAppsToFileInUseWin In.",
-                                         "MsiGetFeatureStateW failed failed for Word. pInstalled=0 pAction=0",
-                                         "Number of applications to close is 0", NO_APPLICATIONS,
-                                         "Exiting CheckRunningC2CApps"])),
-    ]
+# The detection actions on a machine where none of their applications runs.
+CLEAN_MACHINE = [
+    ("CheckRunningApps", InOrder(["Entering CheckRunningApps", "Entering FindFENWA", "Entering FindDRAVO",
+                                  "Entering FindKORVI", "Checking KORVI via window handle", NO_APPLICATIONS,
+                                  "Exiting CheckRunningApps with success"])),
+    ("CheckRunningMOC", InOrder(["Entering CheckRunningMOC", "records = 0", NO_APPLICATIONS,
+                                 "Exiting CheckRunningMOC with success"])),
+    ("CheckRunningOutlook", InOrder(["Entering CheckRunningOutlook", "Entering FindOutlook",
+                                     "No matches in enumerated processes!", "records = 0", NO_APPLICATIONS,
+                                     "Exiting CheckRunningOutlook with success"])),
+    ("CheckRunningBXRApps", ["Entering CheckRunningApps",
+                             "Not able to open RegisteredApplications hive. No applications to close.",
+                             "Exiting CheckRunningApps with success"]),
+    # Of the six add-in features the package has only Firefox's: looked for through
+    # WMI on install (see the browser case); not local on removal under Wine.
+    ("CheckRunningC2CApps", InOrder(["Entering CheckRunningC2CApps", "ProcessAppsToFileInUseWin In.",
+                                     "MsiGetFeatureStateW failed failed for Word. pInstalled=0 pAction=0",
+                                     "Number of applications to close is 0", NO_APPLICATIONS,
+                                     "Exiting CheckRunningC2CApps"])),
+]
 
 
 class LargestSpeed(InOrder):
@@ -181,110 +154,82 @@ class LargestSpeed(InOrder):
         super().__init__(["Entering CpuSpeedInMhz", *self.SOURCES, "Exiting ... with the largest"])
 
     def matches(self, got):
-        if len(got) != 6 or got[0] != "Entering CpuSpeedInMhz":
+        matched = [re.fullmatch(p, line) for p, line in zip(self.SOURCES, got[1:5])]
+        if len(got) != 6 or got[0] != "Entering CpuSpeedInMhz" or not all(matched):
             return False
-        values = []
-        for pattern, line in zip(self.SOURCES, got[1:5]):
-            m = re.fullmatch(pattern, line)
-            if not m:
-                return False
-            values += [int(v) for v in m.groups()]
-        return max(values) > 0 and got[5] == f"Exiting CpuSpeedInMhz with return code of {max(values)}"
+        largest = max(int(v) for m in matched for v in m.groups())
+        return largest > 0 and got[5] == f"Exiting CpuSpeedInMhz with return code of {largest}"
 
 
-def probe_checks():
-    """The processor probes: the package ignores their results, the log carries them."""
-    return [
-        ("CpuSpeedInMhz", LargestSpeed()),
-        ("CpuHasMinimumInstructionSet", ["Entering CpuHasMinimumInstructionSet",
-                                         "Exiting CpuHasMinimumInstructionSet with return code of 1"]),
-    ]
-
-
-class DummyProcess:
+@contextlib.contextmanager
+def dummy_process(image_name):
     """The stand-in program running under a chosen image name."""
-
-    def __init__(self, image_name):
-        self.folder = os.path.join(WORK, "dummy-" + image_name)
-        os.makedirs(self.folder, exist_ok=True)
-        self.path = os.path.join(self.folder, image_name)
-        shutil.copy(STANDIN, self.path)
-        self.image_name = image_name
-
-    def __enter__(self):
-        ready = self.path + ".ready"
-        self.process = subprocess.Popen(["wine", self.path, "--hold"], stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+    path = os.path.join(WORK, "dummy-" + image_name, image_name)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    shutil.copy(STANDIN, path)
+    process = subprocess.Popen(["wine", path, "--hold"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
         for _ in range(500):
-            if os.path.exists(ready):
-                return self
+            if os.path.exists(path + ".ready"):
+                break
             time.sleep(0.02)
-        self.__exit__()
-        raise RuntimeError(f"{self.image_name} did not start within 10 s")
-
-    def __exit__(self, *exc):
-        subprocess.run(["wine", "taskkill", "/f", "/im", self.image_name], stdout=subprocess.DEVNULL,
+        else:
+            raise RuntimeError(f"{image_name} did not start within 10 s")
+        yield
+    finally:
+        subprocess.run(["wine", "taskkill", "/f", "/im", image_name], stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
-        self.process.kill()
-        self.process.wait()
+        process.kill()
+        process.wait()
 
 
-def component_install(action, key, program, switch, exit_code=0):
-    """The lines of one deferred component install that ran its program."""
-    return [f"Entering {action}", "Entering ParseCustomActionData",
-            f"'CustomActionData' contains the following value: '{key}|{program}'",
-            "Exiting ParseCustomActionData", f'Going to try executing "{program}"{switch}',
-            f"Process returned 0x{exit_code:x}", f"Exiting {action}"]
+# The component programs, installed as stand-ins: action suffix, folder (Unix, Windows),
+# CustomActionData key, program, install and uninstall switches, the uninstaller's folder line.
+COMPONENTS = [
+    ("Camera", os.path.join(INSTALL_DIR, "Camera"), WIN_INSTALL_DIR + "Camera\\", "WQInstallerExe",
+     "WQInstaller.exe", "/install", "/uninstall", "MsiGetTargetPath says CAMERADRIVER is "),
+    ("QdnAndFilter", INSTALL_DIR, WIN_INSTALL_DIR, "QdnAxExe", "InstallQdnAndAx.exe", "/I", "/U",
+     "MsiGetTargetPath says INSTALLDIR is "),
+    ("Rtmx", RTMX_DIR, WIN_RTMX_DIR, "RtmxDriverInstallerExe", "RtmxDriverInstaller.exe", "/install", "/uninstall",
+     "MsiGetProperty says _RTMX_DIR_ is "),
+]
 
 
-def component_installs(camera=0, qdn=0, rtmx=0):
-    return [
-        ("InstallCamera", component_install("InstallCamera", "WQInstallerExe", WIN_CAMERA_DIR + "WQInstaller.exe",
-                                            " /install", camera)),
-        ("InstallQdnAndFilter", component_install("InstallQdnAndFilter", "QdnAxExe",
-                                                  WIN_INSTALL_DIR + "InstallQdnAndAx.exe", " /I", qdn)),
-        ("InstallRtmx", component_install("InstallRtmx", "RtmxDriverInstallerExe",
-                                          WIN_RTMX_DIR + "RtmxDriverInstaller.exe", " /install", rtmx)),
-    ]
-
-
-DEFERRED = ("InstallCamera", "InstallQdnAndFilter", "InstallRtmx")
+def component_installs(*exit_codes):
+    """The deferred component installs, each having run its program (exit codes default to 0)."""
+    return [(f"Install{name}", [f"Entering Install{name}", "Entering ParseCustomActionData",
+                                f"'CustomActionData' contains the following value: '{key}|{win_dir}{program}'",
+                                "Exiting ParseCustomActionData",
+                                f'Going to try executing "{win_dir}{program}" {switch}', f"Process returned 0x{code:x}",
+                                f"Exiting Install{name}"])
+            for (name, _, win_dir, key, program, switch, _, _), code in zip(COMPONENTS, list(exit_codes) + [0, 0, 0])]
 
 
 def component_uninstalls():
     # The folder lines carry the folder in brackets; the installer reads a log
     # line as a template, so in its log the bracketed folder expands to nothing.
-    return [
-        ("SetRtmxPath", ["Entering SetRtmxPath",
-                         "SHGetFolderPath returned valid folder: C:\\Program Files (x86)\\Common Files",
-                         "RegOpenKey returned 2",
-                         "Setting _RTMX_DIR_ property to " + WIN_RTMX_DIR.rstrip("\\"),
-                         "Leaving SetRtmxPath"]),
-        ("UninstallCamera", ["Entering UninstallCamera", "MsiGetTargetPath says CAMERADRIVER is ",
-                             f'Going to try executing "{WIN_CAMERA_DIR}WQInstaller.exe" /uninstall',
-                             "Process returned 0x0", "Exiting UninstallCamera"]),
-        ("UninstallQdnAndFilter", ["Entering UninstallQdnAndFilter", "MsiGetTargetPath says INSTALLDIR is ",
-                                   f'Going to try executing "{WIN_INSTALL_DIR}InstallQdnAndAx.exe" /U',
-                                   "Process returned 0x0", "Exiting UninstallQdnAndFilter"]),
-        ("UninstallRtmx", ["Entering UninstallRtmx", "MsiGetProperty says _RTMX_DIR_ is ",
-                           f'Going to try executing "{WIN_RTMX_DIR}RtmxDriverInstaller.exe" /uninstall',
-                           "Process returned 0x0", "Exiting UninstallRtmx"]),
-    ]
+    return [("SetRtmxPath", ["Entering SetRtmxPath",
+                             "SHGetFolderPath returned valid folder: C:\\Program Files (x86)\\Common Files",
+                             "RegOpenKey returned 2", "Setting _RTMX_DIR_ property to " + WIN_RTMX_DIR.rstrip("\\"),
+                             "Leaving SetRtmxPath"])] + [
+        ("Uninstall" + name, [f"Entering Uninstall{name}", folder_line,
+                              f'Going to try executing "{win_dir}{program}" {switch}',
+                              "Process returned 0x0", f"Exiting Uninstall{name}"])
+        for name, _, win_dir, _, program, _, switch, folder_line in COMPONENTS]
 
 
-def stand_in_switches(folder, program):
-    """The switch each run of an installed stand-in received."""
+def stand_in_runs(folder, program, count=0):
+    """What each run of a stand-in received after its program, once `count` runs recorded it."""
     path = os.path.join(folder, program + ".cmdline")
-    if not os.path.exists(path):
-        return []
-    with open(path, encoding="utf-8") as f:
-        return [line.rsplit(" ", 1)[-1] for line in f.read().splitlines()]
-
-
-def set_stand_in_exit_code(folder, program, code):
-    os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, program + ".exitcode"), "w") as f:
-        f.write(str(code))
+    lines = []
+    for _ in range(100):
+        if os.path.exists(path):
+            with open(path, encoding="utf-8") as f:
+                lines = f.read().splitlines()
+        if len(lines) >= count:
+            break
+        time.sleep(0.1)
+    return [line.split('" ', 1)[1] if line.startswith('"') else line.split(" ", 1)[-1] for line in lines]
 
 
 def remove_leftovers():
@@ -297,46 +242,37 @@ def remove_leftovers():
 
 def case_install_and_remove():
     case = "clean install"
-    rc, text = msiexec("/i", os.path.join(WORK, "install.log"), ["KCI_TEST_MESSAGE=1", SKIP_REGISTRATION])
-    exit_code(case, rc, 0)
-    expect_actions(case, text, clean_machine_checks() + probe_checks() + [
-        ("DisableCancel", cancel_lines("DisableCancel")),
-        ("TestMessage", []),
-        ("EnableCancel", cancel_lines("EnableCancel")),
-    ] + component_installs(), deferred=DEFERRED)
+    text = msiexec("/i", "install", ["KCI_TEST_MESSAGE=1", SKIP_REGISTRATION], case)
+    expect_actions(case, text, CLEAN_MACHINE + [
+        ("CpuSpeedInMhz", LargestSpeed()),  # the package ignores the probes' results, the log carries them
+        ("CpuHasMinimumInstructionSet", ["Entering CpuHasMinimumInstructionSet",
+                                         "Exiting CpuHasMinimumInstructionSet with return code of 1"]),
+        cancel("DisableCancel"), ("TestMessage", []), cancel("EnableCancel")] + component_installs())
     check(f"{case}: no error report", REPORT_HEADER not in text)
     check(f"{case}: stand-ins ran with their install switches",
-          [stand_in_switches(CAMERA_DIR, "WQInstaller.exe"), stand_in_switches(INSTALL_DIR, "InstallQdnAndAx.exe"),
-           stand_in_switches(RTMX_DIR, "RtmxDriverInstaller.exe")] == [["/install"], ["/I"], ["/install"]])
+          [stand_in_runs(c[1], c[4]) for c in COMPONENTS] == [[c[5]] for c in COMPONENTS])
     check(f"{case}: TestMessage user message in the log", "\nhey dude\n" in text)
-    check(f"{case}: product files installed", os.path.exists(os.path.join(INSTALL_DIR, "readme.txt")))
+    check(f"{case}: product files installed", os.path.exists(README))
 
     case = "removal"
-    rc, text = msiexec("/x", os.path.join(WORK, "remove.log"))
-    exit_code(case, rc, 0)
-    expect_actions(case, text, clean_machine_checks() + [
-        ("DisableCancel", cancel_lines("DisableCancel")),
-    ] + component_uninstalls() + [
-        ("EnableCancel", cancel_lines("EnableCancel")),
-    ])
+    text = msiexec("/x", "remove", case=case)
+    expect_actions(case, text, CLEAN_MACHINE + [cancel("DisableCancel")] + component_uninstalls()
+                   + [cancel("EnableCancel")])
     check(f"{case}: stand-ins ran with their uninstall switches",
-          [stand_in_switches(CAMERA_DIR, "WQInstaller.exe"), stand_in_switches(INSTALL_DIR, "InstallQdnAndAx.exe"),
-           stand_in_switches(RTMX_DIR, "RtmxDriverInstaller.exe")]
-          == [["/install", "/uninstall"], ["/I", "/U"], ["/install", "/uninstall"]])
-    check(f"{case}: product files removed", not os.path.exists(os.path.join(INSTALL_DIR, "readme.txt")))
+          [stand_in_runs(c[1], c[4]) for c in COMPONENTS] == [[c[5], c[6]] for c in COMPONENTS])
+    check(f"{case}: product files removed", not os.path.exists(README))
 
 
 def silent_install_while_running(case, image_name, action, lines, prompts):
     """Installs under /qn while `image_name` runs: nobody can answer the files-in-use
     prompt (it returns 0), so `action` must end the installation with 1602 after
     `prompts` prompts, its `lines` in order."""
-    with DummyProcess(image_name):
-        rc, text = msiexec("/i", os.path.join(WORK, image_name + ".log"), [SKIP_REGISTRATION])
-    exit_code(case, rc, 1602)
+    with dummy_process(image_name):
+        text = msiexec("/i", image_name, [SKIP_REGISTRATION], case, 1602)
     expect_actions(case, text, [(action, InOrder(lines))])
     shown = len(re.findall(r"^" + re.escape(PREFIX) + r"Result = 0$", text, re.M))
     check(f"{case}: {prompts} silent prompts", shown == prompts, f"got {shown}")
-    check(f"{case}: nothing installed", not os.path.exists(os.path.join(INSTALL_DIR, "readme.txt")))
+    check(f"{case}: nothing installed", not os.path.exists(README))
 
 
 def case_running_mail_client_stops_a_silent_install():
@@ -362,16 +298,17 @@ def case_running_browser_stops_a_silent_install_in_the_tenth_try():
 
 def case_component_failures_report_once_and_ask_for_reboot():
     case = "camera exits 3, discovery driver exits 0x5"
-    set_stand_in_exit_code(CAMERA_DIR, "WQInstaller.exe", 3)
-    set_stand_in_exit_code(INSTALL_DIR, "InstallQdnAndAx.exe", 0x5)
-    rc, text = msiexec("/i", os.path.join(WORK, "component-failures.log"), [SKIP_REGISTRATION])
-    exit_code(case, rc, 3010)
-    expect_actions(case, text, component_installs(camera=3, qdn=5), deferred=DEFERRED)
+    for (_, folder, _, _, program, *_), code in zip(COMPONENTS, (3, 0x5)):
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, program + ".exitcode"), "w") as f:
+            f.write(str(code))
+    text = msiexec("/i", "component-failures", [SKIP_REGISTRATION], case, 3010)
+    expect_actions(case, text, component_installs(3, 5))
     report = (f"{REPORT_HEADER}\n   - QDN driver install failed   - QDN driver marked for deletion\n"
-              f"{REPORT_FOOTER}")
+              "Finish install then use the Error Reporting Tool to report this problem")
     check(f"{case}: one error report with texts 9 and 11", text.count(REPORT_HEADER) == 1 and report in text,
           "report missing or not as expected")
-    msiexec("/x", os.path.join(WORK, "component-failures-remove.log"))
+    msiexec("/x", "component-failures-remove")
 
 
 # ------------------------------------------------- shortcuts and cleanup
@@ -379,8 +316,8 @@ def case_component_failures_report_once_and_ask_for_reboot():
 SHORTCUT = "Tenvor Omni Meridia.lnk"
 OLD_LAYOUT = "C:\\kci-profiles"  # profiles root of the older layout, inside the prefix
 QUICK_LAUNCH = "\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch"
-SHELL_FOLDERS = ("Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                 "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders")
+SHELL_FOLDERS = ["HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Explorer\\" + name
+                 for name in ("User Shell Folders", "Shell Folders")]
 OLD_LAYOUT_FOLDERS = {"Common AppData": OLD_LAYOUT + "\\All Users\\Application Data",
                       "Common Desktop": OLD_LAYOUT + "\\All Users\\DeskTop",
                       "Common StartUp": OLD_LAYOUT + "\\All Users\\Start Menu\\Programs\\StartUp"}
@@ -389,6 +326,12 @@ SETTINGS_KEY = "HKEY_CURRENT_USER\\Software\\Tenvor Systems, Inc.\\KORVI\\Tcp"
 
 def unix_path(windows_path):
     return os.path.join(os.environ["WINEPREFIX"], "drive_c", *windows_path[3:].split("\\"))
+
+
+def wine_reg(*args):
+    """Runs Wine's reg tool; returns (exit code, output)."""
+    done = subprocess.run(["wine", "reg", *args], capture_output=True, text=True)
+    return done.returncode, done.stdout
 
 
 def reg_value(data_type, value):
@@ -410,19 +353,16 @@ def import_reg(name, sections):
 
 
 def shell_folder_values():
-    """The three common folders under both keys as they stand, to put back afterwards."""
+    """The three common folders under both keys as they stand, to put back afterwards;
+    a value that was not there goes again."""
     saved = {}
     for key in SHELL_FOLDERS:
-        out = subprocess.run(["wine", "reg", "query", "HKLM\\" + key], capture_output=True, text=True).stdout
-        values = {}
-        for line in out.replace("\r", "").splitlines():
+        values = {name.lower(): (name, "-") for name in OLD_LAYOUT_FOLDERS}
+        for line in wine_reg("query", key.replace("HKEY_LOCAL_MACHINE", "HKLM", 1))[1].replace("\r", "").splitlines():
             parts = line.strip().split("    ")
-            if len(parts) == 3 and parts[0].lower() in (n.lower() for n in OLD_LAYOUT_FOLDERS):
-                values[parts[0]] = reg_value(parts[1], parts[2])
-        for name in OLD_LAYOUT_FOLDERS:  # a value that was not there goes again
-            if name.lower() not in (n.lower() for n in values):
-                values[name] = "-"
-        saved["HKEY_LOCAL_MACHINE\\" + key] = values
+            if len(parts) == 3 and parts[0].lower() in values:
+                values[parts[0].lower()] = (parts[0], reg_value(parts[1], parts[2]))
+        saved[key] = dict(values.values())
     return saved
 
 
@@ -432,74 +372,56 @@ def case_shortcuts_made_and_removed_logs_removed():
     there, RemoveShortcuts takes away again."""
     case = "shortcuts and logs"
     profiles = [OLD_LAYOUT + "\\All Users", OLD_LAYOUT + "\\Alice"]
+    desktop, startup = OLD_LAYOUT_FOLDERS["Common Desktop"], OLD_LAYOUT_FOLDERS["Common StartUp"]
     for folder in list(OLD_LAYOUT_FOLDERS.values()) + [p + QUICK_LAUNCH for p in profiles]:
         os.makedirs(unix_path(folder), exist_ok=True)
     saved = shell_folder_values()
-    import_reg("old-layout.reg", {**{"HKEY_LOCAL_MACHINE\\" + key: {n: reg_value("REG_SZ", v) for n, v in
-                                                                   OLD_LAYOUT_FOLDERS.items()} for key in SHELL_FOLDERS},
+    folders = {n: reg_value("REG_SZ", v) for n, v in OLD_LAYOUT_FOLDERS.items()}
+    import_reg("old-layout.reg", {**{key: folders for key in SHELL_FOLDERS},
                                   SETTINGS_KEY: {"Left": reg_value("REG_SZ", "10")}})
-    copies = [OLD_LAYOUT_FOLDERS["Common Desktop"], OLD_LAYOUT_FOLDERS["Common StartUp"]] + \
-             [p + QUICK_LAUNCH for p in profiles]
-    copies = [unix_path(c + "\\" + SHORTCUT) for c in copies]
+    copies = [unix_path(c + "\\" + SHORTCUT) for c in [desktop, startup] + [p + QUICK_LAUNCH for p in profiles]]
     try:
-        rc, text = msiexec("/i", os.path.join(WORK, "shortcuts.log"), [
-            "ApplicationUsers=AllUsers", "DESKTOP_SHORTCUT=1", "STARTUP_SHORTCUT=1", "QUICKLAUNCH_SHORTCUT=1",
-            SKIP_REGISTRATION])
-        exit_code(case, rc, 0)
+        text = msiexec("/i", "shortcuts", ["ApplicationUsers=AllUsers", "DESKTOP_SHORTCUT=1", "STARTUP_SHORTCUT=1",
+                                         "QUICKLAUNCH_SHORTCUT=1", SKIP_REGISTRATION], case)
         source = WIN_INSTALL_DIR + SHORTCUT
         expect_actions(case, text, [("KorviCreateShortcuts", InOrder([
             "Entering CreateShortcuts", "ApplicationUsers property: AllUsers", "Shortcut link is here: " + source,
-            f"Copying {source} to {OLD_LAYOUT_FOLDERS['Common Desktop']}",
-            f"Copying {source} to {OLD_LAYOUT_FOLDERS['Common StartUp']}",
+            f"Copying {source} to {desktop}", f"Copying {source} to {startup}",
             f"Going to iterate quick launch bars at {OLD_LAYOUT_FOLDERS['Common AppData']}, result=0",
             "Copy operation returned 0x0", "Calling RemoveOldShortcuts", "Entering RemoveOldShortcuts",
             "Leaving RemoveOldShortcuts", "Exiting CreateShortcuts"]))])
         check(f"{case}: a copy in the common desktop, Startup and each Quick Launch bar",
-              all(os.path.exists(c) for c in copies), str([c for c in copies if not os.path.exists(c)]))
+              all(map(os.path.exists, copies)), str([c for c in copies if not os.path.exists(c)]))
 
         logs = os.path.join(INSTALL_DIR, "Logs")
         os.makedirs(logs, exist_ok=True)
         with open(os.path.join(logs, "client.log"), "w") as f:
             f.write("log")
-        rc, text = msiexec("/x", os.path.join(WORK, "shortcuts-remove.log"))
-        exit_code(case + " removal", rc, 0)
+        text = msiexec("/x", "shortcuts-remove", case=case + " removal")
         expect_actions(case + " removal", text, [
             ("RemoveLogs", InOrder(["Entering RemoveLogs",
                                     "Going to try removing log files: " + WIN_INSTALL_DIR + "Logs\\*.*",
                                     "Going to try removing log file folder: " + WIN_INSTALL_DIR + "Logs",
                                     "Exiting RemoveLogs"])),
             ("KorviRemoveShortcuts", InOrder([
-                "Entering RemoveShortcuts",
-                f"Deleting desktop icon at {OLD_LAYOUT_FOLDERS['Common Desktop']}\\{SHORTCUT}", "Result = 1",
+                "Entering RemoveShortcuts", f"Deleting desktop icon at {desktop}\\{SHORTCUT}", "Result = 1",
                 f"Deleting quick launch icon at {profiles[1]}{QUICK_LAUNCH}\\{SHORTCUT}", "Result = 1",
                 "Leaving RemoveShortcuts"])),
             ("NukeRegistrySettings", InOrder(["Entering NukeRegistrySettings", "Leaving NukeRegistrySettings"])),
         ])
-        check(f"{case}: every copy removed again", not any(os.path.exists(c) for c in copies),
+        check(f"{case}: every copy removed again", not any(map(os.path.exists, copies)),
               str([c for c in copies if os.path.exists(c)]))
         check(f"{case}: Logs folder removed", not os.path.exists(logs))
-        settings = subprocess.run(["wine", "reg", "query", SETTINGS_KEY], capture_output=True).returncode
-        check(f"{case}: per-user settings key removed", settings != 0)
+        check(f"{case}: per-user settings key removed", wine_reg("query", SETTINGS_KEY)[0] != 0)
     finally:
         import_reg("restore.reg", saved)
         shutil.rmtree(unix_path(OLD_LAYOUT), ignore_errors=True)
 
 
-CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_install,
-         case_component_failures_report_once_and_ask_for_reboot,
-         case_running_browser_stops_a_silent_install_in_the_tenth_try, case_shortcuts_made_and_removed_logs_removed]
-
-
 # ------------------------------------------- versions, drivers and settings
 
-BITS_DIR = os.path.join(INSTALL_DIR, "AutoUpdate")
 CRASH_CONTROL = r"HKLM\SYSTEM\CurrentControlSet\Control\CrashControl"
 PRECERTIFICATION = r"HKLM\Software\Tenvor Systems, Inc.\Tenvor Pelago\Precertification"
-
-
-def wine_reg(*args):
-    """Runs Wine's reg tool; returns its output."""
-    return subprocess.run(["wine", "reg", *args], capture_output=True, text=True).stdout
 
 
 def case_version_driver_check_crash_dumps_and_bits():
@@ -507,11 +429,10 @@ def case_version_driver_check_crash_dumps_and_bits():
     # Every real machine has crash control settings; a fresh Wine prefix has none.
     wine_reg("add", CRASH_CONTROL, "/v", "CrashDumpEnabled", "/t", "REG_DWORD", "/d", "0", "/f")
     try:
-        rc, text = msiexec("/i", os.path.join(WORK, "probes.log"), [SKIP_REGISTRATION])
-        dump = wine_reg("query", CRASH_CONTROL, "/v", "CrashDumpEnabled")
+        text = msiexec("/i", "probes", [SKIP_REGISTRATION], case)
+        dump = wine_reg("query", CRASH_CONTROL, "/v", "CrashDumpEnabled")[1]
     finally:
         wine_reg("delete", CRASH_CONTROL, "/f")
-    exit_code(case, rc, 0)
     expect_actions(case, text, [
         ("CreateDisplayableVersion", ["Entering CreateDisplayableVersion",
                                       "CreateDisplayableVersion: current version = 1.0.0",
@@ -527,61 +448,62 @@ def case_version_driver_check_crash_dumps_and_bits():
         # Wine registers BITS, so its client setup is only deleted.
         ("InstallBits", InOrder(["Entering InstallBits", "Not installing BITS",
                                  "Delete of BITS install exe returned 0"])),
-    ], deferred=("ForceFullDump",))
+    ])
     check(f"{case}: PDisplayableVersion set", "Property(S): PDisplayableVersion = 1.0(0)\n" in text)
     check(f"{case}: no discovery device in use", "forcing reboot" not in text)
     check(f"{case}: CrashDumpEnabled is 1", re.search(r"CrashDumpEnabled\s+REG_DWORD\s+0x1\b", dump) is not None, dump)
-    setup = os.path.join(BITS_DIR, "Bits_v15_Client_Setup.exe")
+    setup = os.path.join(INSTALL_DIR, "AutoUpdate", "Bits_v15_Client_Setup.exe")
     check(f"{case}: BITS setup deleted, never run",
           not os.path.exists(setup) and not os.path.exists(setup + ".cmdline"))
-    msiexec("/x", os.path.join(WORK, "probes-remove.log"))
+    msiexec("/x", "probes-remove")
 
 
 def case_precertification_failures_fail_the_install():
     case = "precertification count 2"
     wine_reg("add", PRECERTIFICATION, "/v", "FailureCount", "/t", "REG_SZ", "/d", "2", "/f", "/reg:32")
     try:
-        rc, text = msiexec("/i", os.path.join(WORK, "precertification.log"), [SKIP_REGISTRATION])
+        text = msiexec("/i", "precertification", [SKIP_REGISTRATION], case, 1603)
     finally:
         wine_reg("delete", PRECERTIFICATION, "/f", "/reg:32")
-    exit_code(case, rc, 1603)
-    expect_actions(case, text, [
-        ("PrecertificationFailureCount", ["Entering PrecertificationFailureCount",
-                                          "RegQueryValueEx returned a string: 2"]),
-    ])
-    check(f"{case}: nothing installed", not os.path.exists(os.path.join(INSTALL_DIR, "readme.txt")))
+    expect_actions(case, text, [("PrecertificationFailureCount", ["Entering PrecertificationFailureCount",
+                                                                  "RegQueryValueEx returned a string: 2"])])
+    check(f"{case}: nothing installed", not os.path.exists(README))
 
-
-CASES += [case_version_driver_check_crash_dumps_and_bits, case_precertification_failures_fail_the_install]
 
 # ------------------------------------------------------ runtime registration
 
 RUNTIME_DIR = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows", "Microsoft.NET", "Framework", "v2.0.50727")
 WIN_RUNTIME_DIR = "C:\\windows\\Microsoft.NET\\Framework\\v2.0.50727\\"
-RUNTIME_TOOLS = ("Caspol.Exe", "ngen.exe")
 PORTS = [8191] + list(range(44440, 44453))
-ASSEMBLIES = ["LinkBridges.dll", "Tenvor.Qm.Desks.Shared.ViewThemePack.dll", "Tenvor.Qm.Desks.Shared.ViewThemeTools.dll",
-              "Tenvor.Qm.Desks.Shared.ViewHostProxy.dll", "Tenvor.Qm.Desks.Shared.ViewTools.dll",
+HTTPCFG_LINES = [f"set urlacl /u http://+:{p}/ /a D:(A;;GX;;;BU)" for p in PORTS]
+ASSEMBLIES = ["LinkBridges.dll", "Tenvor.Qm.Desks.Shared.ViewThemePack.dll",
+              "Tenvor.Qm.Desks.Shared.ViewThemeTools.dll", "Tenvor.Qm.Desks.Shared.ViewHostProxy.dll",
+              "Tenvor.Qm.Desks.Shared.ViewTools.dll",
               "Tenvor.Qm.Desks.Chat.Hosts.dll", "CoreLinkBridges.dll", "tracekit.dll", "View.DropButton.dll",
               "lorimoc.exe", "Interop.ChatDeskAPI.dll", "Interop.ChatDeskPrivate.dll", "Interop.MailGate.dll",
               "Dial Assist\\Tenvor.DialAssist.Shared.ComBridge.dll", "Dial Assist\\Tenvor.DialAssist.Shared.Kernel.dll",
               "Dial Assist\\add-ins\\people\\TenvorDialAssistPeople.dll",
               "Dial Assist\\add-ins\\namecard\\TenvorNameCard.dll"]
-STARTED = r"successful returned: '(?:3[3-9]|[4-9]\d|[1-9]\d{2,})'"
+NGEN_INSTALL, NGEN_UNINSTALL = "/nologo /silent ", "uninstall /nologo /silent "
+# Each policy action's assembly folder below the installation, and whether it logs whole lines.
+CASPOL_ACTIONS = {"CaspolOperations": ("Dial Assist\\add-ins\\namecard\\", False),
+                  "CaspolOperationsC2C": ("add-ins\\smarttag\\plugin\\", True)}
+DEFERRED = ("InstallCamera", "InstallQdnAndFilter", "InstallRtmx", "ForceFullDump", "netshOperations",
+            "httpcfgOperations", *CASPOL_ACTIONS, "ProcessNGENInstall", "ProcessNGENUnInstall")
 
 
 def strong_name_key():
-    source = os.path.join(os.path.dirname(__file__), "..", "..", "src", "registration", "core", "registration_tables.cpp")
-    with open(source, encoding="utf-8") as f:
-        text = f.read()
+    source = os.path.join(os.path.dirname(__file__), "..", "..", "src", "registration", "core")
+    text = open(os.path.join(source, "registration_tables.cpp"), encoding="utf-8").read()
     return "".join(re.findall(r'L"([0-9A-F]+)"', text.split("kStrongNamePublicKey[] =", 1)[1].split(";", 1)[0]))
 
 
-def caspol_lines(directory, tail):
+def caspol_lines(action):
     def line(level, allcode, membership):
         return (f'-polchgprompt off -{level} -addgroup 1 -allcode {allcode} -name "TenvorSmartTags" '
                 f'-{level} -addgroup TenvorSmartTags -strong {membership}')
-    by_file = f'-file "{directory}{tail}TenvorNameCard.dll" TenvorNameCard -noversion FullTrust -name "PersonName"'
+    by_file = (f'-file "{WIN_INSTALL_DIR}{CASPOL_ACTIONS[action][0]}TenvorNameCard.dll" TenvorNameCard '
+               '-noversion FullTrust -name "PersonName"')
     by_key = f'-hex {strong_name_key()} -noname -noversion FullTrust -name "PersonName"'
     return [line(level, allcode, membership) for level in ("enterprise", "machine")
             for allcode, membership in (("Nothing", by_file), ("FullTrust", by_key))]
@@ -591,116 +513,78 @@ def ngen_lines(prefix):
     return [f'{prefix}"{WIN_INSTALL_DIR}{assembly}"' for assembly in ASSEMBLIES]
 
 
-def launches(label, tool, lines):
-    return [p for line in lines for p in (re.escape(label.format(line)), re.escape(tool) + " " + STARTED)]
+def launches(announced, tool):
+    """Each announced line, then the tool's launch logged as started (a value above 32)."""
+    started = tool + r" successful returned: '(?:3[3-9]|[4-9]\d|[1-9]\d{2,})'"
+    return [p for line in announced for p in (re.escape(line), started)]
 
 
-def caspol(action, tail, whole_lines):
-    lines = caspol_lines(WIN_INSTALL_DIR, tail)
-    head = [re.escape(f"Entering {action}")]
-    if whole_lines:
-        head.append(r"MsiProcessMessage\(ACTIONSTART\) returned -?\d+")
-    head += [re.escape(f"Installdir: '{WIN_INSTALL_DIR}'"), re.escape(f"caspolPath path: {WIN_RUNTIME_DIR}Caspol.Exe")]
-    steps = []
-    for i, line in enumerate(lines):
-        steps.append(re.escape(f"Caspoling : CASPOL{i} = {line} " if whole_lines else f"Caspoling : CASPOL'{i}'"))
-        steps.append("CASPOL " + STARTED)
-    return Matching(head + steps + ([re.escape(f"Exiting {action}")] if whole_lines else []))
+def caspol(action):
+    whole = CASPOL_ACTIONS[action][1]
+    return Matching(literal(f"Entering {action}")
+                    + ([r"MsiProcessMessage\(ACTIONSTART\) returned -?\d+"] if whole else [])
+                    + literal(f"Installdir: '{WIN_INSTALL_DIR}'", f"caspolPath path: {WIN_RUNTIME_DIR}Caspol.Exe")
+                    + launches([f"Caspoling : CASPOL{i} = {line} " if whole else f"Caspoling : CASPOL'{i}'"
+                                for i, line in enumerate(caspol_lines(action))], "CASPOL")
+                    + (literal(f"Exiting {action}") if whole else []))
 
 
 def process_ngen(prefix, exit_line):
-    return Matching([re.escape(l) for l in ["Entering ProcessNGENInstall", "Entering ProcessNGEN",
-                                             "after RegOpenKeyEx ProcessNGEN", f"InstallDir returned {WIN_INSTALL_DIR}",
-                                             f"ngen path: {WIN_RUNTIME_DIR}ngen.exe"]]
-                    + [p for line in ngen_lines(prefix)
-                       for p in (re.escape(f"InstallDir + file: {line}"), " ngen " + STARTED)]
-                    + [re.escape("Exiting ProcessNGEN"), re.escape(exit_line)])
-
-
-def registrations():
-    return [
-        ("netshOperations", Matching([re.escape("Entering netshOperations")]
-                                     + launches("Netshing : '{}'", "netsh",
-                                                [f"http add urlacl url=http://+:{p}/ D:(A;;GX;;;BU)" for p in PORTS]))),
-        ("httpcfgOperations", Matching([re.escape("Entering httpcfgOperations"),
-                                        re.escape(f"httpcfg.exe path: '{WIN_INSTALL_DIR}'")]
-                                       + launches("httpcfging : '{}'", "httpcfg", HTTPCFG_LINES))),
-        ("CaspolOperations", caspol("CaspolOperations", "Dial Assist\\add-ins\\namecard\\", False)),
-        ("CaspolOperationsC2C", caspol("CaspolOperationsC2C", "add-ins\\smarttag\\plugin\\", True)),
-        ("ProcessNGENInstall", process_ngen("/nologo /silent ", "Existing ProcessNGENInstall")),
-    ]
-
-
-HTTPCFG_LINES = [f"set urlacl /u http://+:{p}/ /a D:(A;;GX;;;BU)" for p in PORTS]
-REGISTRATIONS = ("netshOperations", "httpcfgOperations", "CaspolOperations", "CaspolOperationsC2C",
-                 "ProcessNGENInstall", "ProcessNGENUnInstall")
-
-
-def stand_in_parameters(folder, program, count):
-    """What each run of a stand-in received after its program, once `count` runs recorded it."""
-    path = os.path.join(folder, program + ".cmdline")
-    lines = []
-    for _ in range(100):
-        if os.path.exists(path):
-            with open(path, encoding="utf-8") as f:
-                lines = f.read().splitlines()
-        if len(lines) >= count:
-            break
-        time.sleep(0.1)
-    return [line.split('" ', 1)[1] if line.startswith('"') else line.split(" ", 1)[-1] for line in lines]
-
-
-def place_runtime_tools():
-    os.makedirs(RUNTIME_DIR, exist_ok=True)
-    for tool in RUNTIME_TOOLS:
-        shutil.copy(STANDIN, os.path.join(RUNTIME_DIR, tool))
-
-
-def remove_runtime_tools():
-    for tool in RUNTIME_TOOLS:
-        for suffix in ("", ".cmdline"):
-            if os.path.exists(os.path.join(RUNTIME_DIR, tool + suffix)):
-                os.remove(os.path.join(RUNTIME_DIR, tool + suffix))
+    return Matching(literal("Entering ProcessNGENInstall", "Entering ProcessNGEN", "after RegOpenKeyEx ProcessNGEN",
+                            f"InstallDir returned {WIN_INSTALL_DIR}", f"ngen path: {WIN_RUNTIME_DIR}ngen.exe")
+                    + launches(["InstallDir + file: " + line for line in ngen_lines(prefix)], " ngen")
+                    + literal("Exiting ProcessNGEN", exit_line))
 
 
 def case_runtime_registration():
     case = "runtime registration"
-    place_runtime_tools()
+    os.makedirs(RUNTIME_DIR, exist_ok=True)
+    for tool in ("Caspol.Exe", "ngen.exe"):
+        shutil.copy(STANDIN, os.path.join(RUNTIME_DIR, tool))
     try:
-        rc, text = msiexec("/i", os.path.join(WORK, "registration.log"))
-        exit_code(case, rc, 0)
-        expect_actions(case, text, registrations(), deferred=REGISTRATIONS)
+        text = msiexec("/i", "registration", case=case)
+        expect_actions(case, text, [
+            ("netshOperations", Matching(literal("Entering netshOperations") + launches(
+                [f"Netshing : 'http add urlacl url=http://+:{p}/ D:(A;;GX;;;BU)'" for p in PORTS], "netsh"))),
+            ("httpcfgOperations", Matching(literal("Entering httpcfgOperations",
+                                                   f"httpcfg.exe path: '{WIN_INSTALL_DIR}'")
+                                           + launches([f"httpcfging : '{l}'" for l in HTTPCFG_LINES], "httpcfg"))),
+            *((action, caspol(action)) for action in CASPOL_ACTIONS),
+            ("ProcessNGENInstall", process_ngen(NGEN_INSTALL, "Existing ProcessNGENInstall")),
+        ])
         check(f"{case}: action start text 42", "Processing the Caspol Operations" in text)
-        check(f"{case}: httpcfg.exe got its 14 lines", sorted(stand_in_parameters(INSTALL_DIR, "httpcfg.exe", 14))
-              == sorted(HTTPCFG_LINES))
-        caspol_got = stand_in_parameters(RUNTIME_DIR, "Caspol.Exe", 8)
+        check(f"{case}: httpcfg.exe got its 14 lines",
+              sorted(stand_in_runs(INSTALL_DIR, "httpcfg.exe", 14)) == sorted(HTTPCFG_LINES))
+        caspol_got = stand_in_runs(RUNTIME_DIR, "Caspol.Exe", 8)
         check(f"{case}: Caspol.Exe got each action's four lines in order",
-              caspol_got == caspol_lines(WIN_INSTALL_DIR, "Dial Assist\\add-ins\\namecard\\")
-              + caspol_lines(WIN_INSTALL_DIR, "add-ins\\smarttag\\plugin\\"), f"got {caspol_got}")
+              caspol_got == [line for action in CASPOL_ACTIONS for line in caspol_lines(action)], f"got {caspol_got}")
         check(f"{case}: ngen.exe got the 17 install lines",
-              sorted(stand_in_parameters(RUNTIME_DIR, "ngen.exe", 17)) == sorted(ngen_lines("/nologo /silent ")))
+              sorted(stand_in_runs(RUNTIME_DIR, "ngen.exe", 17)) == sorted(ngen_lines(NGEN_INSTALL)))
 
-        case = "runtime registration removal"
-        rc, text = msiexec("/x", os.path.join(WORK, "registration-remove.log"))
-        exit_code(case, rc, 0)
+        case += " removal"
+        text = msiexec("/x", "registration-remove", case=case)
         expect_actions(case, text, [("ProcessNGENUnInstall",
-                                     process_ngen("uninstall /nologo /silent ", "Exiting ProcessNGENInstall"))],
-                       deferred=REGISTRATIONS)
+                                     process_ngen(NGEN_UNINSTALL, "Exiting ProcessNGENInstall"))])
         check(f"{case}: ngen.exe got the 17 uninstall lines",
-              sorted(stand_in_parameters(RUNTIME_DIR, "ngen.exe", 34)[17:])
-              == sorted(ngen_lines("uninstall /nologo /silent ")))
+              sorted(stand_in_runs(RUNTIME_DIR, "ngen.exe", 34)[17:]) == sorted(ngen_lines(NGEN_UNINSTALL)))
     finally:
-        remove_runtime_tools()
+        for name in os.listdir(RUNTIME_DIR):
+            if name.split(".")[0] in ("Caspol", "ngen"):
+                os.remove(os.path.join(RUNTIME_DIR, name))
 
 
-CASES += [case_runtime_registration]
+CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_install,
+         case_component_failures_report_once_and_ask_for_reboot,
+         case_running_browser_stops_a_silent_install_in_the_tenth_try, case_shortcuts_made_and_removed_logs_removed,
+         case_version_driver_check_crash_dumps_and_bits, case_precertification_failures_fail_the_install,
+         case_runtime_registration]
 
 
 def main():
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
     # Leftovers of an interrupted run would turn an install into maintenance.
-    msiexec("/x", os.path.join(WORK, "cleanup.log"))
+    msiexec("/x", "cleanup")
     for case in CASES:
         remove_leftovers()
         started = time.time()

@@ -17,74 +17,79 @@ namespace {
 
 using bench::Lines;
 
-// What a tool was started with: its command line without the program.
-std::wstring Parameters(const std::wstring& commandLine) {
-    const size_t end = commandLine.rfind(L'"', 0) == 0 ? commandLine.find(L'"', 1) + 1 : commandLine.find(L' ');
-    return end < commandLine.size() ? commandLine.substr(end + 1) : L"";
-}
-
-// The parameters of the first `count` runs of `tool`, in the order they ran.
+// The parameters (command line without the program) of the first `count` runs of `tool`, in
+// the order they ran.
 Lines Received(const bench::StandIn& tool, size_t count) {
     for (int i = 0; i < 300 && tool.CommandLines().size() < count; ++i) Sleep(100);
     Lines received;
-    for (const auto& line : tool.CommandLines()) received.push_back(Parameters(line));
+    for (const auto& line : tool.CommandLines()) {
+        const size_t end = line.rfind(L'"', 0) == 0 ? line.find(L'"', 1) + 1 : line.find(L' ');
+        received.push_back(end < line.size() ? line.substr(end + 1) : L"");
+    }
     return received;
 }
 
-Lines Sorted(Lines lines) {
-    std::sort(lines.begin(), lines.end());
+Lines Sorted(Lines lines) { std::sort(lines.begin(), lines.end()); return lines; }
+
+// Each entry of `table` between `head` and `tail`.
+template <class Table>
+Lines Each(const std::wstring& head, const Table& table, const std::wstring& tail = L"") {
+    Lines lines;
+    for (const auto& entry : table) lines.push_back(head + entry + tail);
     return lines;
 }
 
 // The runtime's folder below the prefix's windir, made where missing and
 // emptied of the stand-ins again afterwards.
-class RuntimeFolder {
-public:
+struct RuntimeFolder {
+    std::wstring path = kci::ReadEnvironmentVariable(L"windir");
+    std::vector<std::wstring> made, placed;
+
     RuntimeFolder() {
-        path_ = kci::ReadEnvironmentVariable(L"windir");
-        for (const wchar_t* part : {L"Microsoft.NET", L"Framework", L"v2.0.50727"}) {
-            path_ += std::wstring(L"\\") + part;
-            if (CreateDirectoryW(path_.c_str(), nullptr)) made_.push_back(path_);
-        }
+        for (const wchar_t* part : {L"\\Microsoft.NET", L"\\Framework", L"\\v2.0.50727"})
+            if (CreateDirectoryW((path += part).c_str(), nullptr)) made.push_back(path);
     }
     ~RuntimeFolder() {
-        for (const auto& name : placed_)
-            for (const wchar_t* suffix : {L"", L".cmdline", L".exitcode"}) DeleteFileW((path_ + L"\\" + name + suffix).c_str());
-        for (auto it = made_.rbegin(); it != made_.rend(); ++it) RemoveDirectoryW(it->c_str());
+        for (const auto& name : placed)
+            for (const wchar_t* suffix : {L"", L".cmdline", L".exitcode"}) DeleteFileW((path + L"\\" + name + suffix).c_str());
+        for (auto it = made.rbegin(); it != made.rend(); ++it) RemoveDirectoryW(it->c_str());
     }
     bench::StandIn Place(const std::wstring& name) {
-        placed_.push_back(name);
-        return bench::StandIn(path_, name);
+        placed.push_back(name);
+        return bench::StandIn(path, name);
     }
-
-private:
-    std::wstring path_;
-    std::vector<std::wstring> made_, placed_;
 };
 
-// "<tool> successful returned: '<value>'\n" with a value above 32.
-bool Started(const std::wstring& line, const std::wstring& tool) {
-    const std::wstring head = tool + L" successful returned: '";
-    return line.rfind(head, 0) == 0 && std::stoi(line.substr(head.size())) > 32 && line.back() == L'\n';
+// The log with each launch that started its process, "<tool> successful returned: '<value
+// above 32>'\n", written "<tool> started".
+Lines WithStarts(Lines log) {
+    const std::wstring mark = L" successful returned: '";
+    for (auto& line : log) {
+        const size_t at = line.find(mark);
+        if (at != std::wstring::npos && line.back() == L'\n' && std::stoi(line.substr(at + mark.size())) > 32)
+            line = line.substr(0, at) + L" started";
+    }
+    return log;
+}
+
+// `head`, each announced line followed by its launch's `result`, then `tail`.
+Lines Expected(Lines head, const Lines& announced, const std::wstring& result, const Lines& tail = {}) {
+    for (const auto& line : announced) head.insert(head.end(), {line, result});
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
 }
 
 TEST(UrlReservations, NetshGetsFourteenLinesAndEachLaunchIsLogged) {
     auto session = bench::Package().Open();
     EXPECT_EQ(bench::CallAction("netshOperations", *session), 0u);
-    const Lines log = session->Log();
-    ASSERT_EQ(log.size(), 29u);
-    EXPECT_EQ(log[0], L"Entering netshOperations");
-    for (size_t i = 0; i < 14; ++i) {
-        EXPECT_EQ(log[1 + 2 * i], L"Netshing : '" + std::wstring(kci::kNetshLines[i]) + L"'\n");
-        EXPECT_TRUE(Started(log[2 + 2 * i], L"netsh")) << bench::Narrow(log[2 + 2 * i]);
-    }
-    EXPECT_NE(log[1].find(L":8191/"), std::wstring::npos);
-    EXPECT_NE(log[27].find(L":44452/"), std::wstring::npos);
+    EXPECT_EQ(WithStarts(session->Log()), Expected({L"Entering netshOperations"},
+                                                   Each(L"Netshing : '", kci::kNetshLines, L"'\n"), L"netsh started"));
 }
 
 TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOrBySearchWhenNoneIsGiven) {
     enum class Tool { InFolder, Missing, OnSearchPath };
     for (Tool where : {Tool::InFolder, Tool::Missing, Tool::OnSearchPath}) {
+        SCOPED_TRACE(static_cast<int>(where));
         bench::TempDir folder;
         const std::wstring data = where == Tool::OnSearchPath ? L"" : folder.Path() + L"\\";
         // The shell looks for a bare name in the starting program's folder first.
@@ -93,22 +98,18 @@ TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOrBySearchWhenNoneIsGiven) {
         if (where != Tool::Missing) tool = std::make_unique<bench::StandIn>(toolFolder, L"httpcfg.exe");
         auto session = bench::Package().Property(L"CustomActionData", data).Open();
         EXPECT_EQ(bench::CallAction("httpcfgOperations", *session), 0u);
-        const Lines received = tool ? Received(*tool, 14) : Lines{};
-        if (where == Tool::OnSearchPath) {
+        if (tool) EXPECT_EQ(Sorted(Received(*tool, 14)), Sorted(Each(L"", kci::kHttpcfgLines)));
+        if (where == Tool::OnSearchPath)
             for (const wchar_t* suffix : {L"", L".cmdline"}) DeleteFileW((tool->Path() + suffix).c_str());
-        }
-
-        if (tool) EXPECT_EQ(Sorted(received), Sorted(Lines(kci::kHttpcfgLines.begin(), kci::kHttpcfgLines.end())));
-        const Lines log = session->Log();
-        ASSERT_EQ(log.size(), 30u);
-        EXPECT_EQ(log[1], L"httpcfg.exe path: '" + data + L"'\n");
-        for (size_t i = 0; i < 14; ++i) {
-            EXPECT_EQ(log[2 + 2 * i], L"httpcfging : '" + std::wstring(kci::kHttpcfgLines[i]) + L"'\n");
-            const std::wstring& result = log[3 + 2 * i];
-            EXPECT_TRUE(tool ? Started(result, L"httpcfg") : result == L"httpcfg not successful returned: '2'\n")
-                << bench::Narrow(result);
-        }
+        EXPECT_EQ(WithStarts(session->Log()),
+                  Expected({L"Entering httpcfgOperations", L"httpcfg.exe path: '" + data + L"'\n"},
+                           Each(L"httpcfging : '", kci::kHttpcfgLines, L"'\n"),
+                           tool ? L"httpcfg started" : L"httpcfg not successful returned: '2'\n"));
     }
+}
+
+Lines CaspolHead(const std::wstring& action, const std::wstring& dir, const bench::StandIn& caspol) {
+    return {L"Entering " + action, L"Installdir: '" + dir + L"'\n", L"caspolPath path: " + caspol.Path()};
 }
 
 TEST(CodeAccessPolicy, ShippedLibraryPausesFiveSecondsAfterEachOfItsFourLines) {
@@ -122,16 +123,10 @@ TEST(CodeAccessPolicy, ShippedLibraryPausesFiveSecondsAfterEachOfItsFourLines) {
     EXPECT_GE(elapsed, 20000u);
     EXPECT_LT(elapsed, 30000u);
 
-    const auto lines = kci::CaspolParameterLines(dir, kci::kCaspolProduct);
-    EXPECT_EQ(Received(caspol, 4), Lines(lines.begin(), lines.end()));
-    Lines log{L"Entering CaspolOperations", L"Installdir: '" + dir + L"'\n", L"caspolPath path: " + caspol.Path()};
-    const Lines got = session->Log();
-    ASSERT_EQ(got.size(), 11u);  // no exit line
-    EXPECT_EQ(Lines(got.begin(), got.begin() + 3), log);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(got[3 + 2 * i], L"Caspoling : CASPOL'" + std::to_wstring(i) + L"'\n");
-        EXPECT_TRUE(Started(got[4 + 2 * i], L"CASPOL")) << bench::Narrow(got[4 + 2 * i]);
-    }
+    EXPECT_EQ(Received(caspol, 4), Each(L"", kci::CaspolParameterLines(dir, kci::kCaspolProduct)));
+    EXPECT_EQ(WithStarts(session->Log()),  // no exit line
+              Expected(CaspolHead(L"CaspolOperations", dir, caspol),
+                       Each(L"Caspoling : CASPOL'", Lines{L"0", L"1", L"2", L"3"}, L"'\n"), L"CASPOL started"));
 }
 
 // Runs this runner's copy of the action with its pauses cut short.
@@ -155,17 +150,19 @@ TEST_F(CodeAccessPolicyShort, ClickToCallShowsText42AndLogsEachWholeLine) {
     auto session = bench::Package().Property(L"CustomActionData", dir).Open();
     EXPECT_EQ(CaspolOperationsC2C(session->Handle()), 0u);
 
-    const auto lines = kci::CaspolParameterLines(dir, kci::kCaspolClickToCall);
-    EXPECT_EQ(Received(caspol, 4), Lines(lines.begin(), lines.end()));
     const auto starts = session->Messages(INSTALLMESSAGE_ACTIONSTART);
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].Text(2), L"Processing the Caspol Operations");
-    const Lines log = session->Log();
-    ASSERT_EQ(log.size(), 13u);
-    EXPECT_EQ(log[0], L"Entering CaspolOperationsC2C");
+    const Lines lines = Each(L"", kci::CaspolParameterLines(dir, kci::kCaspolClickToCall));
+    EXPECT_EQ(Received(caspol, 4), lines);
+    Lines log = WithStarts(session->Log()), announced;
+    ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[1].rfind(L"MsiProcessMessage(ACTIONSTART) returned ", 0), 0u);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(log[4 + 2 * i], L"Caspoling : CASPOL" + std::to_wstring(i) + L" = " + lines[i] + L" \n");
-    EXPECT_EQ(log[12], L"Exiting CaspolOperationsC2C");
+    log.erase(log.begin() + 1);
+    for (const auto& line : lines)
+        announced.push_back(L"Caspoling : CASPOL" + std::to_wstring(announced.size()) + L" = " + line + L" \n");
+    EXPECT_EQ(log, Expected(CaspolHead(L"CaspolOperationsC2C", dir, caspol), announced, L"CASPOL started",
+                            {L"Exiting CaspolOperationsC2C"}));
 }
 
 TEST_F(CodeAccessPolicyShort, ADirectoryOf260CharactersIsNotRead) {
@@ -185,6 +182,7 @@ TEST(NativeImages, EachModeLaunchesSeventeenAssembliesFromTheRegisteredFolder) {
     struct Case { const char* action; const wchar_t* prefix; const wchar_t* exitLine; };
     for (Case c : {Case{"ProcessNGENInstall", L"/nologo /silent \"", L"Existing ProcessNGENInstall"},
                    Case{"ProcessNGENUnInstall", L"uninstall /nologo /silent \"", L"Exiting ProcessNGENInstall"}}) {
+        SCOPED_TRACE(c.action);
         RuntimeFolder runtime;
         bench::StandIn ngen = runtime.Place(L"ngen.exe");
         const std::wstring dir = L"C:\\Lori Moc\\";
@@ -193,18 +191,12 @@ TEST(NativeImages, EachModeLaunchesSeventeenAssembliesFromTheRegisteredFolder) {
         auto session = bench::Package().Open();
         EXPECT_EQ(bench::CallAction(c.action, *session), 0u);
 
-        Lines expected;
-        for (const wchar_t* assembly : kci::kNativeImageAssemblies) expected.push_back(c.prefix + dir + assembly + L"\"");
-        EXPECT_EQ(Sorted(Received(ngen, 17)), Sorted(expected)) << c.action;
-        const Lines log = session->Log();
-        ASSERT_EQ(log.size(), 5u + 2 * 17 + 2) << c.action;
-        EXPECT_EQ(log[3], L"InstallDir returned " + dir);
-        EXPECT_EQ(log[4], L"ngen path: " + ngen.Path());
-        for (size_t i = 0; i < 17; ++i) {
-            EXPECT_EQ(log[5 + 2 * i], L"InstallDir + file: " + expected[i]);
-            EXPECT_TRUE(Started(log[6 + 2 * i], L" ngen")) << bench::Narrow(log[6 + 2 * i]);
-        }
-        EXPECT_EQ(log.back(), c.exitLine);
+        const Lines expected = Each(c.prefix + dir, kci::kNativeImageAssemblies, L"\"");
+        EXPECT_EQ(Sorted(Received(ngen, 17)), Sorted(expected));
+        EXPECT_EQ(WithStarts(session->Log()),
+                  Expected({L"Entering ProcessNGENInstall", L"Entering ProcessNGEN", L"after RegOpenKeyEx ProcessNGEN",
+                            L"InstallDir returned " + dir, L"ngen path: " + ngen.Path()},
+                           Each(L"InstallDir + file: ", expected), L" ngen started", {L"Exiting ProcessNGEN", c.exitLine}));
     }
 }
 
@@ -219,9 +211,8 @@ TEST(NativeImages, WithoutTheRegisteredFolderNothingIsLaunched) {
 TEST(NativeImages, AFolderValueWithoutTerminatorOrStringTypeIsReadAsText) {
     const std::wstring folder = L"C:\\Lori\\";
     bench::RegistryKey key(HKEY_LOCAL_MACHINE, kci::kMessengerIntegrationKey);
-    key.SetBytes(kci::kMessengerFolderValue, REG_BINARY,
-                 std::vector<BYTE>(reinterpret_cast<const BYTE*>(folder.data()),
-                                   reinterpret_cast<const BYTE*>(folder.data() + folder.size())));
+    const auto* bytes = reinterpret_cast<const BYTE*>(folder.data());
+    key.SetBytes(kci::kMessengerFolderValue, REG_BINARY, std::vector<BYTE>(bytes, bytes + 2 * folder.size()));
     auto session = bench::Package().Open();
     bench::CallAction("ProcessNGENInstall", *session);
     EXPECT_EQ(session->Log().at(3), L"InstallDir returned " + folder);
