@@ -9,13 +9,14 @@ installer's result.
 
 An action's lines run from its own "Entering <export>" line to the next
 action's. Shared routines log their own "Entering ..." lines (FindOutlook,
-ParseCustomActionData, RemoveOldShortcuts), which stay with the action that
-called them. An action is named by its export; where the installer ran it under
-another export's entry line (CheckRunningBXRApps logs "Entering
-CheckRunningApps"), both are shown. The installer's "Action start" record names
-the action about to run, deferred ones included; its "Action ended" record does
-not mark where an action's lines end (under Wine a deferred action's is written
-when it is scheduled), so it is not read.
+ParseCustomActionData, ProcessNGEN, RemoveOldShortcuts), which stay with the
+action that called them, as does an "Entering <export>" line with no installer
+"Action start" record since the action's own. The installer's "Action start"
+record names the action about to run, deferred ones included: where that is an
+export other than the one the entry line names, both are shown
+(CheckRunningBXRApps logs "Entering CheckRunningApps"). Its "Action ended"
+record is not read: under Wine a deferred action's is written when the action
+is scheduled, not when it runs.
 """
 import re
 import shutil
