@@ -1,10 +1,9 @@
-// A real installer session for one test: a database made on the fly, opened
-// with MsiOpenPackage, with every message the library sends recorded and the
-// user's answers scripted.
+// A real installer session for one test, opened with MsiOpenPackage, with
+// every message the library sends recorded and the user's answers scripted.
 //
 // Shared by the Wine tests and kci-run, the packagers' tool.
 //
-//   auto session = harness::Package().Property(L"ProductLanguage", L"1031").Open();
+//   auto session = harness::Package().Open();
 //   session->Answer(INSTALLMESSAGE_FILESINUSE, {IDRETRY, IDCANCEL});
 //   EXPECT_EQ(harness::CallAction("CheckRunningApps", *session), 1602u);
 //   EXPECT_EQ(session->Log(), (harness::Lines{L"Entering CheckRunningApps", ...}));
@@ -17,10 +16,10 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <memory>
-#include <set>
 #include <string>
 #include <vector>
+
+#include "runtime/handles.h"
 
 namespace harness {
 
@@ -43,44 +42,6 @@ struct Message {
     size_t FieldCount() const { return fields.empty() ? 0 : fields.size() - 1; }  // fields besides field 0
 };
 
-class Session;
-
-// Declares the database a test needs. Property, Directory, Feature, Component
-// and FeatureComponents tables always exist; the rows are the test's.
-class Package {
-public:
-    Package();
-    Package& Property(const std::wstring& name, const std::wstring& value);
-    // A directory row; `parent` empty for a root (TARGETDIR's DefaultDir "SourceDir").
-    Package& Directory(const std::wstring& id, const std::wstring& parent, const std::wstring& defaultDir);
-    // A feature with one component of its own, so its state can be set after costing.
-    Package& Feature(const std::wstring& name, int level = 1);
-    std::unique_ptr<Session> Open() const;
-    // The database file, with an execution sequence when it is to be installed.
-    std::wstring Write(bool installable) const;
-
-private:
-    struct Row { std::wstring table; std::vector<std::wstring> values; };
-    std::vector<Row> rows_;
-    int components_ = 0;
-};
-
-// The package installed for real (product, features and components
-// registered, no files), so that sessions opened afterwards on a package with
-// the same product code see installed states; removed again when it goes.
-class InstalledPackage {
-public:
-    explicit InstalledPackage(const Package& package);
-    ~InstalledPackage();
-    InstalledPackage(const InstalledPackage&) = delete;
-    InstalledPackage& operator=(const InstalledPackage&) = delete;
-    UINT Result() const { return result_; }
-
-private:
-    std::wstring path_;
-    UINT result_ = ERROR_INSTALL_FAILURE;
-};
-
 class Session {
 public:
     // Opens the package at `databasePath` (deleted again with the session).
@@ -89,7 +50,7 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    MSIHANDLE Handle() const { return handle_; }
+    MSIHANDLE Handle() const { return handle_.Get(); }
 
     // Answers for messages of one kind (type & 0xFF000000), used in order;
     // when they run out the last one repeats. Unscripted kinds answer 0.
@@ -124,7 +85,7 @@ public:
 private:
     void Forget();
 
-    MSIHANDLE handle_ = 0;
+    kci::MsiHandleGuard handle_;
     std::wstring databasePath_;
     std::vector<Message> messages_;
     std::map<UINT, std::deque<int>> answers_;
@@ -133,20 +94,5 @@ private:
     std::vector<UINT> inTurnKinds_;
     std::deque<int> inTurn_;
 };
-
-// The plain names `module` exports, leaving out the decorated "_Name@4" ones.
-std::set<std::string> ExportedActions(HMODULE module);
-// The DLLs `module` imports, as its import table names them.
-std::vector<std::string> ImportedDlls(HMODULE module);
-
-// Calls an exported action by name: of `library`, or of the built library.
-UINT CallAction(HMODULE library, const char* name, MSIHANDLE handle);
-UINT CallAction(const char* name, const Session& session);
-UINT CallAction(const char* name, MSIHANDLE handle);
-
-// The built library, loaded once for the whole run.
-HMODULE Library();
-// Folder of the test runner, where the build puts the library and helper programs.
-std::wstring BuildFolder();
 
 }  // namespace harness

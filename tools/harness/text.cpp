@@ -1,6 +1,7 @@
 #include "harness/text.h"
 
 #include <atomic>
+#include <stdexcept>
 
 namespace harness {
 
@@ -24,6 +25,10 @@ std::wstring Widen(const std::string& text) {
     std::wstring out(n, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n);
     return out;
+}
+
+void Check(UINT result, const char* what) {
+    if (result != ERROR_SUCCESS) throw std::runtime_error(std::string(what) + " failed: " + std::to_string(result));
 }
 
 }  // namespace harness

@@ -23,6 +23,9 @@
 #include <string>
 #include <vector>
 
+#include "harness/library.h"
+#include "harness/package.h"
+#include "harness/pe_image.h"
 #include "harness/session.h"
 #include "harness/text.h"
 

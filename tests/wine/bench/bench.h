@@ -3,6 +3,9 @@
 
 #include "bench/files.h"
 #include "bench/ui.h"
+#include "harness/library.h"
+#include "harness/package.h"
+#include "harness/pe_image.h"
 #include "harness/session.h"
 
 // The tests name the shared session harness as part of the bench.

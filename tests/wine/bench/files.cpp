@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "harness/session.h"
+#include "harness/library.h"
 
 namespace bench {
 

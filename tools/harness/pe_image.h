@@ -1,0 +1,17 @@
+// What a loaded DLL's PE headers say about it: its exports and its imports.
+#pragma once
+
+#include <windows.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace harness {
+
+// The plain names `module` exports, leaving out the decorated "_Name@4" ones.
+std::set<std::string> ExportedActions(HMODULE module);
+// The DLLs `module` imports, as its import table names them.
+std::vector<std::string> ImportedDlls(HMODULE module);
+
+}  // namespace harness
