@@ -106,6 +106,7 @@ bool DeviceInUse(MSIHANDLE session, const std::wstring& device) {
 // Type 1, immediate, before the discovery driver is replaced (InstallQdnAndFilter):
 // sets QDN_IN_USE to "true" when one of the driver's devices is held open or
 // the network adapters cannot be listed; every device is tried. Returns 0.
+// No module context, as always: nothing here needs it (held by Library.EveryExportRunsInTheActionFrame).
 extern "C" UINT __stdcall CheckQDNDriverOpen(MSIHANDLE session) {
     return kci::RunAction(session, L"CheckQDNDriverOpen", kci::ModuleContext::None, [&] {
         LogMessage(session, L"Entering CheckQDNDriverOpen");

@@ -10,6 +10,7 @@
 // CustomActionData is WQInstallerExe|<path of WQInstaller.exe>. Runs it with
 // " /install"; exit code 3 asks for a reboot at the end, 2 (the user gave up)
 // is only logged, anything above 3 is reported.
+// No module context, as always: nothing here needs it (held by Library.EveryExportRunsInTheActionFrame).
 extern "C" UINT __stdcall InstallCamera(MSIHANDLE session) {
     return kci::RunAction(session, L"InstallCamera", kci::ModuleContext::None,
                           [&] { return kci::RunComponentAction(session, kci::kInstallCamera); });
@@ -18,6 +19,7 @@ extern "C" UINT __stdcall InstallCamera(MSIHANDLE session) {
 // Type 1025, deferred, after the discovery driver installer is on disk.
 // CustomActionData is QdnAxExe|<path of InstallQdnAndAx.exe>. Runs it with
 // " /I"; each of its four failure bits is reported.
+// No module context, as always: nothing here needs it (held by Library.EveryExportRunsInTheActionFrame).
 extern "C" UINT __stdcall InstallQdnAndFilter(MSIHANDLE session) {
     return kci::RunAction(session, L"InstallQdnAndFilter", kci::ModuleContext::None,
                           [&] { return kci::RunComponentAction(session, kci::kInstallQdnAndFilter); });
@@ -26,6 +28,7 @@ extern "C" UINT __stdcall InstallQdnAndFilter(MSIHANDLE session) {
 // Type 1025, deferred, after the media transport driver installer is on disk.
 // CustomActionData is RtmxDriverInstallerExe|<path of RtmxDriverInstaller.exe>.
 // Runs it with " /install"; any exit code but 0 is reported.
+// No module context, as always: nothing here needs it (held by Library.EveryExportRunsInTheActionFrame).
 extern "C" UINT __stdcall InstallRtmx(MSIHANDLE session) {
     return kci::RunAction(session, L"InstallRtmx", kci::ModuleContext::None,
                           [&] { return kci::RunComponentAction(session, kci::kInstallRtmx); });

@@ -8,6 +8,7 @@
 // driver's files are still on disk. Runs "WQInstaller.exe /uninstall" from the
 // target path of CAMERADRIVER; exit code 3 asks for a reboot, any other code
 // but 0 is reported.
+// No module context, as always: nothing here needs it (held by Library.EveryExportRunsInTheActionFrame).
 extern "C" UINT __stdcall UninstallCamera(MSIHANDLE session) {
     return kci::RunAction(session, L"UninstallCamera", kci::ModuleContext::None,
                           [&] { return kci::RunComponentAction(session, kci::kUninstallCamera); });
@@ -17,6 +18,7 @@ extern "C" UINT __stdcall UninstallCamera(MSIHANDLE session) {
 // files are still on disk. Runs "InstallQdnAndAx.exe /U" from the target path
 // of INSTALLDIR; each failure bit is reported, and the driver or filter
 // failure bits also ask for a reboot.
+// No module context, as always: nothing here needs it (held by Library.EveryExportRunsInTheActionFrame).
 extern "C" UINT __stdcall UninstallQdnAndFilter(MSIHANDLE session) {
     return kci::RunAction(session, L"UninstallQdnAndFilter", kci::ModuleContext::None,
                           [&] { return kci::RunComponentAction(session, kci::kUninstallQdnAndFilter); });
@@ -25,6 +27,7 @@ extern "C" UINT __stdcall UninstallQdnAndFilter(MSIHANDLE session) {
 // Type 1, immediate, on removal after SetRtmxPath. Runs
 // "RtmxDriverInstaller.exe /uninstall" from the folder in _RTMX_DIR_; exit
 // code 3 asks for a reboot, any other code but 0 is reported.
+// No module context, as always: nothing here needs it (held by Library.EveryExportRunsInTheActionFrame).
 extern "C" UINT __stdcall UninstallRtmx(MSIHANDLE session) {
     return kci::RunAction(session, L"UninstallRtmx", kci::ModuleContext::None,
                           [&] { return kci::RunComponentAction(session, kci::kUninstallRtmx); });

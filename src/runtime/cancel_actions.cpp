@@ -37,6 +37,7 @@ extern "C" UINT __stdcall EnableCancel(MSIHANDLE session) {
 
 // Type 1, immediate: a plain OK message through the installer, to check that
 // a package reaches the library at all. Logs nothing.
+// No module context, as always: nothing here needs it (held by Library.EveryExportRunsInTheActionFrame).
 extern "C" UINT __stdcall TestMessage(MSIHANDLE session) {
     return kci::RunAction(session, L"TestMessage", kci::ModuleContext::None, [&] {
         ShowUserMessage(session, L"hey dude", 0);

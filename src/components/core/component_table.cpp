@@ -8,43 +8,45 @@
 namespace kci {
 
 // clang-format off
-const ComponentAction kInstallCamera{
-    L"InstallCamera", ProgramSource::CustomActionDataKey, L"WQInstallerExe", L"", L" /install",
-    0, kTextCameraInstallError,
-    ValueRule{{{0}, {1}, {2, false, L"User aborted camera install"}, {3, true}}, kTextCameraInstallError},
-    nullptr};
+const ComponentAction kInstallCamera = ComponentAction::Named(L"InstallCamera")
+    .RunsProgramUnderKey(L"WQInstallerExe").WithSwitches(L" /install")
+    .ReportsStartFailure(kTextCameraInstallError)
+    .ReadsExitCode(ValueRule::Known({Code(0), Code(1), Code(2).Logs(L"User aborted camera install"), Code(3).Reboots()})
+                       .OtherwiseReports(kTextCameraInstallError));
 
-const ComponentAction kInstallQdnAndFilter{
-    L"InstallQdnAndFilter", ProgramSource::CustomActionDataKey, L"QdnAxExe", L"", L" /I",
-    0, kTextQdnInstallError,
-    BitRule{{{0x1, kTextQdnDriverInstallFailed}, {0x2, kTextFilterInstallFailed},
-             {0x4, kTextQdnMarkedForDeletion}, {0x8, kTextQdnSeeDriverLog}}, 0},
-    nullptr};
+const ComponentAction kInstallQdnAndFilter = ComponentAction::Named(L"InstallQdnAndFilter")
+    .RunsProgramUnderKey(L"QdnAxExe").WithSwitches(L" /I")
+    .ReportsStartFailure(kTextQdnInstallError)
+    .ReadsExitCode(BitRule::Failures({{0x1, kTextQdnDriverInstallFailed}, {0x2, kTextFilterInstallFailed},
+                                      {0x4, kTextQdnMarkedForDeletion}, {0x8, kTextQdnSeeDriverLog}}));
 
-const ComponentAction kInstallRtmx{
-    L"InstallRtmx", ProgramSource::CustomActionDataKey, L"RtmxDriverInstallerExe", L"", L" /install",
-    0, kTextRtmxInstallFailed,
-    ValueRule{{{0}}, kTextRtmxInstallFailed},
-    nullptr};
+const ComponentAction kInstallRtmx = ComponentAction::Named(L"InstallRtmx")
+    .RunsProgramUnderKey(L"RtmxDriverInstallerExe").WithSwitches(L" /install")
+    .ReportsStartFailure(kTextRtmxInstallFailed)
+    .ReadsExitCode(ValueRule::Known({Code(0)}).OtherwiseReports(kTextRtmxInstallFailed));
 
-const ComponentAction kUninstallCamera{
-    L"UninstallCamera", ProgramSource::DirectoryTargetPath, L"CAMERADRIVER", L"WQInstaller.exe", L" /uninstall",
-    kTextCameraUninstallerMissing, kTextCameraUninstallError,
-    ValueRule{{{0}, {3, true}}, kTextCameraUninstallError},
-    L"Setting reboot flag in the installer - camera uninstall returned exit code 3."};
+const ComponentAction kUninstallCamera = ComponentAction::Named(L"UninstallCamera")
+    .RunsFromDirectory(L"CAMERADRIVER", L"WQInstaller.exe").WithSwitches(L" /uninstall")
+    .ReportsMissingFolder(kTextCameraUninstallerMissing)
+    .ReportsStartFailure(kTextCameraUninstallError)
+    .ReadsExitCode(ValueRule::Known({Code(0), Code(3).Reboots()}).OtherwiseReports(kTextCameraUninstallError))
+    .LogsBeforeReboot(L"Setting reboot flag in the installer - camera uninstall returned exit code 3.");
 
-const ComponentAction kUninstallQdnAndFilter{
-    L"UninstallQdnAndFilter", ProgramSource::DirectoryTargetPath, L"INSTALLDIR", L"InstallQdnAndAx.exe", L" /U",
-    kTextQdnUninstallerMissing, kTextQdnUninstallError,
-    BitRule{{{0x1, kTextQdnDriverUninstallFailed}, {0x2, kTextFilterUninstallFailed},
-             {0x4, kTextQdnMarkedForDeletion}, {0x8, kTextQdnSeeDriverLog}}, 0x1 | 0x2},
-    L"Setting reboot flag in the installer - qdn uninstall returned exit code 3."};
+const ComponentAction kUninstallQdnAndFilter = ComponentAction::Named(L"UninstallQdnAndFilter")
+    .RunsFromDirectory(L"INSTALLDIR", L"InstallQdnAndAx.exe").WithSwitches(L" /U")
+    .ReportsMissingFolder(kTextQdnUninstallerMissing)
+    .ReportsStartFailure(kTextQdnUninstallError)
+    .ReadsExitCode(BitRule::Failures({{0x1, kTextQdnDriverUninstallFailed}, {0x2, kTextFilterUninstallFailed},
+                                      {0x4, kTextQdnMarkedForDeletion}, {0x8, kTextQdnSeeDriverLog}})
+                       .RebootOn(0x1 | 0x2))
+    .LogsBeforeReboot(L"Setting reboot flag in the installer - qdn uninstall returned exit code 3.");
 
-const ComponentAction kUninstallRtmx{
-    L"UninstallRtmx", ProgramSource::FolderProperty, L"_RTMX_DIR_", L"RtmxDriverInstaller.exe", L" /uninstall",
-    kTextRtmxPathMissing, kTextRtmxUninstallError,
-    ValueRule{{{0}, {3, true}}, kTextRtmxUninstallError},
-    L"Setting reboot flag in the installer - rtmx uninstall returned exit code 3."};
+const ComponentAction kUninstallRtmx = ComponentAction::Named(L"UninstallRtmx")
+    .RunsFromFolderProperty(L"_RTMX_DIR_", L"RtmxDriverInstaller.exe").WithSwitches(L" /uninstall")
+    .ReportsMissingFolder(kTextRtmxPathMissing)
+    .ReportsStartFailure(kTextRtmxUninstallError)
+    .ReadsExitCode(ValueRule::Known({Code(0), Code(3).Reboots()}).OtherwiseReports(kTextRtmxUninstallError))
+    .LogsBeforeReboot(L"Setting reboot flag in the installer - rtmx uninstall returned exit code 3.");
 // clang-format on
 
 ExitCodeOutcome InterpretExitCode(const ExitCodeRule& rule, std::uint32_t code) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -22,10 +23,18 @@ struct KnownCode {
     std::uint32_t code;
     bool reboot = false;
     const wchar_t* note = nullptr;  // a line logged for this code, if any
+
+    KnownCode& Logs(const wchar_t* line) { note = line; return *this; }
+    KnownCode& Reboots() { reboot = true; return *this; }
 };
+inline KnownCode Code(std::uint32_t code) { return KnownCode{code}; }
+
 struct ValueRule {
     std::vector<KnownCode> known;
-    unsigned failureText;
+    unsigned failureText = 0;
+
+    static ValueRule Known(std::vector<KnownCode> codes) { return ValueRule{std::move(codes)}; }
+    ValueRule& OtherwiseReports(unsigned text) { failureText = text; return *this; }
 };
 
 // An exit code read as bits: each set failure bit reports its text, in the
@@ -37,7 +46,10 @@ struct FailureBit {
 };
 struct BitRule {
     std::vector<FailureBit> failures;
-    std::uint32_t rebootBits;
+    std::uint32_t rebootBits = 0;
+
+    static BitRule Failures(std::vector<FailureBit> bits) { return BitRule{std::move(bits)}; }
+    BitRule& RebootOn(std::uint32_t bits) { rebootBits = bits; return *this; }
 };
 
 using ExitCodeRule = std::variant<ValueRule, BitRule>;
@@ -50,18 +62,44 @@ struct ExitCodeOutcome {
 
 ExitCodeOutcome InterpretExitCode(const ExitCodeRule& rule, std::uint32_t code);
 
+// A row, built by named steps (see component_table.cpp):
+//   ComponentAction::Named(L"UninstallRtmx").RunsFromFolderProperty(L"_RTMX_DIR_", L"x.exe").WithSwitches(L" /u")
 struct ComponentAction {
-    const wchar_t* name;          // in the entry and exit lines
-    ProgramSource source;
-    const wchar_t* sourceName;    // the key, directory or property
-    const wchar_t* program;       // run from the folder; empty where the key names the program itself
-    const wchar_t* switches;      // appended to the program, blank included
-    unsigned missingFolderText;   // reported when the folder cannot be read
-    unsigned startFailureText;    // reported when the program cannot be started
+    const wchar_t* name = L"";        // in the entry and exit lines
+    ProgramSource source = ProgramSource::CustomActionDataKey;
+    const wchar_t* sourceName = L"";  // the key, directory or property
+    const wchar_t* program = L"";     // run from the folder; empty where the key names the program itself
+    const wchar_t* switches = L"";    // appended to the program, blank included
+    unsigned missingFolderText = 0;   // reported when the folder cannot be read
+    unsigned startFailureText = 0;    // reported when the program cannot be started
     ExitCodeRule exitCodes;
-    const wchar_t* rebootLine;    // logged before a reboot is requested; null for none
+    const wchar_t* rebootLine = nullptr;  // logged before a reboot is requested; null for none
 
     bool Deferred() const { return source == ProgramSource::CustomActionDataKey; }
+
+    static ComponentAction Named(const wchar_t* action) { ComponentAction row; row.name = action; return row; }
+    ComponentAction& RunsProgramUnderKey(const wchar_t* key) {
+        return From(ProgramSource::CustomActionDataKey, key, L"");
+    }
+    ComponentAction& RunsFromDirectory(const wchar_t* directory, const wchar_t* file) {
+        return From(ProgramSource::DirectoryTargetPath, directory, file);
+    }
+    ComponentAction& RunsFromFolderProperty(const wchar_t* property, const wchar_t* file) {
+        return From(ProgramSource::FolderProperty, property, file);
+    }
+    ComponentAction& WithSwitches(const wchar_t* text) { switches = text; return *this; }
+    ComponentAction& ReportsMissingFolder(unsigned text) { missingFolderText = text; return *this; }
+    ComponentAction& ReportsStartFailure(unsigned text) { startFailureText = text; return *this; }
+    ComponentAction& ReadsExitCode(ExitCodeRule rule) { exitCodes = std::move(rule); return *this; }
+    ComponentAction& LogsBeforeReboot(const wchar_t* line) { rebootLine = line; return *this; }
+
+private:
+    ComponentAction& From(ProgramSource kind, const wchar_t* where, const wchar_t* file) {
+        source = kind;
+        sourceName = where;
+        program = file;
+        return *this;
+    }
 };
 
 extern const ComponentAction kInstallCamera;
