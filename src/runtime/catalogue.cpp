@@ -1,7 +1,5 @@
 #include "runtime/catalogue.h"
 
-#include <msiquery.h>
-
 #include <algorithm>
 
 #include "runtime/core/catalogue_core.h"

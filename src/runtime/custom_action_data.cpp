@@ -1,7 +1,5 @@
 #include "runtime/custom_action_data.h"
 
-#include <msiquery.h>
-
 #include "runtime/log.h"
 #include "runtime/property.h"
 
