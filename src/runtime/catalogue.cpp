@@ -1,10 +1,9 @@
 #include "runtime/catalogue.h"
 
-#include <msiquery.h>
-
 #include <algorithm>
 
 #include "runtime/core/catalogue_core.h"
+#include "runtime/property.h"
 
 namespace {
 
@@ -13,10 +12,8 @@ const wchar_t kMissingText[] = L" ";
 CLocal* g_catalogue = nullptr;
 
 std::uint16_t PackageLanguage(MSIHANDLE session) {
-    wchar_t value[256] = {};
-    DWORD count = 256;
-    MsiGetPropertyW(session, L"ProductLanguage", value, &count);  // a failed read leaves it empty
-    return kci::ParseLanguageId(value);
+    // A failed read leaves the value empty, which reads as language 0.
+    return kci::ParseLanguageId(kci::ReadProperty(session, L"ProductLanguage", 256).value);
 }
 
 HRSRC FindStringBlock(HMODULE module, unsigned number, std::uint16_t language) {

@@ -1,22 +1,19 @@
 #include "runtime/custom_action_data.h"
 
-#include <msiquery.h>
-
 #include "runtime/log.h"
+#include "runtime/property.h"
 
 kci::NameValueMap ParseCustomActionData(MSIHANDLE session) {
     LogMessage(session, L"Entering ParseCustomActionData");
 
-    wchar_t buffer[kci::kCustomActionDataBufferChars] = {};
-    DWORD count = kci::kCustomActionDataBufferChars;
     // A value too long for the buffer is refused (ERROR_MORE_DATA), never cut.
-    const UINT result = MsiGetPropertyW(session, L"CustomActionData", buffer, &count);
-    if (result != ERROR_SUCCESS || buffer[0] == L'\0') {
+    const kci::PropertyRead read = kci::ReadProperty(session, L"CustomActionData", kci::kCustomActionDataBufferChars);
+    if (read.result != ERROR_SUCCESS || read.value.empty()) {
         LogMessage(session, L"%s", kci::kInvalidCustomActionDataText);
-        LogMessage(session, L"result = %d", result);
+        LogMessage(session, L"result = %d", static_cast<int>(read.result));
         throw stp::ErrorList{stp::exstring(kci::kInvalidCustomActionDataText)};
     }
-    const std::wstring text = buffer;
+    const std::wstring& text = read.value;
     LogMessage(session, L"'CustomActionData' contains the following value: '%s'", text);
 
     kci::NameValueMap pairs;

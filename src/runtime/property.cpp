@@ -6,14 +6,28 @@
 
 namespace kci {
 
-PropertyRead ReadProperty(MSIHANDLE session, const wchar_t* name, DWORD bufferChars) {
+namespace {
+
+using Reader = UINT(WINAPI*)(MSIHANDLE, LPCWSTR, LPWSTR, LPDWORD);
+
+PropertyRead ReadInto(Reader reader, MSIHANDLE session, const wchar_t* name, DWORD bufferChars) {
     std::vector<wchar_t> buffer(bufferChars + 1, L'\0');  // one more, so the text always ends in the buffer
     DWORD count = bufferChars;
     PropertyRead read;
-    read.result = MsiGetPropertyW(session, name, buffer.data(), &count);
+    read.result = reader(session, name, buffer.data(), &count);
     read.value = buffer.data();
     read.length = count;
     return read;
+}
+
+}  // namespace
+
+PropertyRead ReadProperty(MSIHANDLE session, const wchar_t* name, DWORD bufferChars) {
+    return ReadInto(MsiGetPropertyW, session, name, bufferChars);
+}
+
+PropertyRead ReadTargetPath(MSIHANDLE session, const wchar_t* name, DWORD bufferChars) {
+    return ReadInto(MsiGetTargetPathW, session, name, bufferChars);
 }
 
 }  // namespace kci

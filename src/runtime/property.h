@@ -1,4 +1,5 @@
-// Reading installer properties into the fixed buffers the actions use.
+// Reading installer properties and target paths into the fixed buffers the
+// actions use.
 #pragma once
 
 #include <windows.h>
@@ -12,5 +13,8 @@ namespace kci {
 // terminator included; a value that does not fit fails with ERROR_MORE_DATA
 // and is never read again with more room.
 PropertyRead ReadProperty(MSIHANDLE session, const wchar_t* name, DWORD bufferChars);
+
+// Reads the target path of directory `name` the same way.
+PropertyRead ReadTargetPath(MSIHANDLE session, const wchar_t* name, DWORD bufferChars);
 
 }  // namespace kci
