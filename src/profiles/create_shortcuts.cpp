@@ -27,9 +27,9 @@ constexpr wchar_t kQuickLaunchBelowProfile[] = L"\\Application Data\\Microsoft\\
 
 // One place a copy of the shortcut goes, and what is logged about it.
 struct CopyTarget {
-    kci::ShellFolder userFolder;                // for the installing user
+    kci::ShellFolder userFolder;                     // for the installing user
     std::optional<kci::ShellFolder> allUsersFolder;  // for "AllUsers"; none: every profile's Quick Launch bar
-    const wchar_t* belowFolder;                 // joined to the folder
+    const wchar_t* belowFolder;                      // joined to the folder
     const wchar_t* lookupFailure;
     const wchar_t* title;
     const wchar_t* copyFailure;
