@@ -10,17 +10,17 @@
 
 #include "components/core/rtmx_folder.h"
 #include "runtime/action_frame.h"
+#include "runtime/known_folder.h"
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
 namespace {
 
 std::wstring DefaultFolder(MSIHANDLE session) {
-    wchar_t commonFiles[kci::kFolderChars + 1] = {};
-    const HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES_COMMON, nullptr, SHGFP_TYPE_CURRENT, commonFiles);
-    std::wstring candidate = commonFiles;
-    if (FAILED(hr)) {
-        LogMessage(session, L"SHGetFolderPath returned %lx, setting to default", hr);
+    const kci::KnownFolder commonFiles = kci::GetKnownFolder(CSIDL_PROGRAM_FILES_COMMON);
+    std::wstring candidate = commonFiles.path;
+    if (FAILED(commonFiles.result)) {
+        LogMessage(session, L"SHGetFolderPath returned %lx, setting to default", commonFiles.result);
         candidate = kci::kFallbackCommonFiles;
     } else {
         LogMessage(session, L"SHGetFolderPath returned valid folder: %s", candidate);

@@ -15,6 +15,7 @@
 #include "profiles/profile_walk.h"
 #include "runtime/action_frame.h"
 #include "runtime/core/errors.h"
+#include "runtime/known_folder.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
 
@@ -22,35 +23,56 @@ namespace {
 
 constexpr DWORD kPropertyChars = 260;
 constexpr wchar_t kShortcutFile[] = L"Tenvor Omni Meridia.lnk";
-constexpr wchar_t kQuickLaunchBelowAppData[] = L"\\Microsoft\\Internet Explorer\\Quick Launch";
 constexpr wchar_t kQuickLaunchBelowProfile[] = L"\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch";
 
-// One place a copy of the shortcut goes, in the order the copies are made.
+// One place a copy of the shortcut goes, and what is logged about it.
 struct CopyTarget {
-    const wchar_t* flag;  // property that is "1" to make this copy
-    int commonFolder;     // for "AllUsers"; -1: every profile's Quick Launch bar instead
-    int userFolder;       // for the installing user
-    const wchar_t* belowFolder;
+    kci::ShellFolder userFolder;                     // for the installing user
+    std::optional<kci::ShellFolder> allUsersFolder;  // for "AllUsers"; none: every profile's Quick Launch bar
+    const wchar_t* belowFolder;                      // joined to the folder
     const wchar_t* lookupFailure;
     const wchar_t* title;
     const wchar_t* copyFailure;
 };
 
-const CopyTarget kCopyTargets[] = {
-    {L"DESKTOP_SHORTCUT", CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOP, L"",
-     L"Couldn't get desktop directory, return code = 0x%x", L"Creating shortcut on desktop",
-     L"Failed to install desktop icon, result = 0x%x"},
-    {L"STARTUP_SHORTCUT", CSIDL_COMMON_STARTUP, CSIDL_STARTUP, L"",
-     L"Couldn't get startup directory, return code = 0x%x", L"Creating shortcut on start menu",
-     L"Failed to install startup icon, result = 0x%x"},
-    {L"QUICKLAUNCH_SHORTCUT", -1, CSIDL_APPDATA, kQuickLaunchBelowAppData,
-     L"Couldn't get quicklaunch directory, return code = 0x%x", L"Creating shortcut on Quick Launch bar",
-     L"Failed to install startup icon on quick launch bar, result = 0x%x"},
-};
+CopyTarget DesktopTarget() {
+    CopyTarget target{};
+    target.userFolder = kci::ShellFolder::UserDesktop;
+    target.allUsersFolder = kci::ShellFolder::CommonDesktop;
+    target.belowFolder = L"";
+    target.lookupFailure = L"Couldn't get desktop directory, return code = 0x%x";
+    target.title = L"Creating shortcut on desktop";
+    target.copyFailure = L"Failed to install desktop icon, result = 0x%x";
+    return target;
+}
+
+CopyTarget StartupTarget() {
+    CopyTarget target{};
+    target.userFolder = kci::ShellFolder::UserStartup;
+    target.allUsersFolder = kci::ShellFolder::CommonStartup;
+    target.belowFolder = L"";
+    target.lookupFailure = L"Couldn't get startup directory, return code = 0x%x";
+    target.title = L"Creating shortcut on start menu";
+    target.copyFailure = L"Failed to install startup icon, result = 0x%x";
+    return target;
+}
+
+CopyTarget QuickLaunchTarget() {
+    CopyTarget target{};
+    target.userFolder = kci::ShellFolder::UserAppData;
+    target.allUsersFolder = std::nullopt;
+    target.belowFolder = kci::kQuickLaunchBelowAppData;
+    target.lookupFailure = L"Couldn't get quicklaunch directory, return code = 0x%x";
+    target.title = L"Creating shortcut on Quick Launch bar";
+    target.copyFailure = L"Failed to install startup icon on quick launch bar, result = 0x%x";
+    return target;
+}
 
 struct ShortcutChoice {
     bool allUsers = false;
-    bool wanted[3] = {};  // per row of kCopyTargets
+    bool desktop = false;
+    bool startup = false;
+    bool quickLaunch = false;
     std::wstring source;
 };
 
@@ -64,16 +86,22 @@ kci::PropertyRead ReadLoggedProperty(MSIHANDLE session, const wchar_t* name) {
     return read;
 }
 
+// A *_SHORTCUT flag, its value and its length logged: true only for "1".
+bool ReadFlag(MSIHANDLE session, const wchar_t* name) {
+    const kci::PropertyRead flag = ReadLoggedProperty(session, name);
+    LogMessage(session, L"%s property length: %d", name, static_cast<int>(flag.length));
+    return flag.value == L"1";
+}
+
 ShortcutChoice ReadChoice(MSIHANDLE session) {
     ShortcutChoice choice;
     choice.allUsers = ReadLoggedProperty(session, L"ApplicationUsers").value == L"AllUsers";
     ReadLoggedProperty(session, L"DesktopFolder");
-    // The flags are read Startup first, the order the log has always shown.
-    for (int row : {1, 0, 2}) {
-        const kci::PropertyRead flag = ReadLoggedProperty(session, kCopyTargets[row].flag);
-        choice.wanted[row] = flag.value == L"1";
-        LogMessage(session, L"%s property length: %d", kCopyTargets[row].flag, static_cast<int>(flag.length));
-    }
+    // Startup is read before Desktop although it is copied after it: packages
+    // look for this order of lines (held by CreateShortcuts.LooksUpOnlyTheFoldersWhoseFlagIsOne).
+    choice.startup = ReadFlag(session, L"STARTUP_SHORTCUT");
+    choice.desktop = ReadFlag(session, L"DESKTOP_SHORTCUT");
+    choice.quickLaunch = ReadFlag(session, L"QUICKLAUNCH_SHORTCUT");
     choice.source = ReadLoggedProperty(session, L"INSTALLDIR").value + kShortcutFile;
     LogMessage(session, L"Shortcut link is here: %s", choice.source);
     return choice;
@@ -85,11 +113,11 @@ std::optional<int> CopyShortcut(MSIHANDLE session, const std::wstring& source, c
 }
 
 // One copy into a folder of the platform's, for the installing user or all users.
-void CopyToFolder(MSIHANDLE session, const CopyTarget& target, int folderId, const std::wstring& source) {
-    wchar_t folder[MAX_PATH] = {};
-    const HRESULT found = SHGetFolderPathW(nullptr, folderId, nullptr, SHGFP_TYPE_CURRENT, folder);
-    if (found != S_OK) throw stp::exstring(kci::Format(target.lookupFailure, found));
-    const std::wstring destination = std::wstring(folder) + target.belowFolder;
+void CopyToFolder(MSIHANDLE session, const CopyTarget& target, kci::ShellFolder shellFolder,
+                  const std::wstring& source) {
+    const kci::KnownFolder folder = kci::GetKnownFolder(kci::Csidl(shellFolder));
+    if (folder.result != S_OK) throw stp::exstring(kci::Format(target.lookupFailure, folder.result));
+    const std::wstring destination = folder.path + target.belowFolder;
     LogMessage(session, L"Copying %s to %s", source, destination);
     const std::optional<int> result = CopyShortcut(session, source, destination, target.title);
     if (result && *result != 0) LogMessage(session, target.copyFailure, *result);
@@ -105,6 +133,13 @@ void CopyToEveryQuickLaunchBar(MSIHANDLE session, const CopyTarget& target, cons
                               if (auto result = CopyShortcut(session, source, destination, target.title))
                                   LogMessage(session, L"Copy operation returned 0x%x", *result);
                           });
+}
+
+void CopyIfWanted(MSIHANDLE session, bool wanted, const CopyTarget& target, const ShortcutChoice& choice) {
+    if (!wanted) return;
+    if (!choice.allUsers) CopyToFolder(session, target, target.userFolder, choice.source);
+    else if (target.allUsersFolder) CopyToFolder(session, target, *target.allUsersFolder, choice.source);
+    else CopyToEveryQuickLaunchBar(session, target, choice.source);
 }
 
 void RemoveOldShortcuts(MSIHANDLE session) {
@@ -126,13 +161,9 @@ extern "C" UINT __stdcall CreateShortcuts(MSIHANDLE session) {
         LogMessage(session, L"Entering CreateShortcuts");
         try {
             const ShortcutChoice choice = ReadChoice(session);
-            for (int row = 0; row < 3; ++row) {
-                if (!choice.wanted[row]) continue;
-                const CopyTarget& target = kCopyTargets[row];
-                if (!choice.allUsers) CopyToFolder(session, target, target.userFolder, choice.source);
-                else if (target.commonFolder >= 0) CopyToFolder(session, target, target.commonFolder, choice.source);
-                else CopyToEveryQuickLaunchBar(session, target, choice.source);
-            }
+            CopyIfWanted(session, choice.desktop, DesktopTarget(), choice);
+            CopyIfWanted(session, choice.startup, StartupTarget(), choice);
+            CopyIfWanted(session, choice.quickLaunch, QuickLaunchTarget(), choice);
         } catch (const stp::exstring& failure) {
             LogMessage(session, L"Exiting CreateShortcuts with failure: %s", failure);
             return ERROR_SUCCESS;

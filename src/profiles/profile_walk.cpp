@@ -5,6 +5,7 @@
 
 #include "profiles/core/profile_paths.h"
 #include "runtime/handles.h"
+#include "runtime/known_folder.h"
 #include "runtime/log.h"
 
 namespace kci {
@@ -18,21 +19,41 @@ std::wstring SystemErrorText(DWORD error) {
     return std::wstring(text, length);
 }
 
-void RemoveEntry(MSIHANDLE session, const RemovalRow& row, const std::wstring& profileDirectory) {
-    const std::wstring path = profileDirectory + row.path;
-    LogMessage(session, row.logLine, path);
-    const BOOL removed = row.kind == RemovalKind::File ? DeleteFileW(path.c_str()) : RemoveDirectoryW(path.c_str());
-    const DWORD error = GetLastError();
-    LogMessage(session, L"Result = %d", removed ? 1 : 0);
-    if (removed) return;
-    const std::wstring text = SystemErrorText(error);
-    if (!text.empty()) LogMessage(session, L"Error: %s", text);
-}
+// One removal of a sweep, remembered so that no later one of the run tries
+// the same path. Every folder from `base` down to the removed entry is
+// checked first: a link there could lead the delete out of the profile.
+class Remover {
+public:
+    explicit Remover(MSIHANDLE session) : session_(session) {}
 
-auto RemoveRowsOf(MSIHANDLE session, const RemovalTable& table, ProfileScope scope) {
-    return [session, &table, scope](const std::wstring& profileDirectory) {
+    void Remove(const std::wstring& base, const std::wstring& below, const wchar_t* logLine, RemovalKind kind) {
+        const std::wstring path = base + below;
+        for (const std::wstring& tried : tried_)
+            if (SamePath(tried, path)) return;
+        tried_.push_back(path);
+        for (const std::wstring& folder : FoldersOnTheWay(base, below, kind == RemovalKind::Directory)) {
+            if (!IsLink(folder)) continue;
+            LogMessage(session_, L"Link on the way, not deleted: %s", path);
+            return;
+        }
+        LogMessage(session_, logLine, path);
+        const BOOL removed = kind == RemovalKind::File ? DeleteFileW(path.c_str()) : RemoveDirectoryW(path.c_str());
+        const DWORD error = GetLastError();
+        LogMessage(session_, L"Result = %d", removed ? 1 : 0);
+        if (removed) return;
+        const std::wstring text = SystemErrorText(error);
+        if (!text.empty()) LogMessage(session_, L"Error: %s", text);
+    }
+
+private:
+    MSIHANDLE session_;
+    std::vector<std::wstring> tried_;
+};
+
+auto RemoveRowsOf(Remover& remover, const RemovalTable& table, ProfileScope scope) {
+    return [&remover, &table, scope](const std::wstring& profileDirectory) {
         for (const RemovalRow& row : table)
-            if (row.scope == scope) RemoveEntry(session, row, profileDirectory);
+            if (row.scope == scope) remover.Remove(profileDirectory, row.path, row.logLine, row.kind);
     };
 }
 
@@ -42,7 +63,9 @@ void VisitProfiles(const std::wstring& root, const ProfileStep& profileStep) {
     if (!search) return;
     do {
         const std::wstring name = entry.cFileName;
-        if (IsProfileEntry(name, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) profileStep(root + name);
+        if (IsProfileEntry(name, (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0))
+            profileStep(root + name);
     } while (FindNextFileW(search.Get(), &entry));
 }
 
@@ -50,31 +73,64 @@ void VisitProfiles(const std::wstring& root, const ProfileStep& profileStep) {
 
 void WalkUserProfiles(MSIHANDLE session, const wchar_t* openingFormat, const ProfileStep& allUsersStep,
                       const ProfileStep& profileStep) {
-    wchar_t commonAppData[MAX_PATH] = {};
-    const HRESULT found = SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, commonAppData);
-    LogMessage(session, openingFormat, commonAppData, found);
-    if (found != S_OK) return;
+    const KnownFolder commonAppData = GetKnownFolder(CSIDL_COMMON_APPDATA);
+    LogMessage(session, openingFormat, commonAppData.path, commonAppData.result);
+    if (commonAppData.result != S_OK) return;
 
-    const ProfileCuts cuts = CutCommonAppData(commonAppData);
+    const ProfileCuts cuts = CutCommonAppData(commonAppData.path);
+    const bool noRoot = IsBareRoot(cuts.root);
     LogMessage(session, L"Stripping first component gave: %s", cuts.allUsers);
-    if (allUsersStep) allUsersStep(cuts.allUsers);
+    // Without a profiles root the first cut is no all-users profile but a
+    // drive or a folder anyone may create.
+    if (allUsersStep && noRoot)
+        LogMessage(session, L"No profiles root above %s, all-users profile not visited", commonAppData.path);
+    else if (allUsersStep)
+        allUsersStep(cuts.allUsers);
     LogMessage(session, L"Stripping second component gave: %s", cuts.root);
-    // Searching an empty root would list the current directory instead.
-    if (cuts.root.empty()) {
-        LogMessage(session, L"No profiles root above %s, no profile visited", commonAppData);
+    if (noRoot) {
+        LogMessage(session, L"No profiles root above %s, no profile visited", commonAppData.path);
         return;
     }
     VisitProfiles(cuts.root, profileStep);
 }
 
 void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table) {
+    Remover remover(session);
     WalkUserProfiles(session, L"Going to iterate through all users at %s, result=0x%0x",
-                     RemoveRowsOf(session, table, ProfileScope::AllUsers),
-                     RemoveRowsOf(session, table, ProfileScope::EachProfile));
+                     RemoveRowsOf(remover, table, ProfileScope::AllUsers),
+                     RemoveRowsOf(remover, table, ProfileScope::EachProfile));
+    // The copies made on the platform's own layout, which no row reaches.
+    const std::wstring shortcut = std::wstring(L"\\") + table.shortcut;
+    for (const ShellFolderRemoval& removal : kShellFolderRemovals) {
+        const KnownFolder folder = GetKnownFolder(Csidl(removal.folder));
+        if (folder.result != S_OK) {
+            LogMessage(session, L"Folder CSIDL 0x%x not found, result=0x%x, nothing deleted there",
+                       static_cast<unsigned>(Csidl(removal.folder)), folder.result);
+            continue;
+        }
+        remover.Remove(folder.path, removal.below + shortcut, removal.logLine, RemovalKind::File);
+    }
+}
+
+int Csidl(ShellFolder folder) {
+    switch (folder) {
+        case ShellFolder::CommonDesktop: return CSIDL_COMMON_DESKTOPDIRECTORY;
+        case ShellFolder::UserDesktop: return CSIDL_DESKTOP;
+        case ShellFolder::CommonStartup: return CSIDL_COMMON_STARTUP;
+        case ShellFolder::UserStartup: return CSIDL_STARTUP;
+        case ShellFolder::UserAppData: return CSIDL_APPDATA;
+    }
+    return CSIDL_APPDATA;
+}
+
+bool IsLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 std::optional<int> RunFileOperation(MSIHANDLE session, UINT operation, const std::wstring& from,
-                                    const std::wstring& to, std::size_t listChars, const wchar_t* title) {
+                                    const std::wstring& to, std::size_t listChars, const wchar_t* title,
+                                    FILEOP_FLAGS moreFlags) {
     auto source = SingleNameList(from, listChars);
     std::optional<std::vector<wchar_t>> destination;
     if (operation == FO_COPY) destination = SingleNameList(to, listChars);
@@ -87,7 +143,9 @@ std::optional<int> RunFileOperation(MSIHANDLE session, UINT operation, const std
     operationData.wFunc = operation;
     operationData.pFrom = source->data();
     operationData.pTo = destination ? destination->data() : nullptr;
-    operationData.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+    // An error box would wait, in a silent installation, on a desktop nobody sees.
+    operationData.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | moreFlags;
+    if (operation == FO_COPY) operationData.fFlags |= FOF_NOCONFIRMMKDIR;
     operationData.lpszProgressTitle = title;
     return SHFileOperationW(&operationData);
 }

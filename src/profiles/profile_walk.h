@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <msi.h>
+#include <shellapi.h>
 
 #include <optional>
 #include <string>
@@ -33,21 +34,35 @@ private:
 // Finds the profiles from the common application-data folder of the older
 // layout ("<root>\<all users>\<folder>"): logs `openingFormat` with the folder
 // and the lookup's result, runs `allUsersStep` (if any) on the all-users
-// profile, then `profileStep` on every directory of the root whose name does
-// not begin with ".". A failed lookup ends the walk after the opening line; a
-// folder too shallow to have a root visits no profile.
+// profile, then `profileStep` on every directory of the root that is no link
+// and whose name does not begin with ".". A failed lookup ends the walk after
+// the opening line. A folder with no profiles root above it (the platform's
+// own "C:\ProgramData", or one just below a drive root) visits neither the
+// all-users profile nor any other.
 void WalkUserProfiles(MSIHANDLE session, const wchar_t* openingFormat, const ProfileStep& allUsersStep,
                       const ProfileStep& profileStep);
 
 // Removes every row of `table` from the all-users profile or from each
-// profile, logging each attempt, its result and the system's error text.
+// profile, then the table's shortcut from each shell folder, logging each
+// attempt, its result and the system's error text. A path already tried in
+// the run is not tried again; one that passes a link is not tried at all.
 void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table);
 
-// One SHFileOperationW (FO_COPY or FO_DELETE, silent, no confirmation) whose
-// source and destination lists each hold only the one name given, in a list
-// of `listChars` characters. Gives the shell's result, or nothing (with a log
-// line) when a name does not fit its list, and then no operation runs.
+// The CSIDL the platform knows `folder` by.
+int Csidl(ShellFolder folder);
+
+// True when `path` is a folder link (a junction, or a symbolic link to a
+// folder): its attributes carry FILE_ATTRIBUTE_REPARSE_POINT.
+bool IsLink(const std::wstring& path);
+
+// One SHFileOperationW (FO_COPY or FO_DELETE, silent, no confirmation, never
+// an error box; a copy makes missing folders unasked) whose source and
+// destination lists each hold only the one name given, in a list of
+// `listChars` characters, with `moreFlags` added. Gives the shell's result, or
+// nothing (with a log line) when a name does not fit its list, and then no
+// operation runs.
 std::optional<int> RunFileOperation(MSIHANDLE session, UINT operation, const std::wstring& from,
-                                    const std::wstring& to, std::size_t listChars, const wchar_t* title);
+                                    const std::wstring& to, std::size_t listChars, const wchar_t* title,
+                                    FILEOP_FLAGS moreFlags = 0);
 
 }  // namespace kci

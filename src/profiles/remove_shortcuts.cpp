@@ -8,8 +8,10 @@
 #include "runtime/log.h"
 
 // Type 1, immediate, on removal. Reads no property; deletes the product's
-// desktop and Startup shortcuts of the all-users profile, and its Quick
-// Launch shortcut and start-menu entries from every profile. Returns 0.
+// desktop and Startup shortcuts of the all-users profile and its Quick Launch
+// shortcut and start-menu entries from every profile (the older layout), then
+// its shortcut from the common and the user's desktop and Startup folders and
+// the user's Quick Launch bar. Never deletes through a link. Returns 0.
 extern "C" UINT __stdcall RemoveShortcuts(MSIHANDLE session) {
     return kci::RunAction(session, L"RemoveShortcuts", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering RemoveShortcuts");

@@ -418,6 +418,78 @@ def case_shortcuts_made_and_removed_logs_removed():
         shutil.rmtree(unix_path(OLD_LAYOUT), ignore_errors=True)
 
 
+CURRENT_USER = "C:\\users\\" + next(name for name in sorted(os.listdir(unix_path("C:\\users"))) if name != "Public")
+CURRENT_LAYOUT = {"common desktop": "C:\\users\\Public\\Desktop",
+                  "common startup": "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp",
+                  "user desktop": CURRENT_USER + "\\Desktop",
+                  "user startup": CURRENT_USER + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp",
+                  "user quick launch": CURRENT_USER + "\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch"}
+NO_PROFILES_ROOT = ["Going to iterate through all users at C:\\ProgramData, result=0x0", "Stripping first component gave: C:",
+                    "No profiles root above C:\\ProgramData, all-users profile not visited",
+                    "Stripping second component gave: ", "No profiles root above C:\\ProgramData, no profile visited"]
+
+
+def case_current_layout_stays_inside_what_the_product_made():
+    """On the platform's own layout (C:\\ProgramData) the sweeps leave the drive root
+    alone, removal takes away the copies CreateShortcuts made, and no delete passes a
+    folder link (planted from the Unix side, as Wine shows symbolic links)."""
+    case = "current layout"
+    canaries = [unix_path(f"C:\\{folder}\\{name}") for folder in ("DeskTop", "Start Menu\\Programs\\Startup")
+                for name in (SHORTCUT, "Tenvor Pelago.lnk")]
+    outside = unix_path("C:\\kci-outside")
+    kept = [os.path.join(outside, "logs", "keep.txt"), os.path.join(outside, "ie", "Quick Launch", SHORTCUT)]
+    for path in canaries + kept:
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w") as f:
+            f.write("not the product's")
+    ie_link = os.path.dirname(unix_path(CURRENT_LAYOUT["user quick launch"]))
+    logs = os.path.join(INSTALL_DIR, "Logs")
+    logs_link = os.path.join(logs, "linked")
+    copies = [unix_path(CURRENT_LAYOUT[f"common {n}"] + "\\" + SHORTCUT) for n in ("desktop", "startup")]
+    try:
+        text = msiexec("/i", "current-layout", ["DESKTOP_SHORTCUT=1", "STARTUP_SHORTCUT=1", "QUICKLAUNCH_SHORTCUT=1",
+                                                SKIP_REGISTRATION], case)
+        source = WIN_INSTALL_DIR + SHORTCUT
+        expect_actions(case, text, [("KorviCreateShortcuts", InOrder([
+            f"Copying {source} to {CURRENT_LAYOUT['common desktop']}",
+            f"Copying {source} to {CURRENT_LAYOUT['common startup']}", "Calling RemoveOldShortcuts"] + NO_PROFILES_ROOT
+            + [f"Deleting desktop icon at {CURRENT_LAYOUT['common desktop']}\\Tenvor Pelago.lnk",
+               "Leaving RemoveOldShortcuts"]))])
+        check(f"{case}: a copy in the common desktop and Startup folders", all(map(os.path.exists, copies)))
+
+        os.makedirs(logs, exist_ok=True)
+        with open(os.path.join(logs, "client.log"), "w") as f:
+            f.write("log")
+        os.symlink(os.path.join(outside, "logs"), logs_link)
+        os.symlink(os.path.join(outside, "ie"), ie_link)
+        text = msiexec("/x", "current-layout-remove", case=case + " removal")
+        win_logs = WIN_INSTALL_DIR + "Logs"
+        expect_actions(case + " removal", text, [
+            ("RemoveLogs", InOrder([f"Link left in place: {win_logs}\\linked",
+                                    f"Going to try removing log files: {win_logs}\\*.*",
+                                    # the installer's log expands "[...]" as a property: empty here
+                                    "SHFileOperation to delete log files:  returned 0",
+                                    f"Log folder holds a link, kept: {win_logs}", "Exiting RemoveLogs"])),
+            ("KorviRemoveShortcuts", InOrder(["Entering RemoveShortcuts"] + NO_PROFILES_ROOT + [
+                f"Deleting desktop icon at {CURRENT_LAYOUT['common desktop']}\\{SHORTCUT}", "Result = 1",
+                f"Deleting desktop icon at {CURRENT_LAYOUT['user desktop']}\\{SHORTCUT}", "Result = 0",
+                f"Deleting startup icon at {CURRENT_LAYOUT['common startup']}\\{SHORTCUT}", "Result = 1",
+                f"Deleting startup icon at {CURRENT_LAYOUT['user startup']}\\{SHORTCUT}", "Result = 0",
+                f"Link on the way, not deleted: {CURRENT_LAYOUT['user quick launch']}\\{SHORTCUT}",
+                "Leaving RemoveShortcuts"])),
+        ])
+        check(f"{case}: the copies removed", not any(map(os.path.exists, copies)))
+        check(f"{case}: the drive-root canaries stay", all(map(os.path.exists, canaries)))
+        check(f"{case}: the links' targets stay", all(map(os.path.exists, kept)))
+        check(f"{case}: the product's log file removed", not os.path.exists(os.path.join(logs, "client.log")))
+    finally:
+        for link in (logs_link, ie_link):
+            if os.path.islink(link):
+                os.unlink(link)
+        for folder in ("C:\\DeskTop", "C:\\Start Menu", "C:\\kci-outside"):
+            shutil.rmtree(unix_path(folder), ignore_errors=True)
+
+
 # ------------------------------------------- versions, drivers and settings
 
 CRASH_CONTROL = r"HKLM\SYSTEM\CurrentControlSet\Control\CrashControl"
@@ -576,6 +648,7 @@ def case_runtime_registration():
 CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_install,
          case_component_failures_report_once_and_ask_for_reboot,
          case_running_browser_stops_a_silent_install_in_the_tenth_try, case_shortcuts_made_and_removed_logs_removed,
+         case_current_layout_stays_inside_what_the_product_made,
          case_version_driver_check_crash_dumps_and_bits, case_precertification_failures_fail_the_install,
          case_runtime_registration]
 

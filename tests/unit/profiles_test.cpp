@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "profiles/core/profile_paths.h"
 
@@ -22,24 +23,57 @@ TEST(SingleNameList, HoldsTheOneNameAndNullsToItsEndOrNothing) {
     }
 }
 
-TEST(CutCommonAppData, GivesAllUsersProfileAndRootOrEmptyRoot) {
-    struct Case { std::wstring folder, allUsers, root; };
+TEST(CutCommonAppData, GivesAllUsersProfileAndRootAndWhetherTheRootIsBare) {
+    struct Case { std::wstring folder, allUsers, root; bool bare; };
     const std::wstring xp = L"C:\\Documents and Settings\\";
-    for (const Case& c : {Case{xp + L"All Users\\Application Data", xp + L"All Users", xp},
-                          Case{L"C:\\ProgramData", L"C:", L""} /* the current layout: no root to search */,
-                          Case{L"ProgramData", L"", L""}, Case{L"", L"", L""}}) {
+    for (const Case& c : {Case{xp + L"All Users\\Application Data", xp + L"All Users", xp, false},
+                          Case{L"C:\\ProgramData", L"C:", L"", true} /* the current layout: no root to search */,
+                          Case{L"D:\\Data\\ProgramData", L"D:\\Data", L"D:\\", true} /* a drive root is no root */,
+                          Case{L"\\\\srv\\share\\Data\\ProgramData", L"\\\\srv\\share\\Data", L"\\\\srv\\share\\", true},
+                          Case{L"\\\\srv\\share\\Users\\All Users\\Data", L"\\\\srv\\share\\Users\\All Users",
+                               L"\\\\srv\\share\\Users\\", false},
+                          Case{L"\\Data\\ProgramData", L"\\Data", L"\\", true},
+                          Case{L"ProgramData", L"", L"", true}, Case{L"", L"", L"", true}}) {
         kci::ProfileCuts cuts = kci::CutCommonAppData(c.folder);
         EXPECT_EQ(cuts.allUsers, c.allUsers) << c.folder.size();
         EXPECT_EQ(cuts.root, c.root) << c.folder.size();
+        EXPECT_EQ(kci::IsBareRoot(cuts.root), c.bare) << c.folder.size();
     }
 }
 
-TEST(IsProfileEntry, OnlyDirectoriesNotBeginningWithADot) {
-    struct Case { std::wstring name; bool directory, profile; };
-    for (const Case& c : {Case{L"Alice", true, true}, Case{L"All Users", true, true}, Case{L".", true, false},
-                          Case{L"..", true, false}, Case{L".cache", true, false}, Case{L"notes.txt", false, false},
-                          Case{L"Bob.", true, true}})
-        EXPECT_EQ(kci::IsProfileEntry(c.name, c.directory), c.profile);
+TEST(IsProfileEntry, OnlyDirectoriesThatAreNoLinksNotBeginningWithADot) {
+    struct Case { std::wstring name; bool directory, link, profile; };
+    for (const Case& c : {Case{L"Alice", true, false, true}, Case{L"All Users", true, false, true},
+                          Case{L".", true, false, false}, Case{L"..", true, false, false},
+                          Case{L".cache", true, false, false}, Case{L"notes.txt", false, false, false},
+                          Case{L"Bob.", true, false, true}, Case{L"Mallory", true, true, false}})
+        EXPECT_EQ(kci::IsProfileEntry(c.name, c.directory, c.link), c.profile) << c.name.size();
+}
+
+// Every folder a removal passes must be checked for a link, the profile (or
+// known) folder first; a removed folder counts, a removed file does not.
+TEST(FoldersOnTheWay, FromTheBaseDownToTheRemovedEntry) {
+    struct Case { std::wstring base, below; bool folder; std::vector<std::wstring> way; };
+    const std::wstring p = L"C:\\Users\\Alice";
+    for (const Case& c : {
+             Case{p, L"\\a.lnk", false, {p}},
+             Case{p, L"\\Start Menu\\Programs\\T\\a.lnk", false,
+                  {p, p + L"\\Start Menu", p + L"\\Start Menu\\Programs", p + L"\\Start Menu\\Programs\\T"}},
+             Case{p, L"\\Start Menu\\Programs\\T", true,
+                  {p, p + L"\\Start Menu", p + L"\\Start Menu\\Programs", p + L"\\Start Menu\\Programs\\T"}},
+             Case{p, L"\\\\Menu\\a.lnk", false, {p, p + L"\\\\Menu"}} /* an empty component names no folder */,
+             Case{L"C:\\", L"\\DeskTop\\a.lnk", false, {L"C:\\", L"C:\\\\DeskTop"}},
+             Case{p, L"", true, {p}}}) {
+        EXPECT_EQ(kci::FoldersOnTheWay(c.base, c.below, c.folder), c.way) << c.below.size();
+    }
+}
+
+TEST(SamePath, IgnoresTheCaseOfAsciiLettersOnly) {
+    struct Case { std::wstring a, b; bool same; };
+    for (const Case& c : {Case{L"C:\\All Users\\DeskTop\\a.lnk", L"c:\\all users\\Desktop\\A.LNK", true},
+                          Case{L"C:\\a", L"C:\\a\\", false}, Case{L"C:\\\u00c4", L"C:\\\u00e4", false},
+                          Case{L"", L"", true}})
+        EXPECT_EQ(kci::SamePath(c.a, c.b), c.same) << c.a.size();
 }
 
 TEST(InstallDirectoryForLogs, DropsOnlyATrailingSeparatorNeverAComponent) {

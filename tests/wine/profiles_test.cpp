@@ -1,9 +1,10 @@
 // The shortcut, log and settings actions in real sessions, over a scratch
-// tree of profiles in the older layout.
+// tree of profiles in the older or the current layout.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "bench/bench.h"
@@ -175,6 +176,10 @@ TEST(RemoveShortcuts, DeletesTheRowsInOrderAndKeepsAMenuFolderThatHoldsAnotherFi
         expected = Concat(expected, RowLines(profile, {quickLaunch}, L"Deleting quick launch icon at ", full));
         expected = Concat(expected, RowLines(profile, Concat(menuRows, {menu}), L"Deleting startup menu at ", full));
     }
+    // The common desktop and Startup folders are the all-users rows' own: not tried twice.
+    expected = Concat(expected, RowLines(tree.Me(), {L"\\Desktop\\" + kShortcut}, L"Deleting desktop icon at ", false));
+    expected = Concat(expected, RowLines(tree.Me(), {L"\\Startup\\" + kShortcut}, L"Deleting startup icon at ", false));
+    expected = Concat(expected, RowLines(tree.UserQuickLaunch(), {L"\\" + kShortcut}, L"Deleting quick launch icon at ", false));
     expected.push_back(L"Leaving RemoveShortcuts");
     bench::ExpectLog(session->Log(), expected);
 
@@ -185,23 +190,166 @@ TEST(RemoveShortcuts, DeletesTheRowsInOrderAndKeepsAMenuFolderThatHoldsAnotherFi
     EXPECT_TRUE(bench::FileExists(tree.Root() + L".hidden" + menu + L"\\Owner Handbook.lnk"));
 }
 
-// The platform's own layout (C:\ProgramData) has no profiles root above the
-// all-users folder: the all-users rows are tried, no profile is visited.
-TEST(RemoveShortcuts, ShallowCommonAppDataVisitsNoProfile) {
-    wchar_t folder[MAX_PATH] = {};
-    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder), S_OK);
-    ASSERT_EQ(std::wstring(folder), L"C:\\ProgramData");
+// Lines in this order among the log's lines (others may stand between); a
+// line ending in "*" matches any line that begins with the text before it.
+void ExpectInOrder(const Lines& log, const Lines& expected) {
+    auto matches = [](const std::wstring& got, const std::wstring& want) {
+        return !want.empty() && want.back() == L'*' ? got.compare(0, want.size() - 1, want, 0, want.size() - 1) == 0
+                                                   : got == want;
+    };
+    size_t at = 0;
+    for (const auto& want : expected) {
+        while (at < log.size() && !matches(log[at], want)) ++at;
+        EXPECT_LT(at, log.size()) << "missing, or out of order: " << bench::Narrow(want);
+        if (at++ >= log.size()) return;
+    }
+}
+
+// The log of `action` in a session of its own.
+Lines RunAction(const char* action) {
     auto session = bench::Package().Open();
     session->ClearRecords();
-    EXPECT_EQ(bench::CallAction("RemoveShortcuts", *session), 0u);
-    bench::ExpectLog(session->Log(), {L"Entering RemoveShortcuts",
-                                      L"Going to iterate through all users at C:\\ProgramData, result=0x0",
-                                      L"Stripping first component gave: C:",
-                                      L"Deleting desktop icon at C:\\DeskTop\\" + kShortcut, L"Result = 0", L"Error: *",
-                                      L"Deleting startup icon at C:\\Start Menu\\Programs\\Startup\\" + kShortcut,
-                                      L"Result = 0", L"Error: *", L"Stripping second component gave: ",
-                                      L"No profiles root above C:\\ProgramData, no profile visited",
-                                      L"Leaving RemoveShortcuts"});
+    EXPECT_EQ(bench::CallAction(action, *session), 0u);
+    return session->Log();
+}
+
+// RemoveLogs with INSTALLDIR at `directory`.
+Lines RunRemoveLogs(const std::wstring& directory) {
+    auto session = bench::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
+    session->Cost();
+    bench::SetTargetPath(*session, L"INSTALLDIR", directory);
+    session->ClearRecords();
+    EXPECT_EQ(bench::CallAction("RemoveLogs", *session), 0u);
+    return session->Log();
+}
+
+// What a case leaves: the lines its runs logged, the lines expected among
+// them in order, and the files that must be gone and those that must stay.
+struct Outcome {
+    Lines log, inOrder, gone, kept;
+};
+
+// The deletes of the profile actions stay inside what the product made: never
+// at the drive root, never through a folder link, and on the current layout
+// they take away every copy that CreateShortcuts made.
+TEST(ProfileDeletes, StayInsideWhatTheProductMade) {
+    const std::wstring pelago = L"Tenvor Pelago.lnk";
+    struct Case {
+        const char* name;
+        bench::Layout layout;
+        std::function<Outcome(const bench::ScratchProfiles&, const bench::TempDir& outside)> run;
+    };
+    const Case cases[] = {
+        {"drive-root canaries survive both sweeps", bench::Layout::Current,
+         [&](const bench::ScratchProfiles& tree, const bench::TempDir&) {
+             const Lines canaries = {L"C:\\DeskTop\\" + kShortcut, L"C:\\DeskTop\\" + pelago,
+                                     L"C:\\Start Menu\\Programs\\Startup\\" + kShortcut,
+                                     L"C:\\Start Menu\\Programs\\Startup\\" + pelago};
+             bench::CreateFolders(L"C:\\Start Menu\\Programs\\Startup");
+             bench::CreateFolders(L"C:\\DeskTop");
+             for (const auto& canary : canaries) bench::WriteFile(canary, "canary");
+             bench::RemoveTree(tree.Me() + L"\\Startup");  // a shell folder the platform cannot give
+             ShortcutRun create(L"AllUsers", L"0", L"0", L"0");
+             Outcome outcome{Concat(RunAction("RemoveShortcuts"), create.Run()), {}, {}, canaries};
+             for (const std::wstring& file : {kShortcut, pelago}) {
+                 outcome.inOrder = Concat(outcome.inOrder, {
+                     L"Going to iterate through all users at C:\\ProgramData, result=0x0",
+                     L"Stripping first component gave: C:",
+                     L"No profiles root above C:\\ProgramData, all-users profile not visited",
+                     L"Stripping second component gave: ",
+                     L"No profiles root above C:\\ProgramData, no profile visited",
+                     L"Deleting desktop icon at " + tree.CommonDesktop() + L"\\" + file, L"Result = 0", L"Error: *",
+                     L"Deleting desktop icon at " + tree.Me() + L"\\Desktop\\" + file, L"Result = 0", L"Error: *",
+                     L"Deleting startup icon at " + tree.CommonStartup() + L"\\" + file, L"Result = 0", L"Error: *",
+                     L"Folder CSIDL 0x7 not found, result=0x80070002, nothing deleted there",
+                     L"Deleting quick launch icon at " + tree.UserQuickLaunch() + L"\\" + file, L"Result = 0",
+                     L"Error: *"});
+             }
+             return outcome;
+         }},
+        {"copies made on the current layout are removed", bench::Layout::Current,
+         [&](const bench::ScratchProfiles& tree, const bench::TempDir&) {
+             bench::WriteFile(tree.Me() + L"\\Startup\\" + pelago, "older product");
+             Lines log = ShortcutRun(L"AllUsers", L"1", L"1", L"1").Run();
+             log = Concat(log, ShortcutRun(L"", L"1", L"1", L"1").Run());
+             const Lines copies = {tree.CommonDesktop() + L"\\" + kShortcut, tree.Me() + L"\\Desktop\\" + kShortcut,
+                                   tree.CommonStartup() + L"\\" + kShortcut, tree.Me() + L"\\Startup\\" + kShortcut,
+                                   tree.UserQuickLaunch() + L"\\" + kShortcut};
+             for (const auto& copy : copies) EXPECT_TRUE(bench::FileExists(copy)) << bench::Narrow(copy);
+             Lines inOrder = {L"Deleting startup icon at " + tree.Me() + L"\\Startup\\" + pelago, L"Result = 1",
+                              L"Entering RemoveShortcuts"};
+             const wchar_t* lines[] = {L"Deleting desktop icon at ", L"Deleting desktop icon at ",
+                                       L"Deleting startup icon at ", L"Deleting startup icon at ",
+                                       L"Deleting quick launch icon at "};
+             for (size_t i = 0; i < copies.size(); ++i) inOrder = Concat(inOrder, {lines[i] + copies[i], L"Result = 1"});
+             Outcome outcome{Concat(log, RunAction("RemoveShortcuts")), inOrder, copies, {}};
+             outcome.gone.push_back(tree.Me() + L"\\Startup\\" + pelago);
+             return outcome;
+         }},
+        {"a folder link in Logs keeps its target, the log files go", bench::Layout::Current,
+         [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
+             const std::wstring logs = outside / L"App\\Logs";
+             bench::CreateFolders(logs + L"\\old");
+             bench::CreateFolders(outside / L"elsewhere");
+             for (const auto& file : {logs + L"\\client.log", logs + L"\\old\\client.log", outside / L"elsewhere\\data.txt"})
+                 bench::WriteFile(file, "x");
+             bench::FolderLink link(logs + L"\\old\\linked", outside / L"elsewhere");
+             return Outcome{RunRemoveLogs(outside / L"App"),
+                            {L"Link left in place: " + logs + L"\\old\\linked",
+                             L"Going to try removing log files: " + logs + L"\\*.*",
+                             L"SHFileOperation to delete log files: [" + logs + L"\\*.*] returned 0",
+                             L"Log folder holds a link, kept: " + logs, L"Exiting RemoveLogs"},
+                            {logs + L"\\client.log"},
+                            {outside / L"elsewhere\\data.txt", logs + L"\\old\\client.log"}};
+         }},
+        {"a Logs folder that is a link keeps its target", bench::Layout::Current,
+         [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
+             bench::CreateFolders(outside / L"App");
+             bench::CreateFolders(outside / L"elsewhere");
+             bench::WriteFile(outside / L"elsewhere\\client.log", "x");
+             bench::FolderLink link(outside / L"App\\Logs", outside / L"elsewhere");
+             const Lines log = RunRemoveLogs(outside / L"App");
+             EXPECT_EQ(IndexOf(log, L"Going to try removing log files: " + outside / L"App\\Logs\\*.*"), log.size());
+             return Outcome{log,
+                            {L"Link left in place: " + outside / L"App\\Logs",
+                             L"Log folder holds a link, kept: " + outside / L"App\\Logs", L"Exiting RemoveLogs"},
+                            {},
+                            {outside / L"elsewhere\\client.log"}};
+         }},
+        {"a folder link inside a profile, or as a profile, keeps its target", bench::Layout::Older,
+         [&](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
+             const std::wstring menu = tree.Root() + L"Alice\\Start Menu\\Programs\\Tenvor Omni Meridia";
+             bench::CreateFolders(tree.Root() + L"Alice\\Start Menu\\Programs");
+             bench::CreateFolders(outside / L"menu");
+             bench::CreateFolders(outside / L"Mallory" + bench::kQuickLaunch);
+             const Lines kept = {outside / L"menu\\" + kShortcut, outside / L"menu\\Owner Handbook.lnk",
+                                 outside / L"Mallory" + bench::kQuickLaunch + L"\\" + kShortcut};
+             for (const auto& file : kept) bench::WriteFile(file, "x");
+             bench::FolderLink inProfile(menu, outside / L"menu");
+             bench::FolderLink asProfile(tree.Root() + L"Mallory", outside / L"Mallory");
+             Outcome outcome{RunAction("RemoveShortcuts"),
+                             {L"Link on the way, not deleted: " + menu + L"\\" + kShortcut,
+                              L"Link on the way, not deleted: " + menu + L"\\Tenvor Omni Trouble Reporter.lnk",
+                              L"Link on the way, not deleted: " + menu + L"\\Owner Handbook.lnk",
+                              L"Link on the way, not deleted: " + menu, L"Leaving RemoveShortcuts"},
+                             {},
+                             kept};
+             for (const auto& line : outcome.log)
+                 EXPECT_EQ(line.find(L"Mallory"), std::wstring::npos) << bench::Narrow(line);
+             return outcome;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bench::TempDir outside;
+        bench::ScratchProfiles tree(c.layout);
+        const Outcome outcome = c.run(tree, outside);
+        ExpectInOrder(outcome.log, outcome.inOrder);
+        for (const auto& file : outcome.gone) EXPECT_FALSE(bench::FileExists(file)) << bench::Narrow(file);
+        for (const auto& file : outcome.kept) EXPECT_TRUE(bench::FileExists(file)) << bench::Narrow(file);
+        bench::RemoveTree(L"C:\\DeskTop");
+        bench::RemoveTree(L"C:\\Start Menu");
+    }
 }
 
 // The Logs folder under the installation directory goes, a "Logs" folder one

@@ -32,8 +32,35 @@ ProfileCuts CutCommonAppData(const std::wstring& commonAppData) {
     return cuts;
 }
 
-bool IsProfileEntry(const std::wstring& name, bool isDirectory) {
-    return isDirectory && !name.empty() && name[0] != L'.';
+bool IsBareRoot(const std::wstring& root) {
+    std::wstring top = root;
+    if (!top.empty() && top.back() == L'\\') top.pop_back();
+    if (top.empty() || (top.size() == 2 && top[1] == L':')) return true;
+    // "\\server" or "\\server\share": a share's own root.
+    if (top.compare(0, 2, L"\\\\") != 0) return false;
+    const std::size_t share = top.find(L'\\', 2);
+    return share == std::wstring::npos || top.find(L'\\', share + 1) == std::wstring::npos;
+}
+
+bool IsProfileEntry(const std::wstring& name, bool isDirectory, bool isLink) {
+    return isDirectory && !isLink && !name.empty() && name[0] != L'.';
+}
+
+std::vector<std::wstring> FoldersOnTheWay(const std::wstring& base, const std::wstring& below, bool includeTarget) {
+    std::vector<std::wstring> folders{base};
+    const std::wstring target = base + below;
+    for (std::size_t at = target.find(L'\\', base.size() + 1); at != std::wstring::npos; at = target.find(L'\\', at + 1))
+        if (target[at - 1] != L'\\') folders.push_back(target.substr(0, at));
+    if (includeTarget && target.size() > base.size()) folders.push_back(target);
+    return folders;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    auto fold = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
 }
 
 std::wstring InstallDirectoryForLogs(const std::wstring& targetPath) {

@@ -26,9 +26,24 @@ struct ProfileCuts {
 };
 ProfileCuts CutCommonAppData(const std::wstring& commonAppData);
 
-// A profile is a directory whose name does not begin with "." (this leaves
-// out "." and ".." too).
-bool IsProfileEntry(const std::wstring& name, bool isDirectory);
+// True when `root` (the second cut) names no folder to search for profiles:
+// it is empty, or a bare drive or share root such as "D:\" or
+// "\\server\share\", whose folders anyone may create.
+bool IsBareRoot(const std::wstring& root);
+
+// A profile is a directory, not a link, whose name does not begin with "."
+// (this leaves out "." and ".." too).
+bool IsProfileEntry(const std::wstring& name, bool isDirectory, bool isLink);
+
+// The folders a removal passes on its way from `base` (a profile or a known
+// folder) to `base + below`, where `below` begins with a backslash: `base`
+// itself and every folder under it, outermost first, and, when
+// `includeTarget`, the removed folder too.
+std::vector<std::wstring> FoldersOnTheWay(const std::wstring& base, const std::wstring& below, bool includeTarget);
+
+// Two paths that name one file to the platform: equal apart from the case of
+// ASCII letters.
+bool SamePath(const std::wstring& a, const std::wstring& b);
 
 // The installation directory as the log removal joins to it: a target path
 // without its one trailing separator. A path that has none stays whole, so

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace bench {
 
 void CreateFolders(const std::wstring& path) {
@@ -11,18 +13,19 @@ void CreateFolders(const std::wstring& path) {
     }
 }
 
-ScratchProfiles::ScratchProfiles() {
+ScratchProfiles::ScratchProfiles(Layout layout) : layout_(layout) {
     for (const wchar_t* profile : {L"Alice", L"Bob", L"All Users", L".hidden"}) CreateFolders(Root() + profile + kQuickLaunch);
     WriteFile(Root() + L"notes.txt", "not a profile");
 
     // A shell folder must exist for the platform to hand it out.
     struct Redirect { HKEY root; const wchar_t* name; std::wstring path; };
-    for (const Redirect& r : {Redirect{HKEY_LOCAL_MACHINE, L"Common AppData", CommonAppData()},
-                              Redirect{HKEY_LOCAL_MACHINE, L"Common Desktop", CommonDesktop()},
+    std::vector<Redirect> shellFolders = {Redirect{HKEY_LOCAL_MACHINE, L"Common Desktop", CommonDesktop()},
                               Redirect{HKEY_LOCAL_MACHINE, L"Common Startup", CommonStartup()},
                               Redirect{HKEY_CURRENT_USER, L"Desktop", Me() + L"\\Desktop"},
                               Redirect{HKEY_CURRENT_USER, L"Startup", Me() + L"\\Startup"},
-                              Redirect{HKEY_CURRENT_USER, L"AppData", Me() + L"\\AppData"}}) {
+                              Redirect{HKEY_CURRENT_USER, L"AppData", Me() + L"\\AppData"}};
+    if (layout == Layout::Older) shellFolders.push_back({HKEY_LOCAL_MACHINE, L"Common AppData", CommonAppData()});
+    for (const Redirect& r : shellFolders) {
         CreateFolders(r.path);
         for (const wchar_t* key : {L"User Shell Folders", L"Shell Folders"})
             redirects_.push_back(std::make_unique<RegistryValueOverride>(
@@ -31,13 +34,60 @@ ScratchProfiles::ScratchProfiles() {
     CreateFolders(UserQuickLaunch());
 }
 
+namespace {
+
+std::string UnixPath(const std::wstring& path) {
+    auto unixName = reinterpret_cast<char*(CDECL*)(const wchar_t*)>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    if (!name) throw std::runtime_error("no Unix path for " + Narrow(path));
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// Runs a Unix program of the host, which Wine starts like any other, and
+// waits until `done` holds (its exit code does not come back).
+template <class Done>
+void RunUnix(const std::wstring& program, const std::string& arguments, Done done) {
+    std::wstring commandLine = program + L" " + Widen(arguments);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        throw std::runtime_error("cannot start " + Narrow(program));
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int i = 0; i < 100 && !done(); ++i) Sleep(50);
+}
+
+bool IsLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+}  // namespace
+
+FolderLink::FolderLink(const std::wstring& link, const std::wstring& target) : link_(link) {
+    RunUnix(L"Z:\\bin\\ln", "-s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"", [&] { return IsLink(link); });
+    if (!IsLink(link)) throw std::runtime_error("cannot plant a link at " + Narrow(link));
+}
+
+FolderLink::~FolderLink() {
+    RunUnix(L"Z:\\bin\\rm", "-f \"" + UnixPath(link_) + "\"",
+            [&] { return GetFileAttributesW(link_.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
 std::vector<std::wstring> ScratchProfiles::Profiles() const {
     std::vector<std::wstring> found;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((Root() + L"*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return found;
     do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.cFileName[0] != L'.')
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(Root() + data.cFileName) &&
+            data.cFileName[0] != L'.')
             found.push_back(Root() + data.cFileName);
     } while (FindNextFileW(find, &data));
     FindClose(find);
