@@ -15,6 +15,7 @@
 #include "runtime/catalogue.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
+#include "runtime/property.h"
 
 namespace {
 
@@ -74,21 +75,19 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
         LogMessage(session, L"Entering RemoveLogs");
         ShowActionStart(session, kci::CatalogueText(session, kci::kTextRemovingLogs));
 
-        wchar_t targetPath[kTargetPathChars] = {};
-        DWORD length = kTargetPathChars;
-        const UINT found = MsiGetTargetPathW(session, L"INSTALLDIR", targetPath, &length);
-        if (found != ERROR_SUCCESS) {
-            LogMessage(session, L"MsiGetTargetPath of INSTALLDIR returned %d", found);
+        const kci::PropertyRead target = kci::ReadTargetPath(session, L"INSTALLDIR", kTargetPathChars);
+        if (target.result != ERROR_SUCCESS) {
+            LogMessage(session, L"MsiGetTargetPath of INSTALLDIR returned %d", static_cast<int>(target.result));
             ShowActionStart(session, kci::CatalogueText(session, kci::kTextLogRemovalFailed));
             ReportFailure(session, L"Could not locate ZephWin32 component");
             return ERROR_SUCCESS;
         }
         // The line names MsiGetProperty and another program, but packages look
         // for it as it is (held by RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
-        LogMessage(session, L"MsiGetProperty says ZephWin32.exe component path is [%s], len=%d", targetPath,
-                   static_cast<int>(length));
+        LogMessage(session, L"MsiGetProperty says ZephWin32.exe component path is [%s], len=%d", target.value,
+                   static_cast<int>(target.length));
 
-        const std::wstring directory = kci::InstallDirectoryForLogs(targetPath);
+        const std::wstring directory = kci::InstallDirectoryForLogs(target.value);
         const std::wstring folder = directory + L"\\Logs";
         const std::vector<std::wstring> links = LinksIn(folder);
         for (const std::wstring& link : links) LogMessage(session, L"Link left in place: %s", link);
