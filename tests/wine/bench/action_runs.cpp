@@ -103,8 +103,10 @@ const std::vector<ActionRun>& ActionRuns() {
         {"CpuHasMinimumInstructionSet", Plain, false},
         {"netshOperations", Plain, false, true},
         {"httpcfgOperations", FolderData, false, true},
-        {"CaspolOperations", PolicyTool, false},
-        {"CaspolOperationsC2C", PolicyTool, false},
+        // The policy tool ends before the action does, but a program the shell
+        // starts still moves Wine's shared window slots (measured).
+        {"CaspolOperations", PolicyTool, false, true},
+        {"CaspolOperationsC2C", PolicyTool, false, true},
         {"ProcessNGENInstall", Plain, false, true},
         {"ProcessNGENUnInstall", Plain, false, true},
     };
