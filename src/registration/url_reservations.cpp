@@ -15,8 +15,8 @@ constexpr DWORD kHttpcfgFolderChars = 260;
 }  // namespace
 
 // Type 3073, deferred as the system, after InstallFiles; reads nothing. Runs
-// the system folder's netsh.exe "http add urlacl" once per port and returns 0 whatever the launches
-// gave. Writes no exit line.
+// the system folder's netsh.exe "http add urlacl" once per port and returns
+// 0 whatever the launches gave. Writes no exit line.
 extern "C" UINT __stdcall netshOperations(MSIHANDLE session) {
     return kci::RunAction(session, L"netshOperations", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering netshOperations");
