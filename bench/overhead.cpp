@@ -81,7 +81,7 @@ void NoOpAction(MSIHANDLE session, const std::vector<harness::Message>& messages
 void MeasureActions(int repetitions, std::vector<Row>& rows) {
     for (const bench::ActionRun& run : bench::ActionRuns()) {
         if (run.waits) {
-            rows.push_back({"a", run.action, 0, 1.2, "waits for a program or pauses on purpose: not measured"});
+            rows.push_back({"a", run.action, 0, 1.2, "waits for a program as long as it runs: not measured"});
             continue;
         }
         bench::Stage stage;

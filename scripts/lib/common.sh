@@ -32,14 +32,31 @@ build_win32() {
     cmake --build "$ROOT/build/win32" -j"$(nproc)" -- --no-print-directory >/dev/null
 }
 
-# The DLL that ships must stay small, and two clean builds of one commit, in
-# two different folders, must give the same bytes.
+# The DllCharacteristics of a PE image, read from its header: the optional
+# header follows the 4-byte signature and the 20-byte file header at
+# e_lfanew (offset 0x3c); the field is at offset 70 in it.
+pe_dll_characteristics() {  # pe_dll_characteristics FILE
+    local pe
+    pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    [ "$(od -An -c -j"$pe" -N4 "$1" 2>/dev/null | tr -d ' ')" = 'PE\0\0' ] || { echo "not a PE image: $1" >&2; return 1; }
+    od -An -tu2 -j$((pe + 24 + 70)) -N2 "$1" | tr -d ' '
+}
+
+# The DLL that ships must stay small, carry the hardening marks a scanner of
+# shipped binaries looks for (ASLR, NX, no SEH handlers), and two clean builds
+# of one commit, in two different folders, must give the same bytes.
 KCI_DLL_LIMIT=$((300 * 1024))
 check_shipping_dll() {
-    local dll="$ROOT/build/win32/KorviCustomImmediate.dll" size ok=0 tree
+    local dll="$ROOT/build/win32/KorviCustomImmediate.dll" size ok=0 tree flags mark bit
     size=$(stat -c %s "$dll")
     echo "KorviCustomImmediate.dll: $size bytes ($((size / 1024)) KB; limit $((KCI_DLL_LIMIT / 1024)) KB)"
     if [ "$size" -gt "$KCI_DLL_LIMIT" ]; then echo "the DLL exceeds its size limit"; ok=1; fi
+    flags=$(pe_dll_characteristics "$dll") || flags=0
+    for mark in DYNAMIC_BASE:64 NX_COMPAT:256 NO_SEH:1024; do
+        bit=${mark#*:}
+        if [ $((flags & bit)) -eq 0 ]; then echo "the DLL lacks ${mark%:*}"; ok=1; fi
+    done
+    printf 'DllCharacteristics 0x%04x\n' "$flags"
     for tree in a b; do
         rm -rf "$ROOT/build/repro/$tree"
         cmake --no-warn-unused-cli -S "$ROOT" -B "$ROOT/build/repro/$tree" \

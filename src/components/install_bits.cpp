@@ -22,10 +22,11 @@ namespace {
 constexpr DWORD kPathChars = 260;
 
 // The folder as the installer gives it, or nothing when it does not fit in
-// kPathChars characters with its terminator.
+// kPathChars characters with its terminator, or is empty or not absolute: the
+// setup program would then be looked for below the current drive and folder.
 std::optional<std::wstring> AutoUpdateFolder(MSIHANDLE session) {
     const kci::PropertyRead folder = kci::ReadProperty(session, L"AUTOUPDATE", kPathChars);
-    if (folder.result != ERROR_SUCCESS) return std::nullopt;
+    if (folder.result != ERROR_SUCCESS || !kci::IsAbsolutePath(folder.value)) return std::nullopt;
     return folder.value;
 }
 
@@ -43,7 +44,7 @@ void DeleteSetupProgram(MSIHANDLE session, const std::wstring& setup) {
 // Type 1, immediate, after InstallFinalize (the setup program is on disk by
 // then): runs AUTOUPDATE's Bits_v15_Client_Setup.exe unless BITS is
 // registered, and deletes it in either case. Returns 0, or 1603 when
-// AUTOUPDATE cannot be read.
+// AUTOUPDATE cannot be read or is not an absolute folder.
 extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
     return kci::RunAction(session, L"InstallBits", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering InstallBits");

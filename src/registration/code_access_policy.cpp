@@ -1,7 +1,8 @@
 // Full trust for the person-name add-in: code groups at the enterprise and the
-// machine policy level, added by the runtime's Caspol.Exe, four lines with a
-// pause after each. The two actions differ only in where the add-in lies and
-// in what they show and log (a row of registration/core/registration_tables.cpp).
+// machine policy level, added by the runtime's Caspol.Exe, four lines, each
+// tool waited for up to 5 s. The two actions differ only in where the add-in
+// lies and in what they show and log (a row of
+// registration/core/registration_tables.cpp).
 #include "registration/core/tool_runs.h"
 #include "registration/tool_launcher.h"
 #include "runtime/action_frame.h"
@@ -22,7 +23,8 @@ void ApplyPolicy(MSIHANDLE session, const kci::CaspolAction& action) {
 
 // Type 3073, deferred as the system, after InstallFiles. CustomActionData is
 // the installation folder, ending in a backslash. Returns 0 on every path;
-// lasts at least 20 s. Logs the lines by index only, and no exit line.
+// lasts as long as its four tools, each at most 5 s. Logs the lines by index
+// only, and no exit line.
 extern "C" UINT __stdcall CaspolOperations(MSIHANDLE session) {
     return kci::RunAction(session, L"CaspolOperations", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering CaspolOperations");
@@ -34,7 +36,8 @@ extern "C" UINT __stdcall CaspolOperations(MSIHANDLE session) {
 // Type 3073, deferred as the system, after InstallFiles. CustomActionData is
 // the folder that holds add-ins\smarttag\plugin\, ending in a backslash.
 // Shows text 42 as its progress line, logs each whole line and, after the
-// last, its exit line. Returns 0 on every path; lasts at least 20 s.
+// last, its exit line. Returns 0 on every path; lasts as long as its four
+// tools, each at most 5 s.
 extern "C" UINT __stdcall CaspolOperationsC2C(MSIHANDLE session) {
     return kci::RunAction(session, L"CaspolOperationsC2C", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering CaspolOperationsC2C");

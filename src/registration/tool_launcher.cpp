@@ -5,24 +5,30 @@
 
 #include <vector>
 
+#include "runtime/handles.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
 
 namespace kci {
-namespace {
 
-unsigned g_pauseCapMs = INFINITE;
-
-}  // namespace
-
-int ShellToolHost::Launch(const std::wstring& tool, const std::wstring& parameters) {
-    HINSTANCE value = ShellExecuteW(nullptr, L"open", tool.c_str(), parameters.c_str(), nullptr, SW_HIDE);
-    return static_cast<int>(reinterpret_cast<INT_PTR>(value));
+// The launch value is hInstApp, what ShellExecuteW would return: above 32 when
+// the tool was started. Without a process handle (a tool that was not
+// started, or one the shell handed on) there is nothing to wait for.
+int ShellToolHost::Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) {
+    SHELLEXECUTEINFOW launch = {};
+    launch.cbSize = sizeof(launch);
+    launch.fMask = SEE_MASK_FLAG_NO_UI | (maxWaitMs ? SEE_MASK_NOCLOSEPROCESS : 0);
+    launch.lpVerb = L"open";
+    launch.lpFile = tool.c_str();
+    launch.lpParameters = parameters.c_str();
+    launch.nShow = SW_HIDE;
+    ShellExecuteExW(&launch);
+    const ScopedHandle process(launch.hProcess);
+    if (process) WaitForSingleObject(process.Get(), maxWaitMs);
+    return static_cast<int>(reinterpret_cast<INT_PTR>(launch.hInstApp));
 }
 
 void ShellToolHost::Log(const std::wstring& line) { LogMessage(session_, L"%s", line); }
-
-void ShellToolHost::Pause(unsigned milliseconds) { Sleep(milliseconds < g_pauseCapMs ? milliseconds : g_pauseCapMs); }
 
 PropertyRead ReadCustomActionData(MSIHANDLE session, DWORD capacityChars) {
     return ReadProperty(session, L"CustomActionData", capacityChars);
@@ -38,6 +44,10 @@ std::wstring ReadEnvironmentVariable(const wchar_t* name) {
     }
 }
 
-void CapToolPausesInThisProcess(unsigned milliseconds) { g_pauseCapMs = milliseconds; }
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH + 1);
+    return length <= MAX_PATH ? std::wstring(folder, length) : std::wstring();
+}
 
 }  // namespace kci

@@ -11,14 +11,13 @@
 
 namespace kci {
 
-// Launches through the shell ("open", hidden, never waited for), logs to the
-// installer log and pauses on the installer's thread.
+// Launches through the shell ("open", hidden, never a dialog of the shell's),
+// waits where asked on the started process, and logs to the installer log.
 class ShellToolHost final : public ToolHost {
 public:
     explicit ShellToolHost(MSIHANDLE session) : session_(session) {}
-    int Launch(const std::wstring& tool, const std::wstring& parameters) override;
+    int Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) override;
     void Log(const std::wstring& line) override;
-    void Pause(unsigned milliseconds) override;
 
 private:
     MSIHANDLE session_;
@@ -30,10 +29,7 @@ PropertyRead ReadCustomActionData(MSIHANDLE session, DWORD capacityChars);
 // The whole value of an environment variable; empty when it is unset.
 std::wstring ReadEnvironmentVariable(const wchar_t* name);
 
-// For the Wine test runner only, which links the actions statically: every
-// pause a tool run takes in this process lasts at most `milliseconds`.
-// Nothing in the library calls it and the library exports none of it, so a
-// package always gets the pauses the tables give.
-void CapToolPausesInThisProcess(unsigned milliseconds);
+// The system folder (System32); empty when it cannot be read.
+std::wstring SystemFolder();
 
 }  // namespace kci

@@ -15,21 +15,21 @@ constexpr DWORD kHttpcfgFolderChars = 260;
 }  // namespace
 
 // Type 3073, deferred as the system, after InstallFiles; reads nothing. Runs
-// "netsh http add urlacl" once per port and returns 0 whatever the launches
-// gave. Writes no exit line.
+// the system folder's netsh.exe "http add urlacl" once per port and returns
+// 0 whatever the launches gave. Writes no exit line.
 extern "C" UINT __stdcall netshOperations(MSIHANDLE session) {
     return kci::RunAction(session, L"netshOperations", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering netshOperations");
         kci::ShellToolHost host(session);
-        kci::ReserveUrlsWithNetsh(host);
+        kci::ReserveUrlsWithNetsh(host, kci::SystemFolder());
         return ERROR_SUCCESS;
     });
 }
 
 // Type 3073, deferred as the system, after InstallFiles. CustomActionData is
 // the folder of httpcfg.exe, ending in a backslash. Runs "httpcfg.exe set
-// urlacl" once per port and returns 0 whatever the launches gave. Writes no
-// exit line.
+// urlacl" once per port, or nothing when that folder is not absolute, and
+// returns 0 whatever the launches gave. Writes no exit line.
 extern "C" UINT __stdcall httpcfgOperations(MSIHANDLE session) {
     return kci::RunAction(session, L"httpcfgOperations", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering httpcfgOperations");

@@ -2,10 +2,17 @@
 
 #include <vector>
 
+#include "runtime/core/command_line.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
 
 DWORD RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine, const std::wstring& startFailureText) {
+    // Run as the system, a program found by search or below the current
+    // folder could be anybody's: such a line fails as a start failure does.
+    if (!kci::StartsAbsoluteProgram(commandLine)) {
+        LogMessage(session, L"Program path is empty or not absolute, not started: %s", commandLine);
+        throw stp::ErrorList{stp::exstring(startFailureText)};
+    }
     LogMessage(session, L"Going to try executing %s", commandLine);
 
     // CreateProcessW may write into the command line, so it gets a copy.

@@ -22,5 +22,7 @@ inline constexpr DWORD kExitCodeUnreadable = 0xFFFFFFFF;
 // or quoted), waits for the program to end however long it takes, and returns
 // its exit code (kci::kExitCodeUnreadable if that cannot be read). When the
 // program cannot be started, logs the error and throws an stp::ErrorList
-// holding `startFailureText` alone. The session serves only for logging.
+// holding `startFailureText` alone; so it does, without trying, when the
+// program's path is empty or not absolute (see kci::StartsAbsoluteProgram).
+// The session serves only for logging.
 DWORD RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine, const std::wstring& startFailureText);

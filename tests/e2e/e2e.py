@@ -571,14 +571,14 @@ def strong_name_key():
 
 
 def caspol_lines(action):
-    def line(level, allcode, membership):
-        return (f'-polchgprompt off -{level} -addgroup 1 -allcode {allcode} -name "TenvorSmartTags" '
+    """Every parent group grants Nothing; only the strong-name child grants full trust."""
+    def line(level, membership):
+        return (f'-polchgprompt off -{level} -addgroup 1 -allcode Nothing -name "TenvorSmartTags" '
                 f'-{level} -addgroup TenvorSmartTags -strong {membership}')
     by_file = (f'-file "{WIN_INSTALL_DIR}{CASPOL_ACTIONS[action][0]}TenvorNameCard.dll" TenvorNameCard '
                '-noversion FullTrust -name "PersonName"')
     by_key = f'-hex {strong_name_key()} -noname -noversion FullTrust -name "PersonName"'
-    return [line(level, allcode, membership) for level in ("enterprise", "machine")
-            for allcode, membership in (("Nothing", by_file), ("FullTrust", by_key))]
+    return [line(level, membership) for level in ("enterprise", "machine") for membership in (by_file, by_key)]
 
 
 def ngen_lines(prefix):
@@ -625,6 +625,7 @@ def case_runtime_registration():
             ("ProcessNGENInstall", process_ngen(NGEN_INSTALL, "Existing ProcessNGENInstall")),
         ])
         check(f"{case}: action start text 42", "Processing the Caspol Operations" in text)
+        check(f"{case}: no policy line grants all code full trust", "-allcode FullTrust" not in text)
         check(f"{case}: httpcfg.exe got its 14 lines",
               sorted(stand_in_runs(INSTALL_DIR, "httpcfg.exe", 14)) == sorted(HTTPCFG_LINES))
         caspol_got = stand_in_runs(RUNTIME_DIR, "Caspol.Exe", 8)

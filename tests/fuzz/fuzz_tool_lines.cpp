@@ -1,6 +1,7 @@
 // Any "windir", folder and adapter names for the tool paths, the policy and
-// native image lines and the driver's device list: a path is given only when
-// it fits its buffer, and every line carries the folder it was built from.
+// native image lines and the driver's device list: a path is given only from
+// an absolute "windir" and when it fits its buffer, and every line carries
+// the folder it was built from.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,6 +10,7 @@
 #include "components/core/qdn_devices.h"
 #include "registration/core/tool_paths.h"
 #include "registration/core/tool_runs.h"
+#include "runtime/core/command_line.h"
 
 namespace {
 
@@ -31,8 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::wstring& windir = pieces.front();
     for (auto [suffix, chars] : {std::pair{kci::kCaspolSuffix, kci::kCaspolPathChars},
                                  std::pair{kci::kNgenSuffix, kci::kNgenPathChars}}) {
-        const auto path = kci::RuntimeToolPath(windir, suffix, chars);
-        if (path && (path->size() >= chars || *path != windir + suffix || windir.size() >= kci::kWindirChars))
+        const kci::RuntimeTool tool = kci::RuntimeToolPath(windir, suffix, chars);
+        const bool given = tool.fault == kci::WindirFault::None;
+        if (given != !tool.path.empty()) __builtin_trap();
+        if (given && (tool.path.size() >= chars || tool.path != windir + suffix || windir.size() >= kci::kWindirChars ||
+                      !kci::IsAbsolutePath(windir)))
             __builtin_trap();
     }
     const std::wstring& folder = pieces.back();

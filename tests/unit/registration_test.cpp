@@ -1,28 +1,28 @@
 #include <gtest/gtest.h>
 
-#include <optional>
 
 #include "registration/core/tool_paths.h"
 #include "registration/core/tool_runs.h"
+#include "runtime/core/command_line.h"
 
 namespace {
 
 using Lines = std::vector<std::wstring>;
 using kci::NgenMode;
 
-// Records what a run launches, logs and waits; launch n gives values[n], or 42.
+// Records what a run launches, logs and waits for; launch n gives values[n], or 42.
 struct FakeHost : kci::ToolHost {
     std::vector<int> values;
     std::vector<std::pair<std::wstring, std::wstring>> launches;
     Lines log;
-    std::vector<unsigned> pauses;
+    std::vector<unsigned> waits;
 
-    int Launch(const std::wstring& tool, const std::wstring& parameters) override {
+    int Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) override {
         launches.emplace_back(tool, parameters);
+        waits.push_back(maxWaitMs);
         return launches.size() <= values.size() ? values[launches.size() - 1] : 42;
     }
     void Log(const std::wstring& line) override { log.push_back(line); }
-    void Pause(unsigned milliseconds) override { pauses.push_back(milliseconds); }
 };
 
 const std::wstring kKey = kci::kStrongNamePublicKey;
@@ -33,9 +33,9 @@ TEST(UrlReservations, FourteenPortsInOrderEachWithItsLaunchValue) {
         SCOPED_TRACE(netsh);
         FakeHost host;
         host.values = {33, 32};  // started, and the highest launch error
-        if (netsh) kci::ReserveUrlsWithNetsh(host);
+        if (netsh) kci::ReserveUrlsWithNetsh(host, L"C:\\Windows\\system32");
         else kci::ReserveUrlsWithHttpcfg(host, {0, L"C:\\Tools\\"});
-        const std::wstring tool = netsh ? L"netsh" : L"C:\\Tools\\httpcfg.exe";
+        const std::wstring tool = netsh ? L"C:\\Windows\\system32\\netsh.exe" : L"C:\\Tools\\httpcfg.exe";
         Lines log = netsh ? Lines{} : Lines{L"httpcfg.exe path: 'C:\\Tools\\'\n"};
         ASSERT_EQ(host.launches.size(), 14u);
         for (std::size_t i = 0; i < 14; ++i) {
@@ -48,27 +48,39 @@ TEST(UrlReservations, FourteenPortsInOrderEachWithItsLaunchValue) {
                           L" successful returned: '" + (i == 0 ? L"33" : i == 1 ? L"32" : L"42") + L"'\n");
         }
         EXPECT_EQ(host.log, log);
+        EXPECT_EQ(host.waits, std::vector<unsigned>(14, 0));
     }
 }
 
-TEST(UrlReservations, HttpcfgFolderIsAPlainPrefixAndAFailedReadGivesNone) {
+TEST(UrlReservations, HttpcfgFolderIsAPlainPrefixAndWithoutAnAbsoluteOneNothingStarts) {
+    const std::wstring refused = L"httpcfg.exe folder is not an absolute path, nothing started";
     struct Case { kci::PropertyRead read; Lines firstLines; const wchar_t* tool; };
     for (const Case& c : {
              Case{{0, L"C:\\Tools"}, {L"httpcfg.exe path: 'C:\\Tools'\n"}, L"C:\\Toolshttpcfg.exe"},
-             Case{{0, L""}, {L"httpcfg.exe path: ''\n"}, L"httpcfg.exe"},
-             Case{{234, L"C:\\Too"}, {L"Invalid 'CustomActionData' property\n", L"result = 234", L"httpcfg.exe path: ''\n"},
-                  L"httpcfg.exe"},
+             Case{{0, L""}, {L"httpcfg.exe path: ''\n", refused}, nullptr},
+             Case{{0, L"Tools\\"}, {L"httpcfg.exe path: 'Tools\\'\n", refused}, nullptr},
+             Case{{234, L"C:\\Too"}, {L"Invalid 'CustomActionData' property\n", L"result = 234", L"httpcfg.exe path: ''\n", refused},
+                  nullptr},
          }) {
         SCOPED_TRACE(testing::PrintToString(c.read.value));
         FakeHost host;
         kci::ReserveUrlsWithHttpcfg(host, c.read);
+        if (!c.tool) {
+            EXPECT_EQ(host.log, c.firstLines);
+            EXPECT_TRUE(host.launches.empty());
+            continue;
+        }
         EXPECT_EQ(Lines(host.log.begin(), host.log.begin() + c.firstLines.size()), c.firstLines);
         EXPECT_EQ(host.launches.size(), 14u);
         for (const auto& launch : host.launches) EXPECT_EQ(launch.first, c.tool);
     }
+    FakeHost netsh;
+    kci::ReserveUrlsWithNetsh(netsh, L"");
+    EXPECT_EQ(netsh.log, Lines{L"netsh.exe folder is not an absolute path, nothing started"});
+    EXPECT_TRUE(netsh.launches.empty());
 }
 
-TEST(CodeAccessPolicy, FourLinesEachFollowedByTheFullPause) {
+TEST(CodeAccessPolicy, FourLinesEachToolWaitedForUpToFiveSeconds) {
     const std::wstring dir = L"C:\\Program Files\\Korvi\\";
     const std::wstring keyLine = L" -strong -hex " + kKey + L" -noname -noversion FullTrust -name \"PersonName\"";
     const std::wstring groups = L" -addgroup 1 -allcode ";
@@ -80,9 +92,9 @@ TEST(CodeAccessPolicy, FourLinesEachFollowedByTheFullPause) {
                                   (c2c ? L"add-ins\\smarttag\\plugin\\" : L"Dial Assist\\add-ins\\namecard\\") + nameCard;
         const Lines lines{
             L"-polchgprompt off -enterprise" + groups + L"Nothing" + smartTags + L"-enterprise -addgroup TenvorSmartTags" + file,
-            L"-polchgprompt off -enterprise" + groups + L"FullTrust" + smartTags + L"-enterprise -addgroup TenvorSmartTags" + keyLine,
+            L"-polchgprompt off -enterprise" + groups + L"Nothing" + smartTags + L"-enterprise -addgroup TenvorSmartTags" + keyLine,
             L"-polchgprompt off -machine" + groups + L"Nothing" + smartTags + L"-machine -addgroup TenvorSmartTags" + file,
-            L"-polchgprompt off -machine" + groups + L"FullTrust" + smartTags + L"-machine -addgroup TenvorSmartTags" + keyLine};
+            L"-polchgprompt off -machine" + groups + L"Nothing" + smartTags + L"-machine -addgroup TenvorSmartTags" + keyLine};
         FakeHost host;
         kci::ApplyCaspolPolicy(host, *action, {0, dir}, kWindir);
         const std::wstring tool = L"C:\\Windows\\Microsoft.NET\\Framework\\v2.0.50727\\Caspol.Exe";
@@ -96,22 +108,27 @@ TEST(CodeAccessPolicy, FourLinesEachFollowedByTheFullPause) {
         }
         if (c2c) log.push_back(L"Exiting CaspolOperationsC2C");
         EXPECT_EQ(host.log, log);
-        EXPECT_EQ(host.pauses, std::vector<unsigned>(4, 5000));
+        EXPECT_EQ(host.waits, std::vector<unsigned>(4, 5000));
     }
 }
 
-TEST(CodeAccessPolicy, TooLongWindirLaunchesNothingAndAFailedReadLeavesTheTailAlone) {
-    FakeHost refused;
-    kci::ApplyCaspolPolicy(refused, kci::kCaspolClickToCall, {0, L"D:\\"}, std::wstring(760, L'w'));
-    EXPECT_EQ(refused.log, (Lines{L"Installdir: 'D:\\'\n", L"WINDIR returned more than MAX_PATH + 500; returning false."}));
-    EXPECT_TRUE(refused.launches.empty() && refused.pauses.empty());
+TEST(CodeAccessPolicy, ARefusedWindirLaunchesNothingAndAFailedReadLeavesTheTailAlone) {
+    for (const auto& [windir, line] : {std::pair{std::wstring(760, L'w'), L"WINDIR returned more than MAX_PATH + 500; returning false."},
+                                       std::pair{std::wstring(), L"WINDIR is empty or not an absolute path; returning false."}}) {
+        FakeHost refused;
+        kci::ApplyCaspolPolicy(refused, kci::kCaspolClickToCall, {0, L"D:\\"}, windir);
+        EXPECT_EQ(refused.log, (Lines{L"Installdir: 'D:\\'\n", line}));
+        EXPECT_TRUE(refused.launches.empty());
+    }
 
     FakeHost unread;
-    kci::ApplyCaspolPolicy(unread, kci::kCaspolProduct, {234, L"D:\\cut"}, L"");
-    EXPECT_EQ(Lines(unread.log.begin(), unread.log.begin() + 4),
-              (Lines{L"Invalid 'CustomActionData' property\n", L"result = 234", L"Installdir: ''\n",
-                     L"caspolPath path: \\Microsoft.NET\\Framework\\v2.0.50727\\Caspol.Exe"}));
-    EXPECT_EQ(unread.launches[0].second, kci::kCaspolLines[0].head + std::wstring(kci::kCaspolProduct.assemblyTail));
+    kci::ApplyCaspolPolicy(unread, kci::kCaspolProduct, {234, L"D:\\cut"}, kWindir);
+    EXPECT_EQ(Lines(unread.log.begin(), unread.log.begin() + 3),
+              (Lines{L"Invalid 'CustomActionData' property\n", L"result = 234", L"Installdir: ''\n"}));
+    EXPECT_EQ(unread.launches[0].second,
+              L"-polchgprompt off -enterprise -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" -enterprise -addgroup "
+              L"TenvorSmartTags -strong -file \"Dial Assist\\add-ins\\namecard\\TenvorNameCard.dll\" TenvorNameCard "
+              L"-noversion FullTrust -name \"PersonName\"");
 }
 
 TEST(CodeAccessPolicy, LinesFromTheLongestDirectoryStayUnder600) {
@@ -121,19 +138,44 @@ TEST(CodeAccessPolicy, LinesFromTheLongestDirectoryStayUnder600) {
                 EXPECT_LT(line.size(), 600u) << length;
 }
 
+// Which folders, "windir" values and command lines are refused: only an
+// absolute path names one place whatever the current drive and folder.
+TEST(PathRules, OnlyAnAbsolutePathIsUsed) {
+    enum Kind { Folder, Windir, Program };
+    struct Case { Kind kind; const wchar_t* text; bool refused; };
+    for (const Case& c : {
+             Case{Folder, L"C:\\Tools\\", false}, Case{Folder, L"c:\\", false}, Case{Folder, L"\\\\server\\share\\", false},
+             Case{Folder, L"", true}, Case{Folder, L"C:", true}, Case{Folder, L"C:Tools\\", true}, Case{Folder, L"\\Tools\\", true},
+             Case{Folder, L"Tools\\", true}, Case{Folder, L"1:\\", true}, Case{Folder, L"\"C:\\Tools\\\"", true},
+             Case{Windir, L"C:\\Windows", false}, Case{Windir, L"\\\\server\\windows", false}, Case{Windir, L"", true},
+             Case{Windir, L"C:", true}, Case{Windir, L"\\Windows", true}, Case{Windir, L"Windows", true},
+             Case{Program, L"\"C:\\Program Files\\x.exe\" /install", false}, Case{Program, L"C:\\x.exe /install", false},
+             Case{Program, L"\"\\\\server\\share\\x.exe\"", false}, Case{Program, L"", true}, Case{Program, L" /install", true},
+             Case{Program, L"\"\\RtmxDriverInstaller.exe\" /uninstall", true}, Case{Program, L"\"C:\\x.exe", true},
+             Case{Program, L"\"\" C:\\x.exe", true}, Case{Program, L"x.exe C:\\y.exe", true},
+         }) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
+        const bool refused = c.kind == Folder   ? !kci::IsAbsolutePath(c.text)
+                             : c.kind == Windir ? kci::RuntimeToolPath(c.text, kci::kNgenSuffix, kci::kNgenPathChars).fault ==
+                                                      kci::WindirFault::NotAbsolute
+                                                : !kci::StartsAbsoluteProgram(c.text);
+        EXPECT_EQ(refused, c.refused);
+    }
+}
+
 TEST(ToolPaths, WindirBoundsOfBothRuntimeTools) {
     struct Case { std::size_t windir; const wchar_t* suffix; std::size_t pathChars; bool fits; };
-    for (Case c : {Case{0, kci::kCaspolSuffix, kci::kCaspolPathChars, true},
-                   Case{759, kci::kCaspolSuffix, kci::kCaspolPathChars, true},
+    for (Case c : {Case{759, kci::kCaspolSuffix, kci::kCaspolPathChars, true},
                    Case{760, kci::kCaspolSuffix, kci::kCaspolPathChars, false},
                    Case{715, kci::kNgenSuffix, kci::kNgenPathChars, true},
                    Case{716, kci::kNgenSuffix, kci::kNgenPathChars, false},
                    Case{759, kci::kNgenSuffix, kci::kNgenPathChars, false},
                    Case{760, kci::kNgenSuffix, kci::kNgenPathChars, false}}) {
         SCOPED_TRACE(c.windir);
-        const std::wstring windir(c.windir, L'w');
-        const auto path = kci::RuntimeToolPath(windir, c.suffix, c.pathChars);
-        EXPECT_EQ(path, c.fits ? std::optional<std::wstring>(windir + c.suffix) : std::nullopt);
+        const std::wstring windir = L"C:\\" + std::wstring(c.windir - 3, L'w');
+        const kci::RuntimeTool tool = kci::RuntimeToolPath(windir, c.suffix, c.pathChars);
+        EXPECT_EQ(tool.fault, c.fits ? kci::WindirFault::None : kci::WindirFault::TooLong);
+        EXPECT_EQ(tool.path, c.fits ? windir + c.suffix : L"");
     }
 }
 
@@ -166,9 +208,12 @@ TEST(NativeImages, NothingLaunchesWithoutTheFolderOrAFittingWindir) {
                                       L"Registry read returned 234, couldnt open " + key}},
              Case{{0, 0, L"C:\\Lori\\"}, 716, {L"Entering ProcessNGEN", L"after RegOpenKeyEx ProcessNGEN",
                                                L"InstallDir returned C:\\Lori\\", L"WINDIR returned more than MAX_PATH + 500"}},
+             Case{{0, 0, L"C:\\Lori\\"}, 0, {L"Entering ProcessNGEN", L"after RegOpenKeyEx ProcessNGEN",
+                                             L"InstallDir returned C:\\Lori\\", L"WINDIR is empty or not an absolute path"}},
          }) {
         FakeHost host;
-        EXPECT_FALSE(kci::GenerateNativeImages(host, NgenMode::Install, c.folder, std::wstring(c.windir, L'w')));
+        const std::wstring windir = c.windir ? L"C:\\" + std::wstring(c.windir - 3, L'w') : L"";
+        EXPECT_FALSE(kci::GenerateNativeImages(host, NgenMode::Install, c.folder, windir));
         EXPECT_EQ(host.log, c.log);
         EXPECT_TRUE(host.launches.empty());
     }

@@ -146,8 +146,8 @@ TEST(ComponentUninstall, TargetPathOfUpTo259CharactersIsRead) {
 }
 
 // SetRtmxPath may set a folder of up to 260 characters; UninstallRtmx reads
-// every such folder and refuses a longer one. Unset, it runs from the root,
-// which cannot start.
+// every such folder and refuses a longer one. Unset, it would run from the
+// root of the current drive, which is not absolute: nothing starts.
 TEST(ComponentUninstall, RtmxFolderOfUpTo260CharactersIsRead) {
     for (size_t length : {0u, 259u, 260u, 261u}) {
         SCOPED_TRACE(length);
@@ -158,7 +158,12 @@ TEST(ComponentUninstall, RtmxFolderOfUpTo260CharactersIsRead) {
 
         const Lines log = session->Log();
         ASSERT_GE(log.size(), 3u);
-        if (length <= 260) {
+        if (length == 0) {
+            EXPECT_EQ(log, (Lines{L"Entering UninstallRtmx", L"MsiGetProperty says _RTMX_DIR_ is []",
+                                  L"Program path is empty or not absolute, not started: \"\\RtmxDriverInstaller.exe\" /uninstall",
+                                  L"Exiting UninstallRtmx"}));
+            bench::ExpectOneReport(*session, ComponentReport({kRtmx.startFailureText}));
+        } else if (length <= 260) {
             ASSERT_EQ(log.size(), 5u);
             EXPECT_EQ(log[1], L"MsiGetProperty says _RTMX_DIR_ is [" + folder + L"]");
             EXPECT_EQ(log[2], L"Going to try executing \"" + folder + L"\\RtmxDriverInstaller.exe\" /uninstall");

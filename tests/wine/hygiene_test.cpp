@@ -9,23 +9,8 @@
 #include "action_thread.h"
 #include "bench/action_runs.h"
 #include "bench/census.h"
-#include "registration/tool_launcher.h"
-#include "runtime/catalogue.h"
 
 namespace {
-
-// The DLL's action, or for one that pauses on purpose the runner's own copy
-// with its pauses cut to nothing.
-void Call(const bench::ActionRun& run, MSIHANDLE session) {
-    if (!run.linked) {
-        bench::CallAction(run.action, session);
-        return;
-    }
-    if (!kci::Catalogue()) kci::SetCatalogue(new CLocal(bench::Library()));  // the runner's copy has no DllMain
-    kci::CapToolPausesInThisProcess(0);
-    run.linked(session);
-    kci::CapToolPausesInThisProcess(INFINITE);
-}
 
 TEST(Hygiene, EveryExportedActionHasARun) {
     std::set<std::string> covered;
@@ -40,9 +25,9 @@ TEST(Hygiene, NoActionLeavesAHandleKeyGuiObjectOrComStateBehind) {
         auto session = run.setup(stage);
         // A first run lets the installer and system DLLs open what they keep
         // for the rest of the process (caches, loaded modules).
-        actions::KeepsComState([&] { Call(run, session->Handle()); });
+        actions::KeepsComState([&] { bench::CallAction(run.action, session->Handle()); });
         const bench::Census before = bench::Census::Take();
-        EXPECT_TRUE(actions::KeepsComState([&] { Call(run, session->Handle()); })) << "COM left changed";
+        EXPECT_TRUE(actions::KeepsComState([&] { bench::CallAction(run.action, session->Handle()); })) << "COM left changed";
         bench::Census after = bench::Census::Take();
         // Wine keeps every process's windows and menus in one table: programs
         // an action leaves running move its slots, whatever this process holds.

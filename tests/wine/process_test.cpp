@@ -25,19 +25,27 @@ TEST(RunProcessAndWait, ReturnsTheExitCodeUnchanged) {
     EXPECT_EQ(program.CommandLines().size(), 4u);
 }
 
+// A missing program fails to start; one without an absolute path is not tried.
 TEST(RunProcessAndWait, UnstartableProgramThrowsTheCallersTextAlone) {
-    auto session = bench::Package().Open();
-    session->ClearRecords();
-    try {
-        RunProcessAndWait(session->Handle(), L" /install", L"Error installing camera drivers");
-        ADD_FAILURE() << "nothing thrown";
-    } catch (const stp::ErrorList& errors) {
-        EXPECT_EQ(errors, stp::ErrorList{L"Error installing camera drivers"});
+    for (const wchar_t* commandLine : {L"\"C:\\kci no such folder\\WQInstaller.exe\" /install", L" /install"}) {
+        SCOPED_TRACE(bench::Narrow(commandLine));
+        auto session = bench::Package().Open();
+        session->ClearRecords();
+        try {
+            RunProcessAndWait(session->Handle(), commandLine, L"Error installing camera drivers");
+            ADD_FAILURE() << "nothing thrown";
+        } catch (const stp::ErrorList& errors) {
+            EXPECT_EQ(errors, stp::ErrorList{L"Error installing camera drivers"});
+        }
+        Lines log = session->Log();
+        if (commandLine[0] == L' ') {
+            EXPECT_EQ(log, Lines{L"Program path is empty or not absolute, not started:  /install"});
+            continue;
+        }
+        ASSERT_EQ(log.size(), 2u);
+        EXPECT_EQ(log[0], L"Going to try executing " + std::wstring(commandLine));
+        EXPECT_EQ(log[1].rfind(L"CreateProcess failed with error: 0x", 0), 0u) << bench::Narrow(log[1]);
     }
-    Lines log = session->Log();
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0], L"Going to try executing  /install");
-    EXPECT_EQ(log[1].rfind(L"CreateProcess failed with error: 0x", 0), 0u) << bench::Narrow(log[1]);
 }
 
 }  // namespace

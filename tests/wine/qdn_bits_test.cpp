@@ -194,12 +194,11 @@ TEST(InstallBits, RegisteredBitsDeletesTheSetupWithoutRunningIt) {
 // setup that cannot start is reported once and deleted all the same.
 TEST(InstallBits, UnregisteredBitsRunsTheSetupThenDeletesIt) {
     bench::RegistryValueOverride appId(HKEY_CLASSES_ROOT, L"AppId\\BITS", L"AppID", REG_DWORD, {1, 0, 0, 0});
-    enum class Setup { Runs, CannotStart, NoFolder };
+    enum class Setup { Runs, CannotStart };
     struct Case { const char* name; Setup setup; std::wstring outcome; int deleted; };
     const Case cases[] = {
         {"setup runs", Setup::Runs, L"Process returned 0x7", 0},
         {"setup is no program", Setup::CannotStart, L"CreateProcess failed with error: 0xc1", 0},
-        {"empty AUTOUPDATE", Setup::NoFolder, L"CreateProcess failed with error: 0x2", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -207,7 +206,7 @@ TEST(InstallBits, UnregisteredBitsRunsTheSetupThenDeletesIt) {
         std::optional<bench::StandIn> program;
         if (c.setup == Setup::Runs) program.emplace(dir.Path(), kSetup).SetExitCode(7);
         if (c.setup == Setup::CannotStart) bench::WriteFile(dir / kSetup, "not a program");
-        const std::wstring folder = c.setup == Setup::NoFolder ? L"" : dir.Path(), path = folder + L"\\" + kSetup;
+        const std::wstring folder = dir.Path(), path = folder + L"\\" + kSetup;
         auto session = BitsSession(folder);
         EXPECT_EQ(bench::CallAction("InstallBits", *session), 0u);
         EXPECT_EQ(session->Log(), (Lines{L"Entering InstallBits", L"Going to try executing \"" + path + L"\"",
@@ -237,6 +236,26 @@ TEST(InstallBits, AutoUpdateOfTwoHundredSixtyCharactersOrMoreFails) {
         EXPECT_EQ(session->Log(), (Lines{L"Entering InstallBits", L"Can't access AUTOUPDATE"}));
         EXPECT_TRUE(setup.CommandLines().empty());
     }
+}
+
+// A folder that is empty or not absolute would put the setup below the
+// current drive and folder, the drive's root for an empty one: a setup
+// planted there is neither run nor deleted.
+TEST(InstallBits, AutoUpdateNotAbsoluteFailsAndLeavesTheDriveRootAlone) {
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(L"C:\\");
+    bench::StandIn planted(L"C:", kSetup);
+    for (const wchar_t* folder : {L"", L"C:", L"\\", L"Update\\"}) {
+        SCOPED_TRACE(bench::Narrow(folder));
+        auto session = BitsSession(folder);
+        EXPECT_EQ(bench::CallAction("InstallBits", *session), 1603u);
+        EXPECT_EQ(session->Log(), (Lines{L"Entering InstallBits", L"Can't access AUTOUPDATE"}));
+    }
+    SetCurrentDirectoryW(previous);
+    EXPECT_TRUE(planted.CommandLines().empty());
+    EXPECT_TRUE(bench::FileExists(planted.Path()));
+    DeleteFileW(planted.Path().c_str());
 }
 
 }  // namespace

@@ -1,21 +1,29 @@
-// The registration actions launch tools they never wait for. Here the tools
-// are stand-ins at the exact paths the actions build (netsh is Wine's own),
-// and each records the parameters it was started with.
+// The registration actions launch tools by their full paths; only the policy
+// tool is waited for. Here the tools are stand-ins at the exact paths the
+// actions build (netsh is Wine's own), and each records the parameters it was
+// started with. The expected lines are written out in full.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "bench/bench.h"
-#include "registration/core/tool_runs.h"
+#include "registration/core/registration_tables.h"
 #include "registration/tool_launcher.h"
-#include "runtime/catalogue.h"
-
-// This runner's own copies of the actions, whose pauses a test may cap.
-extern "C" UINT __stdcall CaspolOperationsC2C(MSIHANDLE session);
 
 namespace {
 
 using bench::Lines;
+
+const int kPorts[] = {8191, 44440, 44441, 44442, 44443, 44444, 44445, 44446, 44447, 44448, 44449, 44450, 44451, 44452};
+
+// The parameter line of each port, between `head` and `tail`.
+Lines PortLines(const std::wstring& head, const std::wstring& tail) {
+    Lines lines;
+    for (int port : kPorts) lines.push_back(head + std::to_wstring(port) + tail);
+    return lines;
+}
+const Lines kNetshLines = PortLines(L"http add urlacl url=http://+:", L"/ D:(A;;GX;;;BU)");
+const Lines kHttpcfgLines = PortLines(L"set urlacl /u http://+:", L"/ /a D:(A;;GX;;;BU)");
 
 // The parameters (command line without the program) of the first `count` runs of `tool`, in
 // the order they ran.
@@ -39,26 +47,27 @@ Lines Each(const std::wstring& head, const Table& table, const std::wstring& tai
     return lines;
 }
 
-// The runtime's folder below the prefix's windir, made where missing and
-// emptied of the stand-ins again afterwards.
-struct RuntimeFolder {
-    std::wstring path = kci::ReadEnvironmentVariable(L"windir");
-    std::vector<std::wstring> made, placed;
+// The add-in's strong-name public key.
+const std::wstring kPublicKey =
+    L"00240000048000009400000006020000002400005253413100040000010001002DB97584D175FCFD"
+    L"F75853C6A1A56977BE6A5C7149C1F5B9471AE00794523B211C7B9CB796239609D684D9A3763011B3"
+    L"FA17EF9880AFD89891CF8CB543B0A49D5D0673B7898FE126013CEA02FD775660451C3C31BDBAC863"
+    L"D9150A9918E5B45509B931C4778684F61488D6E6841A199AFE3D81AD1720EACD3FBFB117EF8499BC";
 
-    RuntimeFolder() {
-        for (const wchar_t* part : {L"\\Microsoft.NET", L"\\Framework", L"\\v2.0.50727"})
-            if (CreateDirectoryW((path += part).c_str(), nullptr)) made.push_back(path);
+// The four policy lines for the add-in at `dir` + `addIn`: each parent group
+// grants Nothing, only the strong-name child full trust.
+Lines PolicyLines(const std::wstring& dir, const std::wstring& addIn) {
+    Lines lines;
+    for (const wchar_t* level : {L"enterprise", L"machine"}) {
+        const std::wstring head = std::wstring(L"-polchgprompt off -") + level +
+                                  L" -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" -" + level +
+                                  L" -addgroup TenvorSmartTags -strong ";
+        lines.push_back(head + L"-file \"" + dir + addIn +
+                        L"TenvorNameCard.dll\" TenvorNameCard -noversion FullTrust -name \"PersonName\"");
+        lines.push_back(head + L"-hex " + kPublicKey + L" -noname -noversion FullTrust -name \"PersonName\"");
     }
-    ~RuntimeFolder() {
-        for (const auto& name : placed)
-            for (const wchar_t* suffix : {L"", L".cmdline", L".exitcode"}) DeleteFileW((path + L"\\" + name + suffix).c_str());
-        for (auto it = made.rbegin(); it != made.rend(); ++it) RemoveDirectoryW(it->c_str());
-    }
-    bench::StandIn Place(const std::wstring& name) {
-        placed.push_back(name);
-        return bench::StandIn(path, name);
-    }
-};
+    return lines;
+}
 
 // The log with each launch that started its process, "<tool> successful returned: '<value
 // above 32>'\n", written "<tool> started".
@@ -83,28 +92,35 @@ TEST(UrlReservations, NetshGetsFourteenLinesAndEachLaunchIsLogged) {
     auto session = bench::Package().Open();
     EXPECT_EQ(bench::CallAction("netshOperations", *session), 0u);
     EXPECT_EQ(WithStarts(session->Log()), Expected({L"Entering netshOperations"},
-                                                   Each(L"Netshing : '", kci::kNetshLines, L"'\n"), L"netsh started"));
+                                                   Each(L"Netshing : '", kNetshLines, L"'\n"), L"netsh started"));
 }
 
-TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOrBySearchWhenNoneIsGiven) {
-    enum class Tool { InFolder, Missing, OnSearchPath };
-    for (Tool where : {Tool::InFolder, Tool::Missing, Tool::OnSearchPath}) {
+// Without a folder, a stand-in where the shell would look for a bare name
+// first after the starting program's folder (the Windows folder) never runs.
+TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOnlyAndNeverBySearch) {
+    enum class Tool { InFolder, Missing, InWindowsFolder };
+    for (Tool where : {Tool::InFolder, Tool::Missing, Tool::InWindowsFolder}) {
         SCOPED_TRACE(static_cast<int>(where));
         bench::TempDir folder;
-        const std::wstring data = where == Tool::OnSearchPath ? L"" : folder.Path() + L"\\";
-        // The shell looks for a bare name in the starting program's folder first.
-        const std::wstring toolFolder = where == Tool::OnSearchPath ? bench::BuildFolder() : folder.Path();
+        const bool searched = where == Tool::InWindowsFolder;
+        const std::wstring data = searched ? L"" : folder.Path() + L"\\";
         std::unique_ptr<bench::StandIn> tool;
-        if (where != Tool::Missing) tool = std::make_unique<bench::StandIn>(toolFolder, L"httpcfg.exe");
+        if (where != Tool::Missing)
+            tool = std::make_unique<bench::StandIn>(searched ? kci::ReadEnvironmentVariable(L"windir") : folder.Path(),
+                                                    L"httpcfg.exe");
         auto session = bench::Package().Property(L"CustomActionData", data).Open();
         EXPECT_EQ(bench::CallAction("httpcfgOperations", *session), 0u);
-        if (tool) EXPECT_EQ(Sorted(Received(*tool, 14)), Sorted(Each(L"", kci::kHttpcfgLines)));
-        if (where == Tool::OnSearchPath)
+        const Lines head{L"Entering httpcfgOperations", L"httpcfg.exe path: '" + data + L"'\n"};
+        if (searched) {
+            Sleep(1000);
+            EXPECT_TRUE(tool->CommandLines().empty());
             for (const wchar_t* suffix : {L"", L".cmdline"}) DeleteFileW((tool->Path() + suffix).c_str());
-        EXPECT_EQ(WithStarts(session->Log()),
-                  Expected({L"Entering httpcfgOperations", L"httpcfg.exe path: '" + data + L"'\n"},
-                           Each(L"httpcfging : '", kci::kHttpcfgLines, L"'\n"),
-                           tool ? L"httpcfg started" : L"httpcfg not successful returned: '2'\n"));
+            EXPECT_EQ(session->Log(), Expected(head, {}, L"", {L"httpcfg.exe folder is not an absolute path, nothing started"}));
+            continue;
+        }
+        if (tool) EXPECT_EQ(Sorted(Received(*tool, 14)), Sorted(kHttpcfgLines));
+        EXPECT_EQ(WithStarts(session->Log()), Expected(head, Each(L"httpcfging : '", kHttpcfgLines, L"'\n"),
+                                                       tool ? L"httpcfg started" : L"httpcfg not successful returned: '2'\n"));
     }
 }
 
@@ -112,48 +128,34 @@ Lines CaspolHead(const std::wstring& action, const std::wstring& dir, const benc
     return {L"Entering " + action, L"Installdir: '" + dir + L"'\n", L"caspolPath path: " + caspol.Path()};
 }
 
-TEST(CodeAccessPolicy, ShippedLibraryPausesFiveSecondsAfterEachOfItsFourLines) {
-    RuntimeFolder runtime;
+// The shipped DLL's own export: each line's tool, which exits at once, is
+// waited for, so all four have run, in order, when the action returns.
+TEST(CodeAccessPolicy, ShippedLibraryWaitsForEachOfItsFourToolsAndNoLonger) {
+    bench::RuntimeFolder runtime;
     bench::StandIn caspol = runtime.Place(L"Caspol.Exe");
     const std::wstring dir = L"C:\\Program Files\\Korvi\\";
     auto session = bench::Package().Property(L"CustomActionData", dir).Open();
     const DWORD started = GetTickCount();
     EXPECT_EQ(bench::CallAction("CaspolOperations", *session), 0u);
-    const DWORD elapsed = GetTickCount() - started;
-    EXPECT_GE(elapsed, 20000u);
-    EXPECT_LT(elapsed, 30000u);
+    EXPECT_LT(GetTickCount() - started, 4000u);
 
-    EXPECT_EQ(Received(caspol, 4), Each(L"", kci::CaspolParameterLines(dir, kci::kCaspolProduct)));
+    EXPECT_EQ(Received(caspol, 0), PolicyLines(dir, L"Dial Assist\\add-ins\\namecard\\"));
     EXPECT_EQ(WithStarts(session->Log()),  // no exit line
               Expected(CaspolHead(L"CaspolOperations", dir, caspol),
                        Each(L"Caspoling : CASPOL'", Lines{L"0", L"1", L"2", L"3"}, L"'\n"), L"CASPOL started"));
 }
 
-// Runs this runner's copy of the action with its pauses cut short.
-class CodeAccessPolicyShort : public testing::Test {
-protected:
-    void SetUp() override {
-        kci::CapToolPausesInThisProcess(1000);
-        kci::SetCatalogue(new CLocal(bench::Library()));
-    }
-    void TearDown() override {
-        kci::CapToolPausesInThisProcess(INFINITE);
-        delete kci::Catalogue();
-        kci::SetCatalogue(nullptr);
-    }
-};
-
-TEST_F(CodeAccessPolicyShort, ClickToCallShowsText42AndLogsEachWholeLine) {
-    RuntimeFolder runtime;
+TEST(CodeAccessPolicy, ClickToCallShowsText42AndLogsEachWholeLine) {
+    bench::RuntimeFolder runtime;
     bench::StandIn caspol = runtime.Place(L"Caspol.Exe");
     const std::wstring dir = L"C:\\Korvi C2C\\";
     auto session = bench::Package().Property(L"CustomActionData", dir).Open();
-    EXPECT_EQ(CaspolOperationsC2C(session->Handle()), 0u);
+    EXPECT_EQ(bench::CallAction("CaspolOperationsC2C", *session), 0u);
 
     const auto starts = session->Messages(INSTALLMESSAGE_ACTIONSTART);
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].Text(2), L"Processing the Caspol Operations");
-    const Lines lines = Each(L"", kci::CaspolParameterLines(dir, kci::kCaspolClickToCall));
+    const Lines lines = PolicyLines(dir, L"add-ins\\smarttag\\plugin\\");
     EXPECT_EQ(Received(caspol, 4), lines);
     Lines log = WithStarts(session->Log()), announced;
     ASSERT_GE(log.size(), 2u);
@@ -165,12 +167,11 @@ TEST_F(CodeAccessPolicyShort, ClickToCallShowsText42AndLogsEachWholeLine) {
                             {L"Exiting CaspolOperationsC2C"}));
 }
 
-TEST_F(CodeAccessPolicyShort, ADirectoryOf260CharactersIsNotRead) {
-    kci::CapToolPausesInThisProcess(0);
+TEST(CodeAccessPolicy, ADirectoryOf260CharactersIsNotRead) {
     for (size_t length : {258u, 259u, 260u}) {
         const std::wstring dir(length, L'd');
         auto session = bench::Package().Property(L"CustomActionData", dir).Open();
-        CaspolOperationsC2C(session->Handle());
+        bench::CallAction("CaspolOperationsC2C", *session);
         const Lines log = session->Log();
         const Lines expected = length < 260 ? Lines{L"Installdir: '" + dir + L"'\n"}
                                             : Lines{L"Invalid 'CustomActionData' property\n", L"result = 234", L"Installdir: ''\n"};
@@ -178,12 +179,32 @@ TEST_F(CodeAccessPolicyShort, ADirectoryOf260CharactersIsNotRead) {
     }
 }
 
+const Lines kAssemblies = {
+    L"LinkBridges.dll",
+    L"Tenvor.Qm.Desks.Shared.ViewThemePack.dll",
+    L"Tenvor.Qm.Desks.Shared.ViewThemeTools.dll",
+    L"Tenvor.Qm.Desks.Shared.ViewHostProxy.dll",
+    L"Tenvor.Qm.Desks.Shared.ViewTools.dll",
+    L"Tenvor.Qm.Desks.Chat.Hosts.dll",
+    L"CoreLinkBridges.dll",
+    L"tracekit.dll",
+    L"View.DropButton.dll",
+    L"lorimoc.exe",
+    L"Interop.ChatDeskAPI.dll",
+    L"Interop.ChatDeskPrivate.dll",
+    L"Interop.MailGate.dll",
+    L"Dial Assist\\Tenvor.DialAssist.Shared.ComBridge.dll",
+    L"Dial Assist\\Tenvor.DialAssist.Shared.Kernel.dll",
+    L"Dial Assist\\add-ins\\people\\TenvorDialAssistPeople.dll",
+    L"Dial Assist\\add-ins\\namecard\\TenvorNameCard.dll",
+};
+
 TEST(NativeImages, EachModeLaunchesSeventeenAssembliesFromTheRegisteredFolder) {
     struct Case { const char* action; const wchar_t* prefix; const wchar_t* exitLine; };
     for (Case c : {Case{"ProcessNGENInstall", L"/nologo /silent \"", L"Existing ProcessNGENInstall"},
                    Case{"ProcessNGENUnInstall", L"uninstall /nologo /silent \"", L"Exiting ProcessNGENInstall"}}) {
         SCOPED_TRACE(c.action);
-        RuntimeFolder runtime;
+        bench::RuntimeFolder runtime;
         bench::StandIn ngen = runtime.Place(L"ngen.exe");
         const std::wstring dir = L"C:\\Lori Moc\\";
         bench::RegistryKey key(HKEY_LOCAL_MACHINE, kci::kMessengerIntegrationKey);
@@ -191,7 +212,7 @@ TEST(NativeImages, EachModeLaunchesSeventeenAssembliesFromTheRegisteredFolder) {
         auto session = bench::Package().Open();
         EXPECT_EQ(bench::CallAction(c.action, *session), 0u);
 
-        const Lines expected = Each(c.prefix + dir, kci::kNativeImageAssemblies, L"\"");
+        const Lines expected = Each(c.prefix + dir, kAssemblies, L"\"");
         EXPECT_EQ(Sorted(Received(ngen, 17)), Sorted(expected));
         EXPECT_EQ(WithStarts(session->Log()),
                   Expected({L"Entering ProcessNGENInstall", L"Entering ProcessNGEN", L"after RegOpenKeyEx ProcessNGEN",

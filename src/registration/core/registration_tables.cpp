@@ -46,11 +46,11 @@ const wchar_t kStrongNamePublicKey[] =
 const std::array<CaspolLine, kCaspolLineCount> kCaspolLines = {{
     {L"-polchgprompt off -enterprise -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
      L"-enterprise -addgroup TenvorSmartTags -strong -file \"", true},
-    {L"-polchgprompt off -enterprise -addgroup 1 -allcode FullTrust -name \"TenvorSmartTags\" "
+    {L"-polchgprompt off -enterprise -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
      L"-enterprise -addgroup TenvorSmartTags -strong -hex", false},
     {L"-polchgprompt off -machine -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
      L"-machine -addgroup TenvorSmartTags -strong -file \"", true},
-    {L"-polchgprompt off -machine -addgroup 1 -allcode FullTrust -name \"TenvorSmartTags\" "
+    {L"-polchgprompt off -machine -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
      L"-machine -addgroup TenvorSmartTags -strong -hex", false},
 }};
 

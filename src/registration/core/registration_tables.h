@@ -22,7 +22,8 @@ extern const wchar_t kStrongNamePublicKey[];
 // The four policy lines, in launch order: enterprise by file, enterprise by
 // key, machine by file, machine by key. A file line is its head, the
 // directory and the action's assembly tail; a key line is its head, a blank,
-// the public key and kCaspolKeyTail.
+// the public key and kCaspolKeyTail. Each parent group, membership all code,
+// grants Nothing: only its strong-name child grants full trust.
 struct CaspolLine {
     const wchar_t* head;
     bool byFile;
@@ -40,8 +41,9 @@ struct CaspolAction {
 extern const CaspolAction kCaspolProduct;       // the add-in in the product's own tree
 extern const CaspolAction kCaspolClickToCall;   // the add-in in the click-to-call layout
 
-// After every policy line, so that one change is in place before the next.
-inline constexpr unsigned kCaspolPauseMs = 5000;
+// The longest wait for each policy line's tool, so that one change is in
+// place before the next.
+inline constexpr unsigned kCaspolWaitMs = 5000;
 
 // The assemblies that get native images, relative to the messenger
 // integration's folder, in launch order.

@@ -1,8 +1,10 @@
-// Where the registration tools are, from "windir" or from the package.
+// Where the registration tools are, from "windir", the system folder or the
+// package. A tool is only ever started by an absolute path: run as the
+// system, a tool found by search or below the current folder could be
+// anybody's.
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 
 namespace kci {
@@ -16,13 +18,27 @@ inline constexpr std::size_t kCaspolPathChars = 1020;
 inline constexpr wchar_t kNgenSuffix[] = L"\\Microsoft.NET\\Framework\\v2.0.50727\\ngen.exe";
 inline constexpr std::size_t kNgenPathChars = 760;
 
-// `windir` followed by `suffix`, or nothing when `windir` does not fit its
-// read buffer or the whole path does not fit `pathChars` characters,
-// terminator included. An empty `windir` (unset) gives the suffix alone.
-std::optional<std::wstring> RuntimeToolPath(const std::wstring& windir, const wchar_t* suffix, std::size_t pathChars);
+// Why "windir" gives no tool path.
+enum class WindirFault {
+    None,
+    TooLong,      // it does not fit its read buffer, or the whole path does not fit `pathChars`
+    NotAbsolute,  // unset, empty or relative
+};
+
+struct RuntimeTool {
+    WindirFault fault;
+    std::wstring path;  // empty unless fault is None
+};
+
+// `windir` followed by `suffix`, terminator included in `pathChars`. Length
+// is judged first, as the read buffer does.
+RuntimeTool RuntimeToolPath(const std::wstring& windir, const wchar_t* suffix, std::size_t pathChars);
 
 // The folder the package names, used as a plain prefix: it is to end in a
 // path separator, and none is added.
 std::wstring HttpcfgPath(const std::wstring& folder);
+
+// netsh.exe in the system folder.
+std::wstring NetshPath(const std::wstring& systemFolder);
 
 }  // namespace kci

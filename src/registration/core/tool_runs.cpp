@@ -1,6 +1,7 @@
 #include "registration/core/tool_runs.h"
 
 #include "registration/core/tool_paths.h"
+#include "runtime/core/command_line.h"
 #include "runtime/core/custom_action_data.h"
 #include "runtime/core/format.h"
 
@@ -17,8 +18,9 @@ void Log(ToolHost& host, const wchar_t* format, const Args&... args) {
 
 // Launches one line and logs "<label> successful returned: '<value>'\n" or
 // "<label> not successful ...". True when the tool was started.
-bool LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& parameters, const wchar_t* label) {
-    const int value = host.Launch(tool, parameters);
+bool LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& parameters, const wchar_t* label,
+                  unsigned maxWaitMs = 0) {
+    const int value = host.Launch(tool, parameters, maxWaitMs);
     const bool started = value > kLastLaunchError;
     Log(host, started ? L"%s successful returned: '%d'\n" : L"%s not successful returned: '%d'\n", label, value);
     return started;
@@ -43,13 +45,21 @@ void ReserveUrls(ToolHost& host, const std::wstring& tool, const std::array<cons
 
 }  // namespace
 
-void ReserveUrlsWithNetsh(ToolHost& host) {
-    ReserveUrls(host, L"netsh", kNetshLines, L"Netshing : '%s'\n", L"netsh");
+void ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
+    if (!IsAbsolutePath(systemFolder)) {
+        Log(host, L"netsh.exe folder is not an absolute path, nothing started");
+        return;
+    }
+    ReserveUrls(host, NetshPath(systemFolder), kNetshLines, L"Netshing : '%s'\n", L"netsh");
 }
 
 void ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
     const std::wstring value = CustomActionDataValue(host, folder);
     Log(host, L"httpcfg.exe path: '%s'\n", value);
+    if (!IsAbsolutePath(value)) {
+        Log(host, L"httpcfg.exe folder is not an absolute path, nothing started");
+        return;
+    }
     ReserveUrls(host, HttpcfgPath(value), kHttpcfgLines, L"httpcfging : '%s'\n", L"httpcfg");
 }
 
@@ -68,17 +78,17 @@ void ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const Propert
     const std::wstring folder = CustomActionDataValue(host, directory);
     Log(host, L"Installdir: '%s'\n", folder);
     const auto lines = CaspolParameterLines(folder, action);
-    const auto tool = RuntimeToolPath(windir, kCaspolSuffix, kCaspolPathChars);
-    if (!tool) {
-        Log(host, L"WINDIR returned more than MAX_PATH + 500; returning false.");
+    const RuntimeTool tool = RuntimeToolPath(windir, kCaspolSuffix, kCaspolPathChars);
+    if (tool.fault != WindirFault::None) {
+        Log(host, tool.fault == WindirFault::TooLong ? L"WINDIR returned more than MAX_PATH + 500; returning false."
+                                                     : L"WINDIR is empty or not an absolute path; returning false.");
         return;
     }
-    Log(host, L"caspolPath path: %s", *tool);
+    Log(host, L"caspolPath path: %s", tool.path);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (action.logsWholeLines) Log(host, L"Caspoling : CASPOL%d = %s \n", static_cast<int>(i), lines[i]);
         else Log(host, L"Caspoling : CASPOL'%d'\n", static_cast<int>(i));
-        LaunchLogged(host, *tool, lines[i], L"CASPOL");
-        host.Pause(kCaspolPauseMs);
+        LaunchLogged(host, tool.path, lines[i], L"CASPOL", kCaspolWaitMs);
     }
     if (action.exitLine) Log(host, L"%s", action.exitLine);
 }
@@ -100,17 +110,18 @@ bool GenerateNativeImages(ToolHost& host, NgenMode mode, const RegistryRead& fol
         return false;
     }
     Log(host, L"InstallDir returned %s", folder.value);
-    const auto tool = RuntimeToolPath(windir, kNgenSuffix, kNgenPathChars);
-    if (!tool) {
-        Log(host, L"WINDIR returned more than MAX_PATH + 500");
+    const RuntimeTool tool = RuntimeToolPath(windir, kNgenSuffix, kNgenPathChars);
+    if (tool.fault != WindirFault::None) {
+        Log(host, tool.fault == WindirFault::TooLong ? L"WINDIR returned more than MAX_PATH + 500"
+                                                     : L"WINDIR is empty or not an absolute path");
         return false;
     }
-    Log(host, L"ngen path: %s", *tool);
+    Log(host, L"ngen path: %s", tool.path);
     bool allStarted = true;
     for (const wchar_t* assembly : kNativeImageAssemblies) {
         const std::wstring line = NgenParameterLine(mode, folder.value, assembly);
         Log(host, L"InstallDir + file: %s", line);
-        allStarted = LaunchLogged(host, *tool, line, L" ngen") && allStarted;
+        allStarted = LaunchLogged(host, tool.path, line, L" ngen") && allStarted;
     }
     Log(host, L"Exiting ProcessNGEN");
     return allStarted;

@@ -1,10 +1,10 @@
 // The registration runs. Each launches one of the platform's tools once per
-// line of its table, hidden and without waiting for it, and logs every launch
-// with the value the launch gave: above 32 the tool was started, 32 or less
-// is the platform's launch error. A tool's own exit code is never seen.
+// line of its table, hidden and with no dialog of the shell's, and logs every
+// launch with the value the launch gave: above 32 the tool was started, 32 or
+// less is the platform's launch error. A tool's own exit code is never seen.
 //
-// Platform-free: the launcher, the log and the clock reach the runs through
-// ToolHost, so what is launched and logged is tested on any host.
+// Platform-free: the launcher and the log reach the runs through ToolHost, so
+// what is launched and logged is tested on any host.
 #pragma once
 
 #include <array>
@@ -18,13 +18,12 @@ namespace kci {
 class ToolHost {
 public:
     virtual ~ToolHost() = default;
-    // Starts `tool` with `parameters` ("open", hidden, no working folder) and
-    // returns the launch value.
-    virtual int Launch(const std::wstring& tool, const std::wstring& parameters) = 0;
+    // Starts `tool` with `parameters` ("open", hidden, no working folder),
+    // waits up to `maxWaitMs` for it to end where it was started (0: not at
+    // all), and returns the launch value.
+    virtual int Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) = 0;
     virtual void Log(const std::wstring& line) = 0;
-    virtual void Pause(unsigned milliseconds) = 0;
 };
-
 
 // The messenger integration's folder as the registry gave it.
 struct RegistryRead {
@@ -33,15 +32,17 @@ struct RegistryRead {
     std::wstring value;
 };
 
-// netsh over the fourteen ports.
-void ReserveUrlsWithNetsh(ToolHost& host);
-// httpcfg.exe from the folder the package gives, over the fourteen ports.
+// netsh.exe from the system folder, over the fourteen ports.
+void ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder);
+// httpcfg.exe from the folder the package gives, over the fourteen ports;
+// nothing when that folder is not absolute.
 void ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
 
 std::array<std::wstring, kCaspolLineCount> CaspolParameterLines(const std::wstring& directory, const CaspolAction& action);
-// The four policy lines for the add-in below `directory`, each followed by
-// kCaspolPauseMs; the action's exit line, if it has one, after the last.
-// A "windir" too long for the tool path launches nothing.
+// The four policy lines for the add-in below `directory`, each tool waited
+// for up to kCaspolWaitMs; the action's exit line, if it has one, after the
+// last. A "windir" too long for the tool path, or not absolute, launches
+// nothing.
 void ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const PropertyRead& directory,
                        const std::wstring& windir);
 

@@ -17,4 +17,15 @@ std::wstring ProgramCommandLine(std::wstring_view program, std::wstring_view swi
 // the folder already ends with it, also when the folder is empty.
 std::wstring JoinPath(std::wstring folder, std::wstring_view name);
 
+// A path that names one place whatever the current drive and folder: a drive
+// letter, a colon and a backslash ("C:\"), or two backslashes
+// ("\\server\share"). "C:", "C:foo", "\foo" and "foo" are not absolute.
+bool IsAbsolutePath(std::wstring_view path);
+
+// Whether the program a command line starts is named by an absolute path: the
+// quoted part of a line that starts with a double quote, else the line up to
+// its first blank. Anything else would be looked for along the search path or
+// below the current drive and folder.
+bool StartsAbsoluteProgram(std::wstring_view commandLine);
+
 }  // namespace kci

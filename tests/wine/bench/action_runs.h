@@ -18,6 +18,7 @@ namespace bench {
 // The folder, stand-ins and keys one run needs, kept while it runs.
 struct Stage {
     TempDir dir;
+    std::unique_ptr<RuntimeFolder> runtime;
     std::vector<std::unique_ptr<StandIn>> programs;
     std::vector<std::unique_ptr<RegistryKey>> keys;
 
@@ -27,10 +28,7 @@ struct Stage {
 struct ActionRun {
     const char* action;
     std::function<std::unique_ptr<harness::Session>(Stage&)> setup;
-    bool waits;  // starts a program and waits for it, or pauses on purpose
-    // For an action that pauses on purpose: the test runner's own copy, whose
-    // pauses a test may cut short (the DLL's cannot be).
-    UINT(__stdcall* linked)(MSIHANDLE) = nullptr;
+    bool waits;  // starts a program and waits for it as long as it runs
     // Starts programs and leaves them running: under Wine their windows and
     // menus share one table with this process's.
     bool leavesProgramsRunning = false;

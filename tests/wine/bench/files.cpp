@@ -99,6 +99,25 @@ std::vector<std::wstring> StandIn::CommandLines() const {
     return lines;
 }
 
+RuntimeFolder::RuntimeFolder() {
+    wchar_t windir[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"windir", windir, MAX_PATH);
+    path_ = windir;
+    for (const wchar_t* part : {L"\\Microsoft.NET", L"\\Framework", L"\\v2.0.50727"})
+        if (CreateDirectoryW((path_ += part).c_str(), nullptr)) made_.push_back(path_);
+}
+
+RuntimeFolder::~RuntimeFolder() {
+    for (const auto& name : placed_)
+        for (const wchar_t* suffix : {L"", L".cmdline", L".exitcode"}) DeleteFileW((path_ + L"\\" + name + suffix).c_str());
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) RemoveDirectoryW(it->c_str());
+}
+
+StandIn RuntimeFolder::Place(const std::wstring& name) {
+    placed_.push_back(name);
+    return StandIn(path_, name);
+}
+
 DummyProcess::DummyProcess(const std::wstring& imageName, Bitness bits) {
     StandIn program(folder_.Path(), imageName, bits);
     std::wstring ready = program.Path() + L".ready";

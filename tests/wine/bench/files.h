@@ -69,6 +69,23 @@ private:
     std::wstring path_;
 };
 
+// The runtime's folder below the prefix's windir, where the policy and native
+// image tools are looked for: made where missing, and emptied of the
+// stand-ins placed in it and removed as far as it was made, when the object goes.
+class RuntimeFolder {
+public:
+    RuntimeFolder();
+    ~RuntimeFolder();
+    RuntimeFolder(const RuntimeFolder&) = delete;
+    RuntimeFolder& operator=(const RuntimeFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+    StandIn Place(const std::wstring& name);
+
+private:
+    std::wstring path_;
+    std::vector<std::wstring> made_, placed_;
+};
+
 // A running process with a chosen image name; ended when the object goes.
 class DummyProcess {
 public:
