@@ -8,6 +8,7 @@
 #include "runtime/custom_action_data.h"
 #include "runtime/log.h"
 #include "runtime/process.h"
+#include "runtime/property.h"
 
 namespace kci {
 namespace {
@@ -43,16 +44,14 @@ std::wstring ProgramFolder(MSIHANDLE session, const ComponentAction& action, stp
     // terminator. The folder property gets the whole buffer as its size, so
     // that a folder of kFolderChars characters (the longest SetRtmxPath sets)
     // reads too.
-    wchar_t folder[kFolderChars + 1] = {};
-    DWORD count = directory ? kFolderChars : kFolderChars + 1;
-    const UINT result = directory ? MsiGetTargetPathW(session, action.sourceName, folder, &count)
-                                  : MsiGetPropertyW(session, action.sourceName, folder, &count);
-    if (result != ERROR_SUCCESS) {
-        LogMessage(session, L"%s of %s returned %d", reader, action.sourceName, result);
+    const PropertyRead folder = directory ? ReadTargetPath(session, action.sourceName, kFolderChars)
+                                          : ReadProperty(session, action.sourceName, kFolderChars + 1);
+    if (folder.result != ERROR_SUCCESS) {
+        LogMessage(session, L"%s of %s returned %d", reader, action.sourceName, static_cast<int>(folder.result));
         Report(errors, CatalogueText(session, action.missingFolderText, LanguageOf(action)));
     }
-    LogMessage(session, L"%s says %s is [%s]", reader, action.sourceName, folder);
-    return folder;
+    LogMessage(session, L"%s says %s is [%s]", reader, action.sourceName, folder.value);
+    return folder.value;
 }
 
 void ApplyExitCode(MSIHANDLE session, const ComponentAction& action, DWORD exitCode, stp::ErrorList& errors) {
