@@ -14,4 +14,12 @@ int FailureCountFromText(std::wstring_view text) {
     return static_cast<int>(count);
 }
 
+int ResultForFailureCount(int count) {
+    // No more items (skip the rest, as success), user exit, install suspended
+    // and function not called.
+    for (int misread : {259, 1602, 1604, 1626})
+        if (count == misread) return kCountFailsInstall;
+    return count;
+}
+
 }  // namespace kci
