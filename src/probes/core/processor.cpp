@@ -70,7 +70,7 @@ int SpeedFromNameString(std::wstring_view name) {
             speed = digits.substr(0, dot + 3);
         }
     }
-    const LeadingInteger value = ReadLeadingInteger(speed);  // no leading digit reads as 0
+    const Decimal value = ReadDecimal(speed);  // no leading digit reads as 0
     return value.outOfRange ? kSpeedTooLarge : value.value;
 }
 
