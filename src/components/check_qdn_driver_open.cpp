@@ -60,6 +60,7 @@ std::optional<std::vector<std::wstring>> AdapterServiceNames(MSIHANDLE session) 
     bool complete = true;
     // One name for the subkey and then its service, as the registry fills them
     // in turn: a subkey that cannot be listed leaves the last name read.
+    // Kept: any failure ends without device checks (CheckQdnDriverOpen.TriesTheControlDeviceThenOnePerAdapter).
     std::wstring name;
     for (DWORD index = 0; index < *count; ++index) {
         const kci::RegistryValue adapter = kci::EnumRegistrySubkeyName(list.Get(), index, kNameChars);

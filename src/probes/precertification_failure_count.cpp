@@ -20,6 +20,8 @@ extern "C" UINT __stdcall PrecertificationFailureCount(MSIHANDLE session) {
             session, HKEY_LOCAL_MACHINE, L"Software\\Tenvor Systems, Inc.\\Tenvor Pelago\\Precertification",
             L"FailureCount", 260);
         if (count && *count != L"0") {
+            // Kept: the count itself is the result, so the installer's log shows it
+            // (PrecertificationFailureCount.ReturnsTheCountStoredAsText holds it).
             const int failures = kci::FailureCountFromText(*count);
             const int result = kci::ResultForFailureCount(failures);
             if (result != failures)
