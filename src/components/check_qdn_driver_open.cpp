@@ -24,10 +24,12 @@ constexpr DWORD kNameChars = 1024;
 // The package plans a reboot when this is "true"; nothing else is ever written.
 void ForceReboot(MSIHANDLE session) { MsiSetPropertyW(session, L"QDN_IN_USE", L"true"); }
 
-DWORD SubkeyCount(HKEY key) {
-    DWORD count = 0;  // a failed query leaves it at 0
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr);
+// The number of adapter subkeys, or nothing when the key cannot say.
+std::optional<DWORD> SubkeyCount(HKEY key) {
+    DWORD count = 0;
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr) != ERROR_SUCCESS)
+        return std::nullopt;
     return count;
 }
 
@@ -46,7 +48,10 @@ std::optional<std::wstring> ServiceNameOf(const std::wstring& adapter) {
 // adapters cannot all be listed: an adapter not seen might hold the driver.
 std::optional<std::vector<std::wstring>> AdapterServiceNames(MSIHANDLE session) {
     kci::RegKey list;
-    if (kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, kAdapterListKey, KEY_READ, list) != ERROR_SUCCESS) {
+    std::optional<DWORD> count;
+    if (kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, kAdapterListKey, KEY_READ, list) == ERROR_SUCCESS)
+        count = SubkeyCount(list.Get());
+    if (!count) {
         LogMessage(session, L"Failed to enumerate network devices, forcing reboot...");
         ForceReboot(session);
         return std::nullopt;
@@ -55,9 +60,9 @@ std::optional<std::vector<std::wstring>> AdapterServiceNames(MSIHANDLE session) 
     bool complete = true;
     // One name for the subkey and then its service, as the registry fills them
     // in turn: a subkey that cannot be listed leaves the last name read.
+    // Kept: any failure ends without device checks (CheckQdnDriverOpen.TriesTheControlDeviceThenOnePerAdapter).
     std::wstring name;
-    const DWORD count = SubkeyCount(list.Get());
-    for (DWORD index = 0; index < count; ++index) {
+    for (DWORD index = 0; index < *count; ++index) {
         const kci::RegistryValue adapter = kci::EnumRegistrySubkeyName(list.Get(), index, kNameChars);
         if (adapter.status == ERROR_SUCCESS) {
             name = adapter.name;
@@ -105,7 +110,8 @@ bool DeviceInUse(MSIHANDLE session, const std::wstring& device) {
 
 // Type 1, immediate, before the discovery driver is replaced (InstallQdnAndFilter):
 // sets QDN_IN_USE to "true" when one of the driver's devices is held open or
-// the network adapters cannot be listed; every device is tried. Returns 0.
+// the network adapters cannot be listed or counted; every device is tried.
+// Returns 0.
 // No module context, as always: nothing here needs it (held by Library.EveryExportRunsInTheActionFrame).
 extern "C" UINT __stdcall CheckQDNDriverOpen(MSIHANDLE session) {
     return kci::RunAction(session, L"CheckQDNDriverOpen", kci::ModuleContext::None, [&] {

@@ -7,24 +7,13 @@
 
 namespace {
 
-// In prompt order: the softphone, the newer product, the older product. The
-// newer product's record name keeps its upper-case extension.
-const kci::KnownApplications kProducts = {
-    {&kci::FindFENWA, L"FENWA9.exe", kci::kTextChorale},
-    {&kci::FindDRAVO, L"Meridia.EXE", kci::kTextMeridia},
-    {&kci::FindKORVI, L"TenvorPelago.exe", kci::kTextPelago},
-};
+// In prompt order: the softphone, the newer product, the older product.
+const kci::KnownApplications kProducts = {&kci::FindFENWA, &kci::FindDRAVO, &kci::FindKORVI};
 
-const kci::PromptTexts kTexts = {
-    nullptr, kci::CountOf::Fields,
-    L"Found Running applications that need to be shut down",
-    L"Exiting CheckRunningApps with success",
-    L"Exiting CheckRunningApps - user hit cancel",
-    L"CheckRunningApps - user hit IGNORE",
-    L"CheckRunningApps - user hit RETRY",
-    L"CheckRunningApps - Error creating MSI process",
-    true,
-};
+const kci::PromptTexts kTexts = kci::kCheckRunningAppsAnswers
+    .Found(L"Found Running applications that need to be shut down")
+    .Success(L"Exiting CheckRunningApps with success")
+    .ErrorBox();
 
 }  // namespace
 

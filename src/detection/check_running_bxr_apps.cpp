@@ -16,16 +16,9 @@ const wchar_t kRegisteredApplicationsKey[] =
 constexpr DWORD kNameChars = MAX_PATH;
 constexpr DWORD kDisplayNameChars = MAX_PATH;
 
-const kci::PromptTexts kTexts = {
-    L"Number of running registered applications is %d", kci::CountOf::Applications,
-    nullptr,
-    L"Exiting CheckRunningApps with success",
-    L"Exiting CheckRunningApps - user hit cancel",
-    L"CheckRunningApps - user hit IGNORE",
-    L"CheckRunningApps - user hit RETRY",
-    L"CheckRunningApps - Error creating MSI process",
-    false,
-};
+const kci::PromptTexts kTexts = kci::kCheckRunningAppsAnswers
+    .Count(L"Number of running registered applications is %d", kci::CountOf::Applications)
+    .Success(L"Exiting CheckRunningApps with success");
 
 // The display name of the application registered as value `name`, whatever
 // the value's type. One that cannot be read shows as the executable's name,

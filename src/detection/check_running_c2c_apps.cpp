@@ -17,80 +17,58 @@
 
 namespace {
 
-struct C2CAppEntry {
-    const wchar_t* feature;
-    bool lookFor = false;
-    const wchar_t* imageName;  // searched through WMI and shown in the prompt
-    std::wstring displayName;
-};
-
-struct C2CApplication {
-    const wchar_t* feature;
-    const wchar_t* imageName;
-    kci::TextId displayName;
-};
+// One application of the table: its feature, the image name looked for
+// through WMI and shown in the prompt, and the display name beside it.
+using C2CAppEntry = kci::Application;
 
 // In the order of the feature pass, the lookups and the prompt.
-const C2CApplication kApplications[] = {
-    {L"Firefox", L"firefox.exe", kci::kTextFirefox},
-    {L"InternetExplorer", L"iexplore.exe", kci::kTextInternetExplorer},
-    {L"Outlook", L"OUTLOOK.EXE", kci::kTextOutlook},
-    {L"Excel", L"EXCEL.EXE", kci::kTextExcel},
-    {L"PowerPoint", L"POWERPNT.EXE", kci::kTextPowerPoint},
-    {L"Word", L"WINWORD.EXE", kci::kTextWord},
+const C2CAppEntry kApplications[] = {
+    C2CAppEntry().Feature(L"Firefox").Image(L"firefox.exe").Shown(kci::kTextFirefox),
+    C2CAppEntry().Feature(L"InternetExplorer").Image(L"iexplore.exe").Shown(kci::kTextInternetExplorer),
+    C2CAppEntry().Feature(L"Outlook").Image(L"OUTLOOK.EXE").Shown(kci::kTextOutlook),
+    C2CAppEntry().Feature(L"Excel").Image(L"EXCEL.EXE").Shown(kci::kTextExcel),
+    C2CAppEntry().Feature(L"PowerPoint").Image(L"POWERPNT.EXE").Shown(kci::kTextPowerPoint),
+    C2CAppEntry().Feature(L"Word").Image(L"WINWORD.EXE").Shown(kci::kTextWord),
 };
+using LookedFor = std::vector<const C2CAppEntry*>;
 
-const kci::PromptTexts kTexts = {
-    L"Number of applications to close is %d", kci::CountOf::Applications,
-    nullptr,
-    nullptr,
-    L"Exiting CheckRunningApps - user hit cancel",
-    L"CheckRunningApps - user hit IGNORE",
-    L"CheckRunningApps - user hit RETRY",
-    L"CheckRunningApps - Error creating MSI process",
-    false,
-};
+const kci::PromptTexts kTexts = kci::kCheckRunningAppsAnswers
+    .Count(L"Number of applications to close is %d", kci::CountOf::Applications);
 
 constexpr DWORD kUiLevelChars = MAX_PATH;
 
-std::vector<C2CAppEntry> BuildC2CTable(MSIHANDLE session) {
-    std::vector<C2CAppEntry> table;
-    for (const auto& application : kApplications)
-        table.push_back({application.feature, false, application.imageName,
-                         kci::CatalogueText(session, application.displayName)});
-    return table;
-}
-
-// Marks the rows whose feature is local; asked once per call.
-void MarkLocalFeatures(MSIHANDLE session, std::vector<C2CAppEntry>& table) {
+// The rows whose feature is local, in table order; asked once per call.
+LookedFor LocalFeatures(MSIHANDLE session) {
+    LookedFor lookFor;
     kci::FeatureState state;
-    for (auto& entry : table) {
+    for (const C2CAppEntry& entry : kApplications) {
         const std::optional<bool> local = state.QueryLogged(session, entry.feature);
         if (!local) continue;
         if (*local) {
             LogMessage(session, L"Find %s", entry.imageName);
-            entry.lookFor = true;
+            lookFor.push_back(&entry);
         } else {
             LogMessage(session, L"No need to find the process %s", entry.imageName);
         }
     }
+    return lookFor;
 }
 
-kci::FilesInUseList RunningC2CApplications(MSIHANDLE session, const std::vector<C2CAppEntry>& table) {
+kci::FilesInUseList RunningC2CApplications(MSIHANDLE session, const LookedFor& lookFor) {
     kci::FilesInUseList running;
-    for (const auto& entry : table) {
-        if (!entry.lookFor || !FindRunningProcessByNameWMI(session, entry.imageName)) continue;
-        running.push_back({entry.imageName, entry.displayName});
-        LogMessage(session, L"Application to be closed: %s", entry.displayName);
+    for (const C2CAppEntry* entry : lookFor) {
+        if (!FindRunningProcessByNameWMI(session, entry->imageName)) continue;
+        running.push_back({entry->imageName, kci::CatalogueText(session, entry->displayName)});
+        LogMessage(session, L"Application to be closed: %s", running.back().displayName);
     }
     return running;
 }
 
 kci::PropertyRead ReadUiLevel(MSIHANDLE session) { return kci::ReadProperty(session, L"UILevel", kUiLevelChars); }
 
-UINT ProcessAppsToFileInUseWin(MSIHANDLE session, std::vector<C2CAppEntry>& table) {
+UINT ProcessAppsToFileInUseWin(MSIHANDLE session) {
     LogMessage(session, L"ProcessAppsToFileInUseWin In.");
-    MarkLocalFeatures(session, table);
+    const LookedFor lookFor = LocalFeatures(session);
 
     kci::TryLimit limit;
     const kci::TryCheck checkLimit = [&]() -> std::optional<unsigned> {
@@ -100,7 +78,7 @@ UINT ProcessAppsToFileInUseWin(MSIHANDLE session, std::vector<C2CAppEntry>& tabl
         return outcome.result;
     };
     return kci::CheckFilesInUse(
-        session, kTexts, [&] { return std::optional(RunningC2CApplications(session, table)); }, checkLimit);
+        session, kTexts, [&] { return std::optional(RunningC2CApplications(session, lookFor)); }, checkLimit);
 }
 
 }  // namespace
@@ -114,8 +92,7 @@ extern "C" UINT __stdcall CheckRunningC2CApps(MSIHANDLE session) {
     return kci::RunAction(session, L"CheckRunningC2CApps", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering CheckRunningC2CApps");
         ShowActionStart(session, kci::CatalogueText(session, kci::kTextCheckingProcesses));
-        std::vector<C2CAppEntry> table = BuildC2CTable(session);
-        const UINT result = ProcessAppsToFileInUseWin(session, table);
+        const UINT result = ProcessAppsToFileInUseWin(session);
         LogMessage(session, L"Exiting CheckRunningC2CApps");
         return result;
     });

@@ -7,18 +7,17 @@
 
 namespace {
 
-const kci::KnownApplications kMessenger = {{&kci::FindMOC, L"communicator.exe", kci::kTextCommunicator}};
+const kci::KnownApplications kMessenger = {&kci::FindMOC};
 
-const kci::PromptTexts kTexts = {
-    L"records = %d", kci::CountOf::Fields,
-    L"Found MS Office Communicator process running that need to be shut down",
-    L"Exiting CheckRunningMOC with success",
-    L"Exiting CheckRunningMOC - user hit cancel",
-    L"CheckRunningMOC - user hit IGNORE",
-    L"CheckRunningMOC - user hit RETRY",
-    L"CheckRunningMOC - Error creating MSI process",
-    true,
-};
+const kci::PromptTexts kTexts = kci::PromptTexts()
+    .Count(L"records = %d", kci::CountOf::Fields)
+    .Found(L"Found MS Office Communicator process running that need to be shut down")
+    .Success(L"Exiting CheckRunningMOC with success")
+    .Cancel(L"Exiting CheckRunningMOC - user hit cancel")
+    .Ignore(L"CheckRunningMOC - user hit IGNORE")
+    .Retry(L"CheckRunningMOC - user hit RETRY")
+    .Error(L"CheckRunningMOC - Error creating MSI process")
+    .ErrorBox();
 
 }  // namespace
 

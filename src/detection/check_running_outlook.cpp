@@ -13,7 +13,7 @@
 
 namespace {
 
-const kci::KnownApplications kMailClient = {{&kci::FindOutlook, L"OUTLOOK.EXE", kci::kTextOutlook}};
+const kci::KnownApplications kMailClient = {&kci::FindOutlook};
 
 // Applications looked for only where "ClicktoCall" and their own feature are
 // local, in prompt order.
@@ -26,22 +26,20 @@ struct OptionalApplications {
 
 const OptionalApplications kOptional[] = {
     {L"MSOffice", L"Find Word and Excel", L"Not finding Word and Excel",
-     {{&kci::FindWORD, L"winword.exe", kci::kTextWord}, {&kci::FindEXCEL, L"excel.exe", kci::kTextExcel}}},
-    {L"Firefox", L"Find Firefox", nullptr, {{&kci::FindFIREFOX, L"firefox.exe", kci::kTextFirefox}}},
-    {L"InternetExplorer", L"Find Internet Explorer", L"Not finding Internet Explorer - not installed",
-     {{&kci::FindIE, L"iexplore.exe", kci::kTextInternetExplorer}}},
+     {&kci::FindWORD, &kci::FindEXCEL}},
+    {L"Firefox", L"Find Firefox", nullptr, {&kci::FindFIREFOX}},
+    {L"InternetExplorer", L"Find Internet Explorer", L"Not finding Internet Explorer - not installed", {&kci::FindIE}},
 };
 
-const kci::PromptTexts kTexts = {
-    L"records = %d", kci::CountOf::Fields,
-    L"Found MS Outlook process running that need to be shut down",
-    L"Exiting CheckRunningOutlook with success",
-    L"Exiting CheckRunningOutlook - user hit cancel",
-    L"CheckRunningOutlook - user hit IGNORE",
-    L"CheckRunningOutlook - user hit RETRY",
-    L"CheckRunningOutlook - Error creating MSI process",
-    true,
-};
+const kci::PromptTexts kTexts = kci::PromptTexts()
+    .Count(L"records = %d", kci::CountOf::Fields)
+    .Found(L"Found MS Outlook process running that need to be shut down")
+    .Success(L"Exiting CheckRunningOutlook with success")
+    .Cancel(L"Exiting CheckRunningOutlook - user hit cancel")
+    .Ignore(L"CheckRunningOutlook - user hit IGNORE")
+    .Retry(L"CheckRunningOutlook - user hit RETRY")
+    .Error(L"CheckRunningOutlook - Error creating MSI process")
+    .ErrorBox();
 
 kci::FilesInUseList DetectMailClientAndAddInHosts(MSIHANDLE session) {
     kci::FilesInUseList running = kci::RunningApplications(session, kMailClient);

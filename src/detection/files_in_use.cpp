@@ -60,9 +60,9 @@ UINT CheckFilesInUse(MSIHANDLE session, const PromptTexts& texts, const Detectio
 
 FilesInUseList RunningApplications(MSIHANDLE session, const KnownApplications& applications) {
     FilesInUseList running;
-    for (const auto& application : applications)
-        if (IsRunning(session, *application.lookup))
-            running.push_back({application.imageName, CatalogueText(session, application.displayName)});
+    for (const Application* application : applications)
+        if (IsRunning(session, *application))
+            running.push_back({application->RecordName(), CatalogueText(session, application->displayName)});
     return running;
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "detection/application.h"
 #include "detection/core/files_in_use_core.h"
 #include "runtime/catalogue.h"
 
@@ -30,16 +31,16 @@ using TryCheck = std::function<std::optional<unsigned>()>;
 UINT CheckFilesInUse(MSIHANDLE session, const PromptTexts& texts, const Detection& detect,
                      const TryCheck& beforeTry = nullptr);
 
-// A program the package knows by name: how to find it and how the prompt
-// shows it.
-struct FixedLookup;
-struct KnownApplication {
-    const FixedLookup* lookup;
-    const wchar_t* imageName;  // as the prompt record shows it
-    TextId displayName;
-};
+// The answer lines of CheckRunningApps, which the click-to-call and the
+// registered-application checks write too.
+inline constexpr PromptTexts kCheckRunningAppsAnswers = PromptTexts()
+    .Cancel(L"Exiting CheckRunningApps - user hit cancel")
+    .Ignore(L"CheckRunningApps - user hit IGNORE")
+    .Retry(L"CheckRunningApps - user hit RETRY")
+    .Error(L"CheckRunningApps - Error creating MSI process");
 
-using KnownApplications = std::vector<KnownApplication>;
+// Applications found by their fixed lookups, in prompt order.
+using KnownApplications = std::vector<const Application*>;
 
 // Looks for each of `applications` in turn; those that run, in that order.
 FilesInUseList RunningApplications(MSIHANDLE session, const KnownApplications& applications);

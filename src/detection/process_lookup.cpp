@@ -9,15 +9,24 @@
 
 namespace kci {
 
-const FixedLookup FindKORVI = {L"Entering FindKORVI", L"TenvorPelago.exe", true};
-const FixedLookup FindDRAVO = {L"Entering FindDRAVO", L"Meridia.exe", false};
-const FixedLookup FindFENWA = {L"Entering FindFENWA", L"FENWA9.exe", false};
-const FixedLookup FindMOC = {L"Entering Find Microsoft Office Communicator", L"communicator.exe", false};
-const FixedLookup FindOutlook = {L"Entering FindOutlook", L"OUTLOOK.EXE", false};
-const FixedLookup FindWORD = {L"Entering FindWORD", L"winword.exe", false};
-const FixedLookup FindEXCEL = {L"Entering FindEXCEL", L"excel.exe", false};
-const FixedLookup FindFIREFOX = {L"Entering FindFIREFOX", L"firefox.exe", false};
-const FixedLookup FindIE = {L"Entering FindIE", L"iexplore.exe", false};
+const Application FindKORVI =
+    Application().Entry(L"Entering FindKORVI").Image(L"TenvorPelago.exe").Shown(kTextPelago).OrWindow();
+// The newer product's record name keeps its upper-case extension.
+const Application FindDRAVO =
+    Application().Entry(L"Entering FindDRAVO").Image(L"Meridia.exe").RecordedAs(L"Meridia.EXE").Shown(kTextMeridia);
+const Application FindFENWA = Application().Entry(L"Entering FindFENWA").Image(L"FENWA9.exe").Shown(kTextChorale);
+const Application FindMOC = Application()
+                                .Entry(L"Entering Find Microsoft Office Communicator")
+                                .Image(L"communicator.exe")
+                                .Shown(kTextCommunicator);
+const Application FindOutlook =
+    Application().Entry(L"Entering FindOutlook").Image(L"OUTLOOK.EXE").Shown(kTextOutlook);
+const Application FindWORD = Application().Entry(L"Entering FindWORD").Image(L"winword.exe").Shown(kTextWord);
+const Application FindEXCEL = Application().Entry(L"Entering FindEXCEL").Image(L"excel.exe").Shown(kTextExcel);
+const Application FindFIREFOX =
+    Application().Entry(L"Entering FindFIREFOX").Image(L"firefox.exe").Shown(kTextFirefox);
+const Application FindIE =
+    Application().Entry(L"Entering FindIE").Image(L"iexplore.exe").Shown(kTextInternetExplorer);
 
 namespace {
 
@@ -102,10 +111,10 @@ bool ProcessListHas(MSIHANDLE session, const std::wstring& target) {
 
 }  // namespace
 
-bool IsRunning(MSIHANDLE session, const FixedLookup& lookup) {
-    LogMessage(session, L"%s", lookup.entryLine);
-    if (ProcessListHas(session, lookup.imageName)) return true;
-    if (!lookup.windowFallback) return false;
+bool IsRunning(MSIHANDLE session, const Application& application) {
+    LogMessage(session, L"%s", application.entryLine);
+    if (ProcessListHas(session, application.imageName)) return true;
+    if (!application.windowFallback) return false;
     LogMessage(session, L"Checking KORVI via window handle");
     return FindWindowW(nullptr, kFallbackWindowTitle) != nullptr;
 }

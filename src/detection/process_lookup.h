@@ -7,30 +7,25 @@
 
 #include <string>
 
+#include "detection/application.h"
+
 namespace kci {
 
-// A lookup with a fixed target and a log line of its own.
-struct FixedLookup {
-    const wchar_t* entryLine;
-    const wchar_t* imageName;
-    // The older product may run under another executable name; its main
-    // window title "Meridia" also counts as running.
-    bool windowFallback;
-};
-
-extern const FixedLookup FindKORVI;
-extern const FixedLookup FindDRAVO;
-extern const FixedLookup FindFENWA;
-extern const FixedLookup FindMOC;
-extern const FixedLookup FindOutlook;
-extern const FixedLookup FindWORD;
-extern const FixedLookup FindEXCEL;
-extern const FixedLookup FindFIREFOX;
-extern const FixedLookup FindIE;
+// The applications looked for by a fixed lookup, each with its own first
+// log line.
+extern const Application FindKORVI;
+extern const Application FindDRAVO;
+extern const Application FindFENWA;
+extern const Application FindMOC;
+extern const Application FindOutlook;
+extern const Application FindWORD;
+extern const Application FindEXCEL;
+extern const Application FindFIREFOX;
+extern const Application FindIE;
 
 // True when the lookup's program runs. Logs its progress; never fails: a
 // process list that cannot be read answers false (or leaves it to the window).
-bool IsRunning(MSIHANDLE session, const FixedLookup& lookup);
+bool IsRunning(MSIHANDLE session, const Application& lookup);
 
 }  // namespace kci
 

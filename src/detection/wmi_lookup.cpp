@@ -1,6 +1,7 @@
 #include "detection/wmi_lookup.h"
 
 #include "detection/core/image_name.h"
+#include "detection/process_lookup.h"
 #include "runtime/log.h"
 #include "runtime/wmi.h"
 
@@ -55,7 +56,10 @@ bool FindRunningProcessByNameWMI(MSIHANDLE session, const std::wstring& imageNam
     kci::WmiQuery query;  // everything it holds is released on every way out
     if (WMIquery(session, text, query) != ERROR_SUCCESS) {
         LogMessage(session, L"FindRunningProcessByNameWMI() WMIquery didnt return success.");
-        return false;
+        // Not being able to ask is no answer: an installer thread in a
+        // single-threaded apartment never reaches WMI at all.
+        LogMessage(session, L"FindRunningProcessByNameWMI() WMI not available, looking in the process list");
+        return FindRunningProcessByName(session, imageName);
     }
     bool running = false;
     for (;;) {

@@ -30,5 +30,5 @@ struct WmiQuery {
 UINT WMIquery(MSIHANDLE session, const std::wstring& text, kci::WmiQuery& query);
 
 // True when WMI lists a process whose name is `imageName` (A-Z case
-// ignored). A query that cannot run answers false.
+// ignored). When the query cannot run, the process list answers instead.
 bool FindRunningProcessByNameWMI(MSIHANDLE session, const std::wstring& imageName);

@@ -101,7 +101,7 @@ int SpeedFromVariant(MSIHANDLE session, const VARIANT& value) {
         return kWmiNoSpeed;
     }
     const std::wstring digits = text.Text();
-    const kci::LeadingInteger speed = kci::ReadLeadingInteger(digits);
+    const kci::Decimal speed = kci::ReadDecimal(digits);
     if (!speed.outOfRange) return speed.value;  // no leading digits read as 0
     LogMessage(session, L"CpuSpeedInMhz MaxClockSpeed %s is no speed", digits);
     return kWmiNoSpeed;

@@ -10,15 +10,24 @@
 
 // Type 1, immediate, early in the install sequence (not on removal), its
 // result checked: returns the precertification program's FailureCount, which
-// the installer takes as a failure when it is not 0. A machine the program
-// never ran on has no count and passes.
+// the installer takes as a failure when it is not 0; a count the installer
+// would read as success or a cancel is returned as 1603 instead. A machine
+// the program never ran on has no count and passes.
 extern "C" UINT __stdcall PrecertificationFailureCount(MSIHANDLE session) {
     return kci::RunAction(session, L"PrecertificationFailureCount", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering PrecertificationFailureCount");
         const std::optional<std::wstring> count = kci::ReadLoggedString(
             session, HKEY_LOCAL_MACHINE, L"Software\\Tenvor Systems, Inc.\\Tenvor Pelago\\Precertification",
             L"FailureCount", 260);
-        if (count && *count != L"0") return static_cast<UINT>(kci::FailureCountFromText(*count));
+        if (count && *count != L"0") {
+            // Kept: the count itself is the result, so the installer's log shows it
+            // (PrecertificationFailureCount.ReturnsTheCountStoredAsText holds it).
+            const int failures = kci::FailureCountFromText(*count);
+            const int result = kci::ResultForFailureCount(failures);
+            if (result != failures)
+                LogMessage(session, L"FailureCount %d would read as success or cancel, returning 1603", failures);
+            return static_cast<UINT>(result);
+        }
         LogMessage(session, L"Leaving PrecertificationFailureCount");
         return static_cast<UINT>(ERROR_SUCCESS);
     });

@@ -496,8 +496,22 @@ CRASH_CONTROL = r"HKLM\SYSTEM\CurrentControlSet\Control\CrashControl"
 PRECERTIFICATION = r"HKLM\Software\Tenvor Systems, Inc.\Tenvor Pelago\Precertification"
 
 
+PROCESSOR = r"HKLM\HARDWARE\DESCRIPTION\System\CentralProcessor\0"
+
+
+def own_processor_name(name):
+    """The server rebuilds the processor description whenever it starts: keep one up from the
+    change to the end of the run (its helpers outlive the call, so no pipes are shared)."""
+    quiet = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
+    subprocess.run(["wineserver", "-k"], **quiet)
+    subprocess.run(["wineserver", "-w"], **quiet)
+    subprocess.run(["wineserver", "-p120"], **quiet)
+    subprocess.run(["wine", "reg", "add", PROCESSOR, "/v", "ProcessorNameString", "/d", name, "/f"], **quiet)
+
+
 def case_version_driver_check_crash_dumps_and_bits():
-    case = "version, driver check, crash dumps, BITS"
+    case = "version, driver check, crash dumps, BITS, processor name"
+    own_processor_name("Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz")
     # Every real machine has crash control settings; a fresh Wine prefix has none.
     wine_reg("add", CRASH_CONTROL, "/v", "CrashDumpEnabled", "/t", "REG_DWORD", "/d", "0", "/f")
     try:
@@ -516,6 +530,8 @@ def case_version_driver_check_crash_dumps_and_bits():
         ("CheckQDNDriverOpen", InOrder(["Entering CheckQDNDriverOpen", "Checking (\\\\.\\ZephQdnPacket)",
                                         "-->GetLastError( ) = 0x00000002", "-->Error should be recoverable, continuing",
                                         "Leaving CheckQDNDriverOpen"])),
+        # The speed written in the name, not the model number before it.
+        ("CpuSpeedInMhz", InOrder(["ProcessorNameString WMI returned 3200"])),
         ("ForceFullDump", ["Entering ForceFullDump", "RegSetValueEx succeeded", "Exiting ForceFullDump"]),
         # Wine registers BITS, so its client setup is only deleted.
         ("InstallBits", InOrder(["Entering InstallBits", "Not installing BITS",
@@ -531,15 +547,19 @@ def case_version_driver_check_crash_dumps_and_bits():
 
 
 def case_precertification_failures_fail_the_install():
-    case = "precertification count 2"
-    wine_reg("add", PRECERTIFICATION, "/v", "FailureCount", "/t", "REG_SZ", "/d", "2", "/f", "/reg:32")
-    try:
-        text = msiexec("/i", "precertification", [SKIP_REGISTRATION], case, 1603)
-    finally:
-        wine_reg("delete", PRECERTIFICATION, "/f", "/reg:32")
-    expect_actions(case, text, [("PrecertificationFailureCount", ["Entering PrecertificationFailureCount",
-                                                                  "RegQueryValueEx returned a string: 2"])])
-    check(f"{case}: nothing installed", not os.path.exists(README))
+    # 2 is returned as it is; the others the installer would read as success or a cancel.
+    for count in ("2", "259", "1602", "1604", "1626"):
+        case = f"precertification count {count}"
+        wine_reg("add", PRECERTIFICATION, "/v", "FailureCount", "/t", "REG_SZ", "/d", count, "/f", "/reg:32")
+        try:
+            text = msiexec("/i", "precertification-" + count, [SKIP_REGISTRATION], case, 1603)
+        finally:
+            wine_reg("delete", PRECERTIFICATION, "/f", "/reg:32")
+        misread = [] if count == "2" else [f"FailureCount {count} would read as success or cancel, returning 1603"]
+        expect_actions(case, text, [("PrecertificationFailureCount", ["Entering PrecertificationFailureCount",
+                                                                      f"RegQueryValueEx returned a string: {count}",
+                                                                      *misread])])
+        check(f"{case}: nothing installed", not os.path.exists(README))
 
 
 # ------------------------------------------------------ runtime registration

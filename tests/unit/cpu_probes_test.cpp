@@ -6,22 +6,30 @@
 
 using namespace kci;
 
-TEST(ProcessorName, SpeedFromTheLongestRunOfDigitsAndDots) {
+TEST(ProcessorName, SpeedFromTheFirstRunFollowedByGhzOrMhz) {
     struct Case { const wchar_t* name; int speed; };
     const Case cases[] = {
-        {L"Intel(R) Pentium(R) 4 CPU 2.40GHz", 2400},
-        {L"Intel(R) Pentium(R) M processor 1.86", 1860},
-        {L"Pentium 4 3.0GHz", 3000},                  // fewer decimals than three
-        {L"AMD Opteron 1.23456GHz", 1234},            // more decimals are cut
-        {L"Processor @ 2900MHz", 2900},
-        {L"Model 12345 at 2.4GHz", 12345},            // a longer model number wins
-        {L"Core(TM)2 CPU 6600 @ 2.40GHz", 6600},      // equally long: the first
-        {L"Speed 1.2.3 GHz", kSpeedTwoDots},
-        {L"Virtual CPU", 0},
+        {L"Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz", 3200},       // the model number comes first
+        {L"Intel(R) Core(TM)2 Duo CPU     T7500  @ 2.20GHz", 2200},
+        {L"Intel(R) Xeon(R) CPU E5-2680 v4 @ 2.40GHz", 2400},
+        {L"Intel(R) Pentium(R) 4 CPU 3.00GHz", 3000},
+        {L"Intel(R) Pentium(R) III CPU family      1266MHz", 1266},
+        {L"12th Gen Intel(R) Core(TM) i7-12700H", 0},
+        {L"AMD Ryzen 7 5800X 8-Core Processor", 0},
+        {L"AMD Athlon(tm) 64 X2 Dual Core Processor 4200+", 0},
+        {L"AMD A10-7850K Radeon R7, 12 Compute Cores 4C+8G", 0},  // G, but no Hz
+        {L"CPU 3GHz", 3000},                     // no dot: times 1000
+        {L"CPU 1.86 ghz", 1860},                 // one blank, any case
+        {L"CPU 2.4  GHz", 0},                    // two blanks
+        {L"CPU 1.23456GHz", 1234},               // more decimals are cut
+        {L"CPU 933.3 MHz", 933},
+        {L"CPU 2.4GHz (turbo 3.1GHz)", 2400},    // the first wins
+        {L"CPU 1.2.3GHz", kSpeedTwoDots},
+        {L"CPU 99999999GHz", kSpeedTooLarge},
+        {L"Pentium(R) M 1.86", 0},               // no unit
         {L"", 0},
-        {L"Model 99999999999", kSpeedTooLarge},
     };
-    for (const auto& c : cases) EXPECT_EQ(SpeedFromNameString(c.name), c.speed) << std::wstring(c.name).size();
+    for (const auto& c : cases) EXPECT_EQ(SpeedFromNameString(c.name), c.speed) << testing::PrintToString(c.name);
 }
 
 namespace {

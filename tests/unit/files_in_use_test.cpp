@@ -11,10 +11,9 @@ using namespace kci;
 
 namespace {
 
-const PromptTexts kTexts = {
-    L"records = %d", CountOf::Fields, L"found line", L"success line", L"cancel line",
-    L"ignore line", L"retry line", L"error line", true,
-};
+const PromptTexts kTexts = PromptTexts().Count(L"records = %d", CountOf::Fields).Found(L"found line")
+    .Success(L"success line").Cancel(L"cancel line").Ignore(L"ignore line").Retry(L"retry line")
+    .Error(L"error line").ErrorBox();
 
 const FilesInUseList kTwoApps = {{L"a.exe", L"A"}, {L"b.exe", L"B"}};
 const FilesInUseList kNone = {};
@@ -69,9 +68,7 @@ TEST(FilesInUseCycle, NothingToLookAtEndsWithTheSuccessLineOnly) {
 }
 
 TEST(FilesInUseCycle, CountLineCountsFieldsOrApplications) {
-    PromptTexts byApplications = kTexts;
-    byApplications.countLine = L"applications %d";
-    byApplications.countOf = CountOf::Applications;
+    const PromptTexts byApplications = kTexts.Count(L"applications %d", CountOf::Applications);
     ScriptedSteps steps({kTwoApps}, {kAnswerCancel});
     RunFilesInUseCycle(byApplications, steps);
     ScriptedSteps byFields({kTwoApps}, {kAnswerCancel});
@@ -110,8 +107,7 @@ TEST(FilesInUseCycle, FailedPromptStopsWithTheBoxWhereTheActionWantsIt) {
 }
 
 TEST(FilesInUseCycle, MissingLinesAreLeftOut) {
-    const PromptTexts bare = {nullptr, CountOf::Applications, nullptr, nullptr, nullptr,
-                              nullptr, nullptr, nullptr, false};
+    const PromptTexts bare = PromptTexts().Count(nullptr, CountOf::Applications);
     ScriptedSteps steps({kTwoApps, kTwoApps, kTwoApps, kNone}, {kAnswerRetry, kAnswerOk, 3});
     EXPECT_EQ(RunFilesInUseCycle(bare, steps), 0u);
     EXPECT_EQ(steps.transcript, (Transcript{L"[prompt 2]", L"[prompt 2]", L"[prompt 2]",

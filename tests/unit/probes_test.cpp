@@ -31,4 +31,10 @@ TEST(FailureCount, LeadingDigitsOnly) {
     for (const Case& c : cases) EXPECT_EQ(kci::FailureCountFromText(c.text), c.count) << testing::PrintToString(c.text);
 }
 
+TEST(FailureCount, CountsTheInstallerReadsAsSuccessOrCancelFailWith1603) {
+    const int cases[][2] = {{259, 1603},  {1602, 1603}, {1604, 1603}, {1626, 1603}, {1, 1},
+                            {1603, 1603}, {258, 258},   {1605, 1605}, {3010, 3010}, {2147483647, 2147483647}};
+    for (const auto& c : cases) EXPECT_EQ(kci::ResultForFailureCount(c[0]), c[1]) << c[0];
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <thread>
 
 #include "action_thread.h"
 #include "bench/bench.h"
@@ -61,17 +62,29 @@ TEST(WmiLookup, RowsOfRunningProcessesAndNoneWhenNothingRuns) {
     }
     EXPECT_EQ(ids, (std::set<DWORD>{first.Id(), second.Id()}));
     EXPECT_EQ(log.back(), L"FindRunningProcessByNameWMI() Query result - nReturn=0 isProcessRunning = 1");
+}
 
-    // A thread in a single-threaded apartment keeps it: the lookup answers
-    // false without touching its initialisation.
+// An installer thread already in a single-threaded apartment cannot join the
+// multithreaded one WMI is asked in: the process list answers instead, and
+// the thread keeps its apartment.
+TEST(WmiLookup, WithoutWmiTheProcessListAnswers) {
+    bench::DummyProcess standIn(L"kci-fallback.exe");
+    auto session = bench::Package().Open();
     session->ClearRecords();
-    const HRESULT before = actions::ComStateOfThisThread();
-    ASSERT_EQ(before, RPC_E_CHANGED_MODE);
-    EXPECT_FALSE(FindRunningProcessByNameWMI(session->Handle(), L"firefox.exe"));
-    EXPECT_EQ(actions::ComStateOfThisThread(), before);
-    EXPECT_EQ(Tail(session->Log(), 3),
+    std::thread([&] {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+        EXPECT_TRUE(FindRunningProcessByNameWMI(session->Handle(), L"KCI-FALLBACK.EXE"));
+        EXPECT_EQ(actions::ComStateOfThisThread(), RPC_E_CHANGED_MODE);
+        CoUninitialize();
+    }).join();
+    const Lines log = session->Log();
+    ASSERT_GE(log.size(), 8u);
+    EXPECT_EQ(Lines(log.begin() + 2, log.begin() + 7),
               (Lines{L"WMIquery() In.", L"WMIquery() Failed to initialize COM library. Error code = 0x80010106",
-                     L"FindRunningProcessByNameWMI() WMIquery didnt return success."}));
+                     L"FindRunningProcessByNameWMI() WMIquery didnt return success.",
+                     L"FindRunningProcessByNameWMI() WMI not available, looking in the process list",
+                     L"Entering FindRunningProcessByName"}));
+    EXPECT_EQ(log.back(), L"This is a match: process kci-fallback.exe");
 }
 
 const Lines kNothingToClose = {L"Number of applications to close is 0", L"Found no Applications to be shut down",

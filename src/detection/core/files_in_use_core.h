@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/named_fields.h"
+
 namespace kci {
 
 inline constexpr unsigned kResultSuccess = 0;      // ERROR_SUCCESS
@@ -42,18 +44,32 @@ enum class CountOf {
     Applications,  // the applications themselves
 };
 
-// One action's log texts and its one behavioural difference. A null text
-// means the action writes no such line.
+// One action's log texts and its one behavioural difference, built by named
+// field. A text left null means the action writes no such line.
 struct PromptTexts {
-    const wchar_t* countLine;  // after each detection; one %d
-    CountOf countOf;
-    const wchar_t* foundLine;    // before the prompt
-    const wchar_t* successLine;  // nothing (left) to close
-    const wchar_t* cancelLine;
-    const wchar_t* ignoreLine;  // answer IDOK
-    const wchar_t* retryLine;   // answer IDRETRY
-    const wchar_t* errorLine;   // answer -1
-    bool messageBoxOnError;     // also tell the user in a message box when the prompt fails
+    const wchar_t* countLine = nullptr;  // after each detection; one %d
+    CountOf countOf = CountOf::Fields;
+    const wchar_t* foundLine = nullptr;    // before the prompt
+    const wchar_t* successLine = nullptr;  // nothing (left) to close
+    const wchar_t* cancelLine = nullptr;
+    const wchar_t* ignoreLine = nullptr;  // answer IDOK
+    const wchar_t* retryLine = nullptr;   // answer IDRETRY
+    const wchar_t* errorLine = nullptr;   // answer -1
+    bool messageBoxOnError = false;       // also tell the user in a message box when the prompt fails
+
+    constexpr PromptTexts Count(const wchar_t* line, CountOf what) const {
+        return WithField(WithField(*this, &PromptTexts::countLine, line), &PromptTexts::countOf, what);
+    }
+    constexpr PromptTexts Found(const wchar_t* line) const { return WithField(*this, &PromptTexts::foundLine, line); }
+    constexpr PromptTexts Success(const wchar_t* line) const {
+        return WithField(*this, &PromptTexts::successLine, line);
+    }
+    constexpr PromptTexts Cancel(const wchar_t* line) const { return WithField(*this, &PromptTexts::cancelLine, line); }
+    constexpr PromptTexts Ignore(const wchar_t* line) const { return WithField(*this, &PromptTexts::ignoreLine, line); }
+    constexpr PromptTexts Retry(const wchar_t* line) const { return WithField(*this, &PromptTexts::retryLine, line); }
+    constexpr PromptTexts Error(const wchar_t* line) const { return WithField(*this, &PromptTexts::errorLine, line); }
+    constexpr PromptTexts ErrorBox() const { return WithField(*this, &PromptTexts::messageBoxOnError, true); }
+
 };
 
 // What the cycle does after one answer.

@@ -19,7 +19,7 @@ TryLimitOutcome TryLimit::AtLimit(const PropertyRead& uiLevel) {
         outcome.lines.push_back(Format(L"Invalid 'UILevel' property, result = %d", uiLevel.result));
         return outcome;
     }
-    const LeadingInteger level = ReadLeadingInteger(uiLevel.value);
+    const Decimal level = ReadDecimal(uiLevel.value);
     outcome.lines.push_back(Format(L"UILevel: '%s'\n", uiLevel.value));
     outcome.lines.push_back(
         Format(L"sscanf returned result = %d, UILevel=%d as integer", level.read ? 1 : 0, level.value));

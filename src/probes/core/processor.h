@@ -6,11 +6,12 @@
 
 namespace kci {
 
-// The speed in MHz written in a processor's marketing name: the longest run
-// of digits and dots (the first of equally long runs), gigahertz with any
-// number of decimals turned into megahertz ("2.40GHz" gives 2400, "1.86"
-// gives 1860). 0 when the name holds no digit; kSpeedTwoDots when the run
-// holds more than one dot; kSpeedTooLarge when it is no 32-bit number.
+// The speed in MHz written in a processor's marketing name: the first run of
+// digits and dots followed by "GHz" or "MHz" (any case, one blank allowed
+// between). Gigahertz with any number of decimals become megahertz ("2.40GHz"
+// gives 2400, "1.86 GHz" 1860, "3GHz" 3000); megahertz are read as they
+// stand. 0 when no run is followed by a unit; kSpeedTwoDots when a gigahertz
+// run holds more than one dot; kSpeedTooLarge when it is no 32-bit number.
 inline constexpr int kSpeedTwoDots = -3;
 inline constexpr int kSpeedTooLarge = -4;
 int SpeedFromNameString(std::wstring_view name);
