@@ -49,6 +49,7 @@ kci::FilesInUseList DetectMailClientAndAddInHosts(MSIHANDLE session) {
         LogMessage(session, L"MsiGetFeatureStateW failed. pInstalled=%d pAction=%d", state.Installed(), state.Action());
         return running;
     }
+    // Kept as spelt: packages search the log for this line (DetectOffice.WithoutClickToCallOnlyTheMailClient).
     LogMessage(session, L"MsiGetFeatureStateW succeded for ClicktoCall. pInstalled=%d pAction=%d", state.Installed(),
                state.Action());
     if (!state.IsLocal()) return running;

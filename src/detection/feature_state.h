@@ -24,6 +24,7 @@ struct FeatureState {
     // nothing when the query fails, else whether the feature is local.
     std::optional<bool> QueryLogged(MSIHANDLE session, const wchar_t* feature) {
         if (Query(session, feature) != ERROR_SUCCESS) {
+            // Kept, "failed" twice: packages search for it (DetectOffice.FailedQueriesAreLoggedAndCountAsNotLocal).
             LogMessage(session, L"MsiGetFeatureStateW failed failed for %s. pInstalled=%d pAction=%d", feature,
                        Installed(), Action());
             return std::nullopt;

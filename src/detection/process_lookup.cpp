@@ -102,6 +102,7 @@ bool ProcessListHas(MSIHANDLE session, const std::wstring& target) {
         return false;
     }
     const DWORD count = bytes / sizeof(DWORD);
+    // Kept as spelt: packages search the log for it (DetectLookup.NoMatchLogsEveryUnreadableProcessAndOneEnding).
     LogMessage(session, L"Found %d processses", static_cast<int>(count));
     for (DWORD i = 0; i < count; ++i)
         if (ProcessHasImageName(session, ids[i], target)) return true;

@@ -55,6 +55,7 @@ bool FindRunningProcessByNameWMI(MSIHANDLE session, const std::wstring& imageNam
 
     kci::WmiQuery query;  // everything it holds is released on every way out
     if (WMIquery(session, text, query) != ERROR_SUCCESS) {
+        // Kept as spelt: packages search the log for it (WmiLookup.WithoutWmiTheProcessListAnswers).
         LogMessage(session, L"FindRunningProcessByNameWMI() WMIquery didnt return success.");
         // Not being able to ask is no answer: an installer thread in a
         // single-threaded apartment never reaches WMI at all.

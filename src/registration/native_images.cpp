@@ -32,6 +32,8 @@ bool ProcessNGEN(MSIHANDLE session, bool uninstall) {
 }
 
 // Both actions log under the install action's name; only their last lines differ.
+// Kept as they are, "Existing" and "didnt" included: packages search the log for these lines
+// (NativeImages.EachModeLaunchesSeventeenAssembliesFromTheRegisteredFolder).
 UINT NativeImageAction(MSIHANDLE session, bool uninstall, const wchar_t* exitLine) {
     LogMessage(session, L"Entering ProcessNGENInstall");
     if (!ProcessNGEN(session, uninstall)) LogMessage(session, L"ProcessNGEN didnt finish all successful");
