@@ -16,7 +16,7 @@ extern const std::array<const wchar_t*, kReservedPortCount> kHttpcfgLines;
 
 // The public half of the key pair that signs the person-name add-in: the
 // runtime's 160-byte strong-name public-key blob in upper-case hexadecimal.
-// See README ("The add-in's strong-name key") for how it was made.
+// See docs/actions.md ("The add-in's strong-name key") for how it was made.
 extern const wchar_t kStrongNamePublicKey[];
 
 // The four policy lines, in launch order: enterprise by file, enterprise by
