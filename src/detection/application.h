@@ -29,7 +29,6 @@ struct Application {
     constexpr Application OrWindow() const { return WithField(*this, &Application::windowFallback, true); }
 
     const wchar_t* RecordName() const { return recordName ? recordName : imageName; }
-
 };
 
 }  // namespace kci
