@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "profiles/core/profile_paths.h"
+#include "runtime/core/ascii_case.h"
 #include "runtime/handles.h"
 #include "runtime/known_folder.h"
 #include "runtime/log.h"
@@ -29,7 +30,7 @@ public:
     void Remove(const std::wstring& base, const std::wstring& below, const wchar_t* logLine, RemovalKind kind) {
         const std::wstring path = base + below;
         for (const std::wstring& tried : tried_)
-            if (SamePath(tried, path)) return;
+            if (SameIgnoringAsciiCase(tried, path)) return;
         tried_.push_back(path);
         for (const std::wstring& folder : FoldersOnTheWay(base, below, kind == RemovalKind::Directory)) {
             if (!IsLink(folder)) continue;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "profiles/core/profile_paths.h"
+#include "runtime/core/ascii_case.h"
 
 namespace {
 
@@ -68,12 +69,12 @@ TEST(FoldersOnTheWay, FromTheBaseDownToTheRemovedEntry) {
     }
 }
 
-TEST(SamePath, IgnoresTheCaseOfAsciiLettersOnly) {
+TEST(SameIgnoringAsciiCase, ComparesPathsIgnoringTheCaseOfAsciiLettersOnly) {
     struct Case { std::wstring a, b; bool same; };
     for (const Case& c : {Case{L"C:\\All Users\\DeskTop\\a.lnk", L"c:\\all users\\Desktop\\A.LNK", true},
                           Case{L"C:\\a", L"C:\\a\\", false}, Case{L"C:\\\u00c4", L"C:\\\u00e4", false},
                           Case{L"", L"", true}})
-        EXPECT_EQ(kci::SamePath(c.a, c.b), c.same) << c.a.size();
+        EXPECT_EQ(kci::SameIgnoringAsciiCase(c.a, c.b), c.same) << c.a.size();
 }
 
 TEST(InstallDirectoryForLogs, DropsOnlyATrailingSeparatorNeverAComponent) {

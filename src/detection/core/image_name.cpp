@@ -1,18 +1,10 @@
 #include "detection/core/image_name.h"
 
+#include "runtime/core/ascii_case.h"
+
 namespace kci {
-namespace {
 
-wchar_t FoldAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-}  // namespace
-
-bool SameImageName(std::wstring_view name, std::wstring_view target) {
-    if (name.size() != target.size()) return false;
-    for (std::size_t i = 0; i < name.size(); ++i)
-        if (FoldAsciiLetter(name[i]) != FoldAsciiLetter(target[i])) return false;
-    return true;
-}
+bool SameImageName(std::wstring_view name, std::wstring_view target) { return SameIgnoringAsciiCase(name, target); }
 
 std::wstring_view TextInBuffer(const wchar_t* buffer, std::size_t capacity) {
     std::size_t length = 0;

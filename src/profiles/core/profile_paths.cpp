@@ -55,14 +55,6 @@ std::vector<std::wstring> FoldersOnTheWay(const std::wstring& base, const std::w
     return folders;
 }
 
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-    auto fold = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i])) return false;
-    return true;
-}
-
 std::wstring InstallDirectoryForLogs(const std::wstring& targetPath) {
     if (!targetPath.empty() && (targetPath.back() == L'\\' || targetPath.back() == L'/'))
         return targetPath.substr(0, targetPath.size() - 1);

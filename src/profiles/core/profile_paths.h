@@ -41,10 +41,6 @@ bool IsProfileEntry(const std::wstring& name, bool isDirectory, bool isLink);
 // `includeTarget`, the removed folder too.
 std::vector<std::wstring> FoldersOnTheWay(const std::wstring& base, const std::wstring& below, bool includeTarget);
 
-// Two paths that name one file to the platform: equal apart from the case of
-// ASCII letters.
-bool SamePath(const std::wstring& a, const std::wstring& b);
-
 // The installation directory as the log removal joins to it: a target path
 // without its one trailing separator. A path that has none stays whole, so
 // the "Logs" folder aimed at is never one level higher.
