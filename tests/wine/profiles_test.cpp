@@ -190,21 +190,6 @@ TEST(RemoveShortcuts, DeletesTheRowsInOrderAndKeepsAMenuFolderThatHoldsAnotherFi
     EXPECT_TRUE(bench::FileExists(tree.Root() + L".hidden" + menu + L"\\Owner Handbook.lnk"));
 }
 
-// Lines in this order among the log's lines (others may stand between); a
-// line ending in "*" matches any line that begins with the text before it.
-void ExpectInOrder(const Lines& log, const Lines& expected) {
-    auto matches = [](const std::wstring& got, const std::wstring& want) {
-        return !want.empty() && want.back() == L'*' ? got.compare(0, want.size() - 1, want, 0, want.size() - 1) == 0
-                                                   : got == want;
-    };
-    size_t at = 0;
-    for (const auto& want : expected) {
-        while (at < log.size() && !matches(log[at], want)) ++at;
-        EXPECT_LT(at, log.size()) << "missing, or out of order: " << bench::Narrow(want);
-        if (at++ >= log.size()) return;
-    }
-}
-
 // The log of `action` in a session of its own.
 Lines RunAction(const char* action) {
     auto session = bench::Package().Open();
@@ -344,7 +329,7 @@ TEST(ProfileDeletes, StayInsideWhatTheProductMade) {
         bench::TempDir outside;
         bench::ScratchProfiles tree(c.layout);
         const Outcome outcome = c.run(tree, outside);
-        ExpectInOrder(outcome.log, outcome.inOrder);
+        bench::ExpectInOrder(outcome.log, outcome.inOrder);
         for (const auto& file : outcome.gone) EXPECT_FALSE(bench::FileExists(file)) << bench::Narrow(file);
         for (const auto& file : outcome.kept) EXPECT_TRUE(bench::FileExists(file)) << bench::Narrow(file);
         bench::RemoveTree(L"C:\\DeskTop");

@@ -75,4 +75,8 @@ void CreateFolders(const std::wstring& path);
 // in "*" matches any line that begins with the text before it.
 void ExpectLog(const Lines& log, const Lines& expected);
 
+// Asserts that the `expected` lines stand in `log` in this order, others
+// between them allowed; "*" matches as above.
+void ExpectInOrder(const Lines& log, const Lines& expected);
+
 }  // namespace bench
