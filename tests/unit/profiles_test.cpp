@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "profiles/core/profile_paths.h"
-#include "runtime/core/ascii_case.h"
 
 namespace {
 
@@ -67,14 +66,6 @@ TEST(FoldersOnTheWay, FromTheBaseDownToTheRemovedEntry) {
              Case{p, L"", true, {p}}}) {
         EXPECT_EQ(kci::FoldersOnTheWay(c.base, c.below, c.folder), c.way) << c.below.size();
     }
-}
-
-TEST(SameIgnoringAsciiCase, ComparesPathsIgnoringTheCaseOfAsciiLettersOnly) {
-    struct Case { std::wstring a, b; bool same; };
-    for (const Case& c : {Case{L"C:\\All Users\\DeskTop\\a.lnk", L"c:\\all users\\Desktop\\A.LNK", true},
-                          Case{L"C:\\a", L"C:\\a\\", false}, Case{L"C:\\\u00c4", L"C:\\\u00e4", false},
-                          Case{L"", L"", true}})
-        EXPECT_EQ(kci::SameIgnoringAsciiCase(c.a, c.b), c.same) << c.a.size();
 }
 
 TEST(InstallDirectoryForLogs, DropsOnlyATrailingSeparatorNeverAComponent) {
