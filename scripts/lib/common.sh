@@ -6,9 +6,10 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 log() { printf '==> %s\n' "$*" >&2; }
 
 # Debian packages the project needs: cross compiler, Wine (32-bit), installer
-# authoring, a headless X server, GoogleTest and clang's libFuzzer.
+# authoring, a headless X server, GoogleTest, clang's libFuzzer and the
+# Authenticode signer.
 KCI_PACKAGES=(cmake make g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 wixl msitools
-              xvfb xauth libgtest-dev googletest clang libclang-rt-14-dev python3)
+              xvfb xauth libgtest-dev googletest clang libclang-rt-14-dev python3 osslsigncode openssl)
 
 ensure_packages() {
     local missing=()
@@ -42,12 +43,24 @@ pe_dll_characteristics() {  # pe_dll_characteristics FILE
     od -An -tu2 -j$((pe + 24 + 70)) -N2 "$1" | tr -d ' '
 }
 
+# How many times the code of a stripped DLL checks the stack protector's
+# guard: the link map gives the guard's address, and every function the
+# compiler protected compares its canary with it on the way out ("sub GUARD,"
+# on i686; the guard's own set-up only stores and tests it).
+stack_guard_checks() {  # stack_guard_checks DLL LINK_MAP
+    local guard
+    guard=$(awk '$2 == "__stack_chk_guard" { print $1; exit }' "$2" 2>/dev/null)
+    [ -n "$guard" ] || { echo 0; return; }
+    i686-w64-mingw32-objdump -d --no-show-raw-insn "$1" | grep -cE "[[:space:]]sub[[:space:]]+$guard,"
+}
+
 # The DLL that ships must stay small, carry the hardening marks a scanner of
-# shipped binaries looks for (ASLR, NX, no SEH handlers), and two clean builds
-# of one commit, in two different folders, must give the same bytes.
+# shipped binaries looks for (ASLR, NX, no SEH handlers) and stack protection
+# in its code, and two clean builds of one commit, in two different folders,
+# must give the same bytes.
 KCI_DLL_LIMIT=$((300 * 1024))
 check_shipping_dll() {
-    local dll="$ROOT/build/win32/KorviCustomImmediate.dll" size ok=0 tree flags mark bit
+    local dll="$ROOT/build/win32/KorviCustomImmediate.dll" size ok=0 tree flags mark bit guards
     size=$(stat -c %s "$dll")
     echo "KorviCustomImmediate.dll: $size bytes ($((size / 1024)) KB; limit $((KCI_DLL_LIMIT / 1024)) KB)"
     if [ "$size" -gt "$KCI_DLL_LIMIT" ]; then echo "the DLL exceeds its size limit"; ok=1; fi
@@ -57,6 +70,9 @@ check_shipping_dll() {
         if [ $((flags & bit)) -eq 0 ]; then echo "the DLL lacks ${mark%:*}"; ok=1; fi
     done
     printf 'DllCharacteristics 0x%04x\n' "$flags"
+    guards=$(stack_guard_checks "$dll" "$ROOT/build/win32/KorviCustomImmediate.map")
+    echo "stack protection: $guards guard checks in the code"
+    if [ "$guards" -eq 0 ]; then echo "the DLL lacks stack protection"; ok=1; fi
     for tree in a b; do
         rm -rf "$ROOT/build/repro/$tree"
         cmake --no-warn-unused-cli -S "$ROOT" -B "$ROOT/build/repro/$tree" \
