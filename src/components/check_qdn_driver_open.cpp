@@ -15,6 +15,8 @@
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
+namespace kci {
+
 namespace {
 
 const wchar_t kAdapterListKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards";
@@ -126,3 +128,5 @@ extern "C" UINT __stdcall CheckQDNDriverOpen(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -17,6 +17,8 @@
 #include "runtime/property.h"
 #include "runtime/registry.h"
 
+namespace kci {
+
 namespace {
 
 constexpr DWORD kPathChars = 260;
@@ -63,7 +65,7 @@ extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
             const DWORD exitCode =
                 RunProcessAndWait(session, kci::ProgramCommandLine(setup, L""), L"Error installing Microsoft BITS\n");
             LogMessage(session, L"Process returned 0x%lx", exitCode);
-        } catch (const stp::ErrorList& errors) {
+        } catch (const kci::ErrorList& errors) {
             ShowErrorReport(session, errors);
         }
         DeleteSetupProgram(session, setup);
@@ -71,3 +73,5 @@ extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -14,6 +14,8 @@
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
+namespace kci {
+
 namespace {
 
 std::wstring DefaultFolder(MSIHANDLE session) {
@@ -54,3 +56,5 @@ extern "C" UINT __stdcall SetRtmxPath(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

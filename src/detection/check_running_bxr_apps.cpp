@@ -9,6 +9,8 @@
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
+namespace kci {
+
 namespace {
 
 const wchar_t kRegisteredApplicationsKey[] =
@@ -69,3 +71,5 @@ extern "C" UINT __stdcall CheckRunningBXRApps(MSIHANDLE session) {
         return kci::CheckFilesInUse(session, kTexts, [session] { return DetectRegisteredApplications(session); });
     });
 }
+
+}  // namespace kci

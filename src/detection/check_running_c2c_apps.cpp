@@ -15,6 +15,8 @@
 #include "runtime/log.h"
 #include "runtime/property.h"
 
+namespace kci {
+
 namespace {
 
 // One application of the table: its feature, the image name looked for
@@ -97,3 +99,5 @@ extern "C" UINT __stdcall CheckRunningC2CApps(MSIHANDLE session) {
         return result;
     });
 }
+
+}  // namespace kci

@@ -11,6 +11,8 @@
 #include "runtime/action_frame.h"
 #include "runtime/log.h"
 
+namespace kci {
+
 namespace {
 
 const kci::KnownApplications kMailClient = {&kci::FindOutlook};
@@ -81,3 +83,5 @@ extern "C" UINT __stdcall CheckRunningOutlook(MSIHANDLE session) {
         return kci::CheckFilesInUse(session, kTexts, [session] { return DetectMailClientAndAddInHosts(session); });
     });
 }
+
+}  // namespace kci

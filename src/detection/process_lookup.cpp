@@ -120,10 +120,10 @@ bool IsRunning(MSIHANDLE session, const Application& application) {
     return FindWindowW(nullptr, kFallbackWindowTitle) != nullptr;
 }
 
-}  // namespace kci
-
 bool FindRunningProcessByName(MSIHANDLE session, const std::wstring& imageName) {
     LogMessage(session, L"Entering FindRunningProcessByName");
     LogMessage(session, L"Find %s", imageName);
-    return kci::ProcessListHas(session, imageName);
+    return ProcessListHas(session, imageName);
 }
+
+}  // namespace kci

@@ -5,6 +5,8 @@
 #include "runtime/log.h"
 #include "runtime/wmi.h"
 
+namespace kci {
+
 namespace {
 
 // The process ID as WMI hands it (a signed or unsigned 32-bit number), or -1.
@@ -82,3 +84,5 @@ bool FindRunningProcessByNameWMI(MSIHANDLE session, const std::wstring& imageNam
                running ? 1 : 0);
     return running;
 }
+
+}  // namespace kci

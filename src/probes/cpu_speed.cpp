@@ -15,6 +15,8 @@
 #include "runtime/registry.h"
 #include "runtime/wmi.h"
 
+namespace kci {
+
 namespace {
 
 // Opened for reading only: an installation that runs without elevation could
@@ -195,3 +197,5 @@ extern "C" UINT __stdcall CpuSpeedInMhz(MSIHANDLE session) {
         return static_cast<UINT>(speed);
     });
 }
+
+}  // namespace kci

@@ -9,6 +9,8 @@
 #include "runtime/log.h"
 #include "runtime/property.h"
 
+namespace kci {
+
 // Type 1, immediate, after CostFinalize, before anything shows or stores the
 // version: sets PDisplayableVersion from ProductVersion. Returns 0.
 extern "C" UINT __stdcall CreateDisplayableVersion(MSIHANDLE session) {
@@ -25,3 +27,5 @@ extern "C" UINT __stdcall CreateDisplayableVersion(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -8,6 +8,8 @@
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
+namespace kci {
+
 // Type 1, immediate, early in the install sequence (not on removal), its
 // result checked: returns the precertification program's FailureCount, which
 // the installer takes as a failure when it is not 0; a count the installer
@@ -32,3 +34,5 @@ extern "C" UINT __stdcall PrecertificationFailureCount(MSIHANDLE session) {
         return static_cast<UINT>(ERROR_SUCCESS);
     });
 }
+
+}  // namespace kci

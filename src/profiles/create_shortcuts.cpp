@@ -19,6 +19,8 @@
 #include "runtime/log.h"
 #include "runtime/property.h"
 
+namespace kci {
+
 namespace {
 
 constexpr DWORD kPropertyChars = 260;
@@ -174,3 +176,5 @@ extern "C" UINT __stdcall CreateShortcuts(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

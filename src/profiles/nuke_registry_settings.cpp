@@ -9,6 +9,8 @@
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
+namespace kci {
+
 namespace {
 
 constexpr DWORD kHiveNameChars = 4096;
@@ -35,3 +37,5 @@ extern "C" UINT __stdcall NukeRegistrySettings(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

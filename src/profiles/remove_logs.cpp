@@ -17,6 +17,8 @@
 #include "runtime/log.h"
 #include "runtime/property.h"
 
+namespace kci {
+
 namespace {
 
 constexpr DWORD kTargetPathChars = 260;
@@ -110,3 +112,5 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -7,6 +7,8 @@
 #include "runtime/action_frame.h"
 #include "runtime/log.h"
 
+namespace kci {
+
 // Type 1, immediate, on removal. Reads no property; deletes the product's
 // desktop and Startup shortcuts of the all-users profile and its Quick Launch
 // shortcut and start-menu entries from every profile (the older layout), then
@@ -20,3 +22,5 @@ extern "C" UINT __stdcall RemoveShortcuts(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -9,6 +9,8 @@
 #include "runtime/catalogue.h"
 #include "runtime/log.h"
 
+namespace kci {
+
 namespace {
 
 constexpr DWORD kDirectoryChars = 260;
@@ -47,3 +49,5 @@ extern "C" UINT __stdcall CaspolOperationsC2C(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

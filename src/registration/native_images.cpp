@@ -7,6 +7,8 @@
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
+namespace kci {
+
 namespace {
 
 constexpr DWORD kFolderChars = 260;
@@ -58,3 +60,5 @@ extern "C" UINT __stdcall ProcessNGENUnInstall(MSIHANDLE session) {
     return kci::RunAction(session, L"ProcessNGENUnInstall", kci::ModuleContext::Open,
                           [&] { return NativeImageAction(session, true, L"Exiting ProcessNGENInstall"); });
 }
+
+}  // namespace kci

@@ -6,6 +6,8 @@
 #include "runtime/action_frame.h"
 #include "runtime/log.h"
 
+namespace kci {
+
 namespace {
 
 // httpcfgOperations reads its folder into half of a 520-character buffer, so
@@ -38,3 +40,5 @@ extern "C" UINT __stdcall httpcfgOperations(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -5,6 +5,7 @@
 #include "runtime/core/catalogue_core.h"
 #include "runtime/property.h"
 
+namespace kci {
 namespace {
 
 wchar_t g_textBuffer[kci::kCatalogueBufferChars];
@@ -43,8 +44,6 @@ const wchar_t* CLocal::LoadCatalogueStringIn(std::uint16_t language, unsigned nu
     g_textBuffer[text->size()] = L'\0';
     return g_textBuffer;
 }
-
-namespace kci {
 
 CLocal* Catalogue() { return g_catalogue; }
 void SetCatalogue(CLocal* catalogue) { g_catalogue = catalogue; }

@@ -42,7 +42,8 @@ Lines Tail(const Lines& lines, size_t n) { return Lines(lines.end() - std::min(n
 TEST(WmiLookup, RowsOfRunningProcessesAndNoneWhenNothingRuns) {
     auto session = bench::Package().Open();
     session->ClearRecords();
-    actions::OnActionThread([&] { EXPECT_FALSE(FindRunningProcessByNameWMI(session->Handle(), L"kci-nothing.exe")); });
+    actions::OnActionThread(
+        [&] { EXPECT_FALSE(kci::FindRunningProcessByNameWMI(session->Handle(), L"kci-nothing.exe")); });
     EXPECT_EQ(session->Log(),
               (Lines{L"FindRunningProcessByNameWMI() In", kQuery + L"\"kci-nothing.exe\"", L"WMIquery() In.",
                      L"WMIquery() Connected to ROOT\\CIMV2 WMI namespace", L"WMIquery() Out",
@@ -51,7 +52,7 @@ TEST(WmiLookup, RowsOfRunningProcessesAndNoneWhenNothingRuns) {
 
     bench::DummyProcess first(L"firefox.exe"), second(L"firefox.exe");
     session->ClearRecords();
-    actions::OnActionThread([&] { EXPECT_TRUE(FindRunningProcessByNameWMI(session->Handle(), L"FIREFOX.EXE")); });
+    actions::OnActionThread([&] { EXPECT_TRUE(kci::FindRunningProcessByNameWMI(session->Handle(), L"FIREFOX.EXE")); });
     Lines log = session->Log();
     EXPECT_EQ(CountOf(log, L"FindRunningProcessByNameWMI() Query result - process name:firefox.exe"), 2u);
     std::set<DWORD> ids;
@@ -73,7 +74,7 @@ TEST(WmiLookup, WithoutWmiTheProcessListAnswers) {
     session->ClearRecords();
     std::thread([&] {
         ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-        EXPECT_TRUE(FindRunningProcessByNameWMI(session->Handle(), L"KCI-FALLBACK.EXE"));
+        EXPECT_TRUE(kci::FindRunningProcessByNameWMI(session->Handle(), L"KCI-FALLBACK.EXE"));
         EXPECT_EQ(actions::ComStateOfThisThread(), RPC_E_CHANGED_MODE);
         CoUninitialize();
     }).join();
