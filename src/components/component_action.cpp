@@ -40,12 +40,10 @@ std::wstring ProgramFromCustomActionData(MSIHANDLE session, const ComponentActio
 std::wstring ProgramFolder(MSIHANDLE session, const ComponentAction& action, kci::ErrorList& errors) {
     const bool directory = action.source == ProgramSource::DirectoryTargetPath;
     const wchar_t* reader = directory ? L"MsiGetTargetPath" : L"MsiGetProperty";
-    // A target path is read with room for kFolderChars characters and its
-    // terminator. The folder property gets the whole buffer as its size, so
-    // that a folder of kFolderChars characters (the longest SetRtmxPath sets)
-    // reads too.
-    const PropertyRead folder = directory ? ReadTargetPath(session, action.sourceName, kFolderChars)
-                                          : ReadProperty(session, action.sourceName, kFolderChars + 1);
+    // A target path is a path read; the folder property takes one character
+    // more, the longest folder SetRtmxPath sets.
+    const PropertyRead folder = directory ? ReadTargetPath(session, action.sourceName, kPathChars)
+                                          : ReadProperty(session, action.sourceName, kRtmxFolderChars);
     if (folder.result != ERROR_SUCCESS) {
         LogMessage(session, L"%s of %s returned %d", reader, action.sourceName, static_cast<int>(folder.result));
         Report(errors, CatalogueText(session, action.missingFolderText, LanguageOf(action)));

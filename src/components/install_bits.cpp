@@ -12,6 +12,7 @@
 #include "components/error_report.h"
 #include "runtime/action_frame.h"
 #include "runtime/core/command_line.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/log.h"
 #include "runtime/process.h"
 #include "runtime/property.h"
@@ -21,11 +22,9 @@ namespace kci {
 
 namespace {
 
-constexpr DWORD kPathChars = 260;
-
-// The folder as the installer gives it, or nothing when it does not fit in
-// kPathChars characters with its terminator, or is empty or not absolute: the
-// setup program would then be looked for below the current drive and folder.
+// The folder as the installer gives it, or nothing when it is longer than
+// kPathChars characters, or is empty or not absolute: the setup program would
+// then be looked for below the current drive and folder.
 std::optional<std::wstring> AutoUpdateFolder(MSIHANDLE session) {
     const kci::PropertyRead folder = kci::ReadProperty(session, L"AUTOUPDATE", kPathChars);
     if (folder.result != ERROR_SUCCESS || !kci::IsAbsolutePath(folder.value)) return std::nullopt;

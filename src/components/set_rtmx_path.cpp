@@ -30,7 +30,7 @@ std::wstring DefaultFolder(MSIHANDLE session) {
     if (auto folder = kci::DefaultRtmxFolder(candidate)) return *folder;
     // Whoever reads the property gets a folder that fits its path buffer.
     LogMessage(session, L"Default folder below %s would be longer than %d characters, keeping that folder",
-               candidate, static_cast<int>(kci::kFolderChars));
+               candidate, static_cast<int>(kci::kRtmxFolderChars));
     return candidate;
 }
 
@@ -38,7 +38,7 @@ std::wstring DefaultFolder(MSIHANDLE session) {
 // Only REG_SZ counts: an expandable value would name a folder nobody expanded.
 std::optional<std::wstring> RegisteredFolder(MSIHANDLE session) {
     return kci::ReadLoggedString(session, HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\Rtmx",
-                                 L"FilePath", kci::kFolderChars);
+                                 L"FilePath", kci::kPathChars);
 }
 
 }  // namespace

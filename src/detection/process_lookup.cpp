@@ -30,6 +30,7 @@ const Application FindIE =
 
 namespace {
 
+// The platform's limits (tests/BOUNDS.md, the row of both).
 constexpr DWORD kMaxProcesses = 4096;
 constexpr DWORD kNameChars = MAX_PATH;
 const wchar_t kFallbackWindowTitle[] = L"Meridia";

@@ -35,8 +35,8 @@ struct ProcessorPowerRecord {
 constexpr ULONG kPowerRecords = 256;
 constexpr ULONG kFallbackPowerRecords = 16;
 
-// The name string is read with room for 4094 bytes of text.
-constexpr DWORD kProcessorNameChars = 2047;
+// The name string is read with room for 4094 bytes, terminator included.
+constexpr DWORD kProcessorNameChars = 2046;
 
 // Negative results of the WMI source, one per step that can fail.
 constexpr int kWmiNoCom = -1;

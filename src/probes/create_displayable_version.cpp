@@ -6,6 +6,7 @@
 
 #include "probes/core/version_text.h"
 #include "runtime/action_frame.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
 
@@ -17,7 +18,7 @@ extern "C" UINT __stdcall CreateDisplayableVersion(MSIHANDLE session) {
     return kci::RunAction(session, L"CreateDisplayableVersion", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering CreateDisplayableVersion");
         // The read's result is not looked at: an empty value scans no numbers.
-        const std::wstring version = kci::ReadProperty(session, L"ProductVersion", 256).value;
+        const std::wstring version = kci::ReadProperty(session, L"ProductVersion", kci::kProductPropertyChars).value;
         LogMessage(session, L"CreateDisplayableVersion: current version = %s", version);
         const kci::ScannedVersion scanned = kci::ScanVersion(version);
         LogMessage(session, L"sscanf returned result = %d, major=%d, minor=%d, build=%d", scanned.fields,

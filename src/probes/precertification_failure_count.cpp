@@ -5,6 +5,7 @@
 
 #include "probes/core/failure_count.h"
 #include "runtime/action_frame.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
@@ -20,7 +21,7 @@ extern "C" UINT __stdcall PrecertificationFailureCount(MSIHANDLE session) {
         LogMessage(session, L"Entering PrecertificationFailureCount");
         const std::optional<std::wstring> count = kci::ReadLoggedString(
             session, HKEY_LOCAL_MACHINE, L"Software\\Tenvor Systems, Inc.\\Tenvor Pelago\\Precertification",
-            L"FailureCount", 260);
+            L"FailureCount", kci::kPathChars);
         if (count && *count != L"0") {
             // Kept: the count itself is the result, so the installer's log shows it
             // (PrecertificationFailureCount.ReturnsTheCountStoredAsText holds it).

@@ -15,6 +15,7 @@
 #include "profiles/profile_walk.h"
 #include "runtime/action_frame.h"
 #include "runtime/core/errors.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/known_folder.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
@@ -23,7 +24,6 @@ namespace kci {
 
 namespace {
 
-constexpr DWORD kPropertyChars = 260;
 constexpr wchar_t kShortcutFile[] = L"Tenvor Omni Meridia.lnk";
 constexpr wchar_t kQuickLaunchBelowProfile[] = L"\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch";
 
@@ -78,10 +78,10 @@ struct ShortcutChoice {
     std::wstring source;
 };
 
-// Reads a property into a cleared buffer of kPropertyChars characters; a
+// Reads a property of up to kPathChars characters into a cleared buffer; a
 // failed read (a longer value included) ends the action with its text.
 kci::PropertyRead ReadLoggedProperty(MSIHANDLE session, const wchar_t* name) {
-    const kci::PropertyRead read = kci::ReadProperty(session, name, kPropertyChars);
+    const kci::PropertyRead read = kci::ReadProperty(session, name, kci::kPathChars);
     if (read.result != ERROR_SUCCESS)
         throw stp::exstring(kci::Format(L"Couldn't get property for %s, return code = 0x%x", name, read.result));
     LogMessage(session, L"%s property: %s", name, read.value);

@@ -13,7 +13,7 @@ namespace kci {
 
 namespace {
 
-constexpr DWORD kHiveNameChars = 4096;
+constexpr DWORD kHiveNameChars = 4095;  // 4096 with the terminator
 constexpr wchar_t kSettingsBelowHive[] = L"\\Software\\Tenvor Systems, Inc.\\KORVI\\Tcp";
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "runtime/action_frame.h"
 #include "runtime/cancel_actions.h"
 #include "runtime/catalogue.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
@@ -21,7 +22,6 @@ namespace kci {
 
 namespace {
 
-constexpr DWORD kTargetPathChars = 260;
 
 // One delete of the logs' pattern or folder; its result is only logged.
 void DeleteLogPath(MSIHANDLE session, const std::wstring& path, const wchar_t* title, const wchar_t* resultLine,
@@ -77,7 +77,7 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
         LogMessage(session, L"Entering RemoveLogs");
         ShowActionStart(session, kci::CatalogueText(session, kci::kTextRemovingLogs));
 
-        const kci::PropertyRead target = kci::ReadTargetPath(session, L"INSTALLDIR", kTargetPathChars);
+        const kci::PropertyRead target = kci::ReadTargetPath(session, L"INSTALLDIR", kci::kPathChars);
         if (target.result != ERROR_SUCCESS) {
             LogMessage(session, L"MsiGetTargetPath of INSTALLDIR returned %d", static_cast<int>(target.result));
             ShowActionStart(session, kci::CatalogueText(session, kci::kTextLogRemovalFailed));

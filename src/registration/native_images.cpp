@@ -4,14 +4,13 @@
 #include "registration/core/tool_runs.h"
 #include "registration/tool_launcher.h"
 #include "runtime/action_frame.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
 namespace kci {
 
 namespace {
-
-constexpr DWORD kFolderChars = 260;
 
 // The folder value, read as text whatever its stored type; the key is closed
 // before any tool starts.
@@ -20,7 +19,7 @@ kci::RegistryRead ReadMessengerFolder() {
     kci::RegKey key;
     read.openStatus = kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, kci::kMessengerIntegrationKey, KEY_READ, key);
     if (read.openStatus != ERROR_SUCCESS) return read;
-    const kci::RegistryText value = kci::ReadRegistryText(key.Get(), kci::kMessengerFolderValue, kFolderChars);
+    const kci::RegistryText value = kci::ReadRegistryText(key.Get(), kci::kMessengerFolderValue, kci::kPathChars);
     read.readStatus = value.status;
     read.value = value.text;
     return read;

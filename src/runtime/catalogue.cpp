@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "runtime/core/catalogue_core.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/property.h"
 
 namespace kci {
@@ -14,7 +15,7 @@ CLocal* g_catalogue = nullptr;
 
 std::uint16_t PackageLanguage(MSIHANDLE session) {
     // A failed read leaves the value empty, which reads as language 0.
-    return kci::ParseLanguageId(kci::ReadProperty(session, L"ProductLanguage", 256).value);
+    return kci::ParseLanguageId(kci::ReadProperty(session, L"ProductLanguage", kci::kProductPropertyChars).value);
 }
 
 HRSRC FindStringBlock(HMODULE module, unsigned number, std::uint16_t language) {

@@ -9,7 +9,7 @@ kci::NameValueMap ParseCustomActionData(MSIHANDLE session) {
     LogMessage(session, L"Entering ParseCustomActionData");
 
     // A value too long for the buffer is refused (ERROR_MORE_DATA), never cut.
-    const kci::PropertyRead read = kci::ReadProperty(session, L"CustomActionData", kci::kCustomActionDataBufferChars);
+    const kci::PropertyRead read = kci::ReadProperty(session, L"CustomActionData", kci::kCustomActionDataChars);
     if (read.result != ERROR_SUCCESS || read.value.empty()) {
         LogMessage(session, L"%s", kci::kInvalidCustomActionDataText);
         LogMessage(session, L"result = %d", static_cast<int>(read.result));

@@ -9,9 +9,9 @@
 
 namespace kci {
 
-// The property is read into a zeroed buffer of this many characters, so at
-// most one fewer characters of data arrive.
-inline constexpr DWORD kCustomActionDataBufferChars = 800;
+// The most characters of data read, 800 with the terminator (tests/BOUNDS.md,
+// the row of kCustomActionDataChars).
+inline constexpr DWORD kCustomActionDataChars = 799;
 
 // Reads "CustomActionData" from the session and splits it (see
 // SplitCustomActionData), logging the value it read. Throws an
