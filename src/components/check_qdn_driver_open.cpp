@@ -23,7 +23,7 @@ const wchar_t kAdapterListKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVers
 // Adapter subkey names: 1024 characters with the terminator.
 constexpr DWORD kAdapterNameChars = 1023;
 // Service names (tests/BOUNDS.md, the row of kServiceNameChars).
-// Kept, half the name's room: the registry is given the name buffer's size in bytes, as it always was
+// Kept, half the name's room: the registry was always given the name buffer's size in bytes
 // (CheckQdnDriverOpen.TriesTheControlDeviceThenOnePerAdapter, service names of 511 and 512).
 constexpr DWORD kServiceNameChars = (kAdapterNameChars + 1) / sizeof(wchar_t) - 1;
 
@@ -65,7 +65,8 @@ std::optional<std::vector<std::wstring>> AdapterServiceNames(MSIHANDLE session) 
     bool complete = true;
     // One name for the subkey and then its service, as the registry fills them
     // in turn: a subkey that cannot be listed leaves the last name read.
-    // Kept: any failure ends without device checks (CheckQdnDriverOpen.TriesTheControlDeviceThenOnePerAdapter).
+    // Kept, the last name reused: a failure has already forced the reboot and ends without device checks
+    // (CheckQdnDriverOpen.TriesTheControlDeviceThenOnePerAdapter).
     std::wstring name;
     for (DWORD index = 0; index < *count; ++index) {
         const kci::RegistryValue adapter = kci::EnumRegistrySubkeyName(list.Get(), index, kAdapterNameChars);
@@ -127,6 +128,8 @@ extern "C" UINT __stdcall CheckQDNDriverOpen(MSIHANDLE session) {
         for (const std::wstring& device : kci::QdnDevices(*services)) {
             if (DeviceInUse(session, device)) ForceReboot(session);
         }
+        // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+        // (CheckQdnDriverOpen.TriesTheControlDeviceThenOnePerAdapter).
         LogMessage(session, L"Leaving CheckQDNDriverOpen");
         return ERROR_SUCCESS;
     });

@@ -52,6 +52,8 @@ extern "C" UINT __stdcall SetRtmxPath(MSIHANDLE session) {
         if (auto registered = RegisteredFolder(session)) folder = *registered;
         LogMessage(session, L"Setting _RTMX_DIR_ property to %s", folder);
         MsiSetPropertyW(session, L"_RTMX_DIR_", folder.c_str());
+        // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+        // (SetRtmxPath.FallsBackToTheUsualFolderWhenTheShellHasNone).
         LogMessage(session, L"Leaving SetRtmxPath");
         return ERROR_SUCCESS;
     });

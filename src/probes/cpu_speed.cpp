@@ -191,6 +191,8 @@ extern "C" UINT __stdcall CpuSpeedInMhz(MSIHANDLE session) {
         LogMessage(session, L"CpuSpeedInMhz WMI returned %d", wmi);
         Raise(speed, wmi);
         const int fromName = SpeedFromProcessorName();
+        // Kept, "WMI" though the registry answers: packages search for it
+        // (Probes.CpuSpeedIsTheLargestOfItsFourSources).
         LogMessage(session, L"ProcessorNameString WMI returned %d", fromName);
         Raise(speed, fromName);
         LogMessage(session, L"Exiting CpuSpeedInMhz with return code of %d", speed);

@@ -21,9 +21,13 @@ extern "C" UINT __stdcall CreateDisplayableVersion(MSIHANDLE session) {
         const std::wstring version = kci::ReadProperty(session, L"ProductVersion", kci::kProductPropertyChars).value;
         LogMessage(session, L"CreateDisplayableVersion: current version = %s", version);
         const kci::ScannedVersion scanned = kci::ScanVersion(version);
+        // Kept, "sscanf" though none runs: packages search for it
+        // (CreateDisplayableVersion.SetsTheShortFormAndLogsTheFieldsRead).
         LogMessage(session, L"sscanf returned result = %d, major=%d, minor=%d, build=%d", scanned.fields,
                    scanned.major, scanned.minor, scanned.build);
         MsiSetPropertyW(session, L"PDisplayableVersion", kci::DisplayableVersion(scanned).c_str());
+        // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+        // (CreateDisplayableVersion.SetsTheShortFormAndLogsTheFieldsRead).
         LogMessage(session, L"Leaving CreateDisplayableVersion");
         return ERROR_SUCCESS;
     });

@@ -31,6 +31,8 @@ extern "C" UINT __stdcall PrecertificationFailureCount(MSIHANDLE session) {
                 LogMessage(session, L"FailureCount %d would read as success or cancel, returning 1603", failures);
             return static_cast<UINT>(result);
         }
+        // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+        // (PrecertificationFailureCount.ReturnsTheCountStoredAsText).
         LogMessage(session, L"Leaving PrecertificationFailureCount");
         return static_cast<UINT>(ERROR_SUCCESS);
     });

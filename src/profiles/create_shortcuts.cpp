@@ -98,6 +98,8 @@ bool ReadFlag(MSIHANDLE session, const wchar_t* name) {
 ShortcutChoice ReadChoice(MSIHANDLE session) {
     ShortcutChoice choice;
     choice.allUsers = ReadLoggedProperty(session, L"ApplicationUsers").value == L"AllUsers";
+    // Kept though unused: its line is in the log packages read, and one too long still ends the action
+    // (CreateShortcuts.FailedPropertyReadEndsTheActionBeforeTheSweep).
     ReadLoggedProperty(session, L"DesktopFolder");
     // Startup is read before Desktop although it is copied after it: packages
     // look for this order of lines (held by CreateShortcuts.LooksUpOnlyTheFoldersWhoseFlagIsOne).
@@ -145,9 +147,13 @@ void CopyIfWanted(MSIHANDLE session, bool wanted, const CopyTarget& target, cons
 }
 
 void RemoveOldShortcuts(MSIHANDLE session) {
+    // Kept, a second guard inside the action's own: entering the module context twice is harmless and
+    // the step keeps its own frame (Library.EveryExportRunsInTheActionFrame).
     kci::ModuleContextGuard context;
     LogMessage(session, L"Entering RemoveOldShortcuts");
     kci::RunRemovalSweep(session, kci::kOldShortcutRemovals);
+    // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+    // (CreateShortcuts.LooksUpOnlyTheFoldersWhoseFlagIsOne).
     LogMessage(session, L"Leaving RemoveOldShortcuts");
 }
 

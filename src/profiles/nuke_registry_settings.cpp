@@ -33,6 +33,8 @@ extern "C" UINT __stdcall NukeRegistrySettings(MSIHANDLE session) {
             const LSTATUS deleted = SHDeleteKeyW(HKEY_USERS, settings.c_str());
             LogMessage(session, L"Removing settings on %s returned 0x%x", settings, deleted);
         }
+        // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+        // (NukeRegistrySettings.DeletesTheKeyUnderEveryLoadedHiveOneLineEach).
         LogMessage(session, L"Leaving NukeRegistrySettings");
         return ERROR_SUCCESS;
     });

@@ -18,6 +18,8 @@ extern "C" UINT __stdcall RemoveShortcuts(MSIHANDLE session) {
     return kci::RunAction(session, L"RemoveShortcuts", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering RemoveShortcuts");
         kci::RunRemovalSweep(session, kci::kShortcutRemovals);
+        // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+        // (RemoveShortcuts.DeletesTheRowsInOrderAndKeepsAMenuFolderThatHoldsAnotherFile).
         LogMessage(session, L"Leaving RemoveShortcuts");
         return ERROR_SUCCESS;
     });
