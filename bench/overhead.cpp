@@ -124,13 +124,13 @@ size_t PlainWalk() {
 
 void MeasureLookup(int repetitions, std::vector<Row>& rows) {
     auto session = bench::Package().Open();
-    FindRunningProcessByName(session->Handle(), L"kci-nothing-by-this-name.exe");
+    kci::FindRunningProcessByName(session->Handle(), L"kci-nothing-by-this-name.exe");
     session->ClearRecords();
-    FindRunningProcessByName(session->Handle(), L"kci-nothing-by-this-name.exe");
+    kci::FindRunningProcessByName(session->Handle(), L"kci-nothing-by-this-name.exe");
     const std::vector<harness::Message> sent = session->Messages();
     const double lookup = TimeOf(repetitions, [&] {
         session->ClearRecords();
-        FindRunningProcessByName(session->Handle(), L"kci-nothing-by-this-name.exe");
+        kci::FindRunningProcessByName(session->Handle(), L"kci-nothing-by-this-name.exe");
     });
     const double walk = TimeOf(repetitions, [] { PlainWalk(); });
     const double logging = TimeOf(repetitions, [&] {

@@ -15,11 +15,17 @@
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
+namespace kci {
+
 namespace {
 
 const wchar_t kAdapterListKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards";
-// Subkey names and service names are read into buffers of this many characters.
-constexpr DWORD kNameChars = 1024;
+// Adapter subkey names: 1024 characters with the terminator.
+constexpr DWORD kAdapterNameChars = 1023;
+// Service names (tests/BOUNDS.md, the row of kServiceNameChars).
+// Kept, half the name's room: the registry was always given the name buffer's size in bytes
+// (CheckQdnDriverOpen.TriesTheControlDeviceThenOnePerAdapter, service names of 511 and 512).
+constexpr DWORD kServiceNameChars = (kAdapterNameChars + 1) / sizeof(wchar_t) - 1;
 
 // The package plans a reboot when this is "true"; nothing else is ever written.
 void ForceReboot(MSIHANDLE session) { MsiSetPropertyW(session, L"QDN_IN_USE", L"true"); }
@@ -38,8 +44,7 @@ std::optional<std::wstring> ServiceNameOf(const std::wstring& adapter) {
     if (kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, std::wstring(kAdapterListKey) + L"\\" + adapter, KEY_READ, key) !=
         ERROR_SUCCESS)
         return std::nullopt;
-    // The registry is given the buffer's size in bytes, as the name buffer's size.
-    kci::RegistryText service = kci::ReadRegistryText(key.Get(), L"ServiceName", kNameChars / sizeof(wchar_t));
+    kci::RegistryText service = kci::ReadRegistryText(key.Get(), L"ServiceName", kServiceNameChars);
     if (service.status != ERROR_SUCCESS) return std::nullopt;
     return service.text;
 }
@@ -60,10 +65,11 @@ std::optional<std::vector<std::wstring>> AdapterServiceNames(MSIHANDLE session) 
     bool complete = true;
     // One name for the subkey and then its service, as the registry fills them
     // in turn: a subkey that cannot be listed leaves the last name read.
-    // Kept: any failure ends without device checks (CheckQdnDriverOpen.TriesTheControlDeviceThenOnePerAdapter).
+    // Kept, the last name reused: a failure has already forced the reboot and ends without device checks
+    // (CheckQdnDriverOpen.TriesTheControlDeviceThenOnePerAdapter).
     std::wstring name;
     for (DWORD index = 0; index < *count; ++index) {
-        const kci::RegistryValue adapter = kci::EnumRegistrySubkeyName(list.Get(), index, kNameChars);
+        const kci::RegistryValue adapter = kci::EnumRegistrySubkeyName(list.Get(), index, kAdapterNameChars);
         if (adapter.status == ERROR_SUCCESS) {
             name = adapter.name;
         } else {
@@ -122,7 +128,11 @@ extern "C" UINT __stdcall CheckQDNDriverOpen(MSIHANDLE session) {
         for (const std::wstring& device : kci::QdnDevices(*services)) {
             if (DeviceInUse(session, device)) ForceReboot(session);
         }
+        // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+        // (CheckQdnDriverOpen.TriesTheControlDeviceThenOnePerAdapter).
         LogMessage(session, L"Leaving CheckQDNDriverOpen");
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -18,7 +18,7 @@ TextLanguage LanguageOf(const ComponentAction& action) {
 }
 
 // Appends `text` to the run's list and ends the run with it.
-[[noreturn]] void Report(stp::ErrorList& errors, const std::wstring& text) {
+[[noreturn]] void Report(kci::ErrorList& errors, const std::wstring& text) {
     errors.push_back(text);
     throw errors;
 }
@@ -26,7 +26,7 @@ TextLanguage LanguageOf(const ComponentAction& action) {
 // The program's whole path, from the action's CustomActionData. An absent key
 // gives the empty path, so the command line is the switch alone and fails to
 // start.
-std::wstring ProgramFromCustomActionData(MSIHANDLE session, const ComponentAction& action, stp::ErrorList& errors) {
+std::wstring ProgramFromCustomActionData(MSIHANDLE session, const ComponentAction& action, kci::ErrorList& errors) {
     NameValueMap data;
     try {
         data = ParseCustomActionData(session);
@@ -37,15 +37,13 @@ std::wstring ProgramFromCustomActionData(MSIHANDLE session, const ComponentActio
 }
 
 // The folder the program lies in, from a directory's target path or a property.
-std::wstring ProgramFolder(MSIHANDLE session, const ComponentAction& action, stp::ErrorList& errors) {
+std::wstring ProgramFolder(MSIHANDLE session, const ComponentAction& action, kci::ErrorList& errors) {
     const bool directory = action.source == ProgramSource::DirectoryTargetPath;
     const wchar_t* reader = directory ? L"MsiGetTargetPath" : L"MsiGetProperty";
-    // A target path is read with room for kFolderChars characters and its
-    // terminator. The folder property gets the whole buffer as its size, so
-    // that a folder of kFolderChars characters (the longest SetRtmxPath sets)
-    // reads too.
-    const PropertyRead folder = directory ? ReadTargetPath(session, action.sourceName, kFolderChars)
-                                          : ReadProperty(session, action.sourceName, kFolderChars + 1);
+    // A target path is a path read; the folder property takes one character
+    // more, the longest folder SetRtmxPath sets.
+    const PropertyRead folder = directory ? ReadTargetPath(session, action.sourceName, kPathChars)
+                                          : ReadProperty(session, action.sourceName, kRtmxFolderChars);
     if (folder.result != ERROR_SUCCESS) {
         LogMessage(session, L"%s of %s returned %d", reader, action.sourceName, static_cast<int>(folder.result));
         Report(errors, CatalogueText(session, action.missingFolderText, LanguageOf(action)));
@@ -54,7 +52,7 @@ std::wstring ProgramFolder(MSIHANDLE session, const ComponentAction& action, stp
     return folder.value;
 }
 
-void ApplyExitCode(MSIHANDLE session, const ComponentAction& action, DWORD exitCode, stp::ErrorList& errors) {
+void ApplyExitCode(MSIHANDLE session, const ComponentAction& action, DWORD exitCode, kci::ErrorList& errors) {
     const ExitCodeOutcome outcome = InterpretExitCode(action.exitCodes, exitCode);
     if (outcome.note) LogMessage(session, L"%s", outcome.note);
     for (unsigned text : outcome.failureTexts) errors.push_back(CatalogueText(session, text, LanguageOf(action)));
@@ -70,7 +68,7 @@ void ApplyExitCode(MSIHANDLE session, const ComponentAction& action, DWORD exitC
 
 UINT RunComponentAction(MSIHANDLE session, const ComponentAction& action) {
     LogMessage(session, L"Entering %s", action.name);
-    stp::ErrorList errors;
+    kci::ErrorList errors;
     try {
         const std::wstring found = action.Deferred() ? ProgramFromCustomActionData(session, action, errors)
                                                      : ProgramFolder(session, action, errors);
@@ -79,7 +77,7 @@ UINT RunComponentAction(MSIHANDLE session, const ComponentAction& action) {
         const DWORD exitCode = RunProcessAndWait(session, commandLine, startFailureText);
         LogMessage(session, L"Process returned 0x%lx", exitCode);
         ApplyExitCode(session, action, exitCode, errors);
-    } catch (const stp::ErrorList& caught) {
+    } catch (const kci::ErrorList& caught) {
         ShowErrorReport(session, caught, LanguageOf(action));
     }
     LogMessage(session, L"Exiting %s", action.name);

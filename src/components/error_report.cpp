@@ -5,7 +5,9 @@
 #include "components/core/error_report.h"
 #include "runtime/handles.h"
 
-void ShowErrorReport(MSIHANDLE session, const stp::ErrorList& errors, kci::TextLanguage language) {
+namespace kci {
+
+void ShowErrorReport(MSIHANDLE session, const kci::ErrorList& errors, kci::TextLanguage language) {
     const std::wstring text = kci::ErrorReportText(kci::CatalogueText(session, kci::kTextReportHeader, language), errors,
                                                    kci::CatalogueText(session, kci::kTextReportFooter, language));
     kci::MsiHandleGuard record(MsiCreateRecord(2));
@@ -15,3 +17,5 @@ void ShowErrorReport(MSIHANDLE session, const stp::ErrorList& errors, kci::TextL
     MsiRecordSetStringW(record.Get(), 1, text.c_str());
     MsiProcessMessage(session, INSTALLMESSAGE_ERROR, record.Get());
 }
+
+}  // namespace kci

@@ -7,8 +7,11 @@
 #include "runtime/catalogue.h"
 #include "runtime/core/errors.h"
 
+namespace kci {
+
 // Sends the gathered error texts as one installer error message (template
 // "[1]", the report in field 1), framed by catalogue texts 6 and 7 in
 // `language`. The installer's answer is not read: the action goes on.
-void ShowErrorReport(MSIHANDLE session, const stp::ErrorList& errors,
-                     kci::TextLanguage language = kci::TextLanguage::Package);
+void ShowErrorReport(MSIHANDLE session, const ErrorList& errors, TextLanguage language = TextLanguage::Package);
+
+}  // namespace kci

@@ -6,6 +6,8 @@
 #include "components/component_action.h"
 #include "runtime/action_frame.h"
 
+namespace kci {
+
 // Type 1025, deferred, after the camera driver installer is on disk.
 // CustomActionData is WQInstallerExe|<path of WQInstaller.exe>. Runs it with
 // " /install"; exit code 3 asks for a reboot at the end, 2 (the user gave up)
@@ -33,3 +35,5 @@ extern "C" UINT __stdcall InstallRtmx(MSIHANDLE session) {
     return kci::RunAction(session, L"InstallRtmx", kci::ModuleContext::None,
                           [&] { return kci::RunComponentAction(session, kci::kInstallRtmx); });
 }
+
+}  // namespace kci

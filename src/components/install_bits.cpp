@@ -12,18 +12,19 @@
 #include "components/error_report.h"
 #include "runtime/action_frame.h"
 #include "runtime/core/command_line.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/log.h"
 #include "runtime/process.h"
 #include "runtime/property.h"
 #include "runtime/registry.h"
 
+namespace kci {
+
 namespace {
 
-constexpr DWORD kPathChars = 260;
-
-// The folder as the installer gives it, or nothing when it does not fit in
-// kPathChars characters with its terminator, or is empty or not absolute: the
-// setup program would then be looked for below the current drive and folder.
+// The folder as the installer gives it, or nothing when it is longer than
+// kPathChars characters, or is empty or not absolute: the setup program would
+// then be looked for below the current drive and folder.
 std::optional<std::wstring> AutoUpdateFolder(MSIHANDLE session) {
     const kci::PropertyRead folder = kci::ReadProperty(session, L"AUTOUPDATE", kPathChars);
     if (folder.result != ERROR_SUCCESS || !kci::IsAbsolutePath(folder.value)) return std::nullopt;
@@ -63,7 +64,7 @@ extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
             const DWORD exitCode =
                 RunProcessAndWait(session, kci::ProgramCommandLine(setup, L""), L"Error installing Microsoft BITS\n");
             LogMessage(session, L"Process returned 0x%lx", exitCode);
-        } catch (const stp::ErrorList& errors) {
+        } catch (const kci::ErrorList& errors) {
             ShowErrorReport(session, errors);
         }
         DeleteSetupProgram(session, setup);
@@ -71,3 +72,5 @@ extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -14,6 +14,8 @@
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
+namespace kci {
+
 namespace {
 
 std::wstring DefaultFolder(MSIHANDLE session) {
@@ -28,7 +30,7 @@ std::wstring DefaultFolder(MSIHANDLE session) {
     if (auto folder = kci::DefaultRtmxFolder(candidate)) return *folder;
     // Whoever reads the property gets a folder that fits its path buffer.
     LogMessage(session, L"Default folder below %s would be longer than %d characters, keeping that folder",
-               candidate, static_cast<int>(kci::kFolderChars));
+               candidate, static_cast<int>(kci::kRtmxFolderChars));
     return candidate;
 }
 
@@ -36,7 +38,7 @@ std::wstring DefaultFolder(MSIHANDLE session) {
 // Only REG_SZ counts: an expandable value would name a folder nobody expanded.
 std::optional<std::wstring> RegisteredFolder(MSIHANDLE session) {
     return kci::ReadLoggedString(session, HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Services\\Rtmx",
-                                 L"FilePath", kci::kFolderChars);
+                                 L"FilePath", kci::kPathChars);
 }
 
 }  // namespace
@@ -50,7 +52,11 @@ extern "C" UINT __stdcall SetRtmxPath(MSIHANDLE session) {
         if (auto registered = RegisteredFolder(session)) folder = *registered;
         LogMessage(session, L"Setting _RTMX_DIR_ property to %s", folder);
         MsiSetPropertyW(session, L"_RTMX_DIR_", folder.c_str());
+        // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+        // (SetRtmxPath.FallsBackToTheUsualFolderWhenTheShellHasNone).
         LogMessage(session, L"Leaving SetRtmxPath");
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

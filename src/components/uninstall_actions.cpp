@@ -4,6 +4,8 @@
 #include "components/component_action.h"
 #include "runtime/action_frame.h"
 
+namespace kci {
+
 // Type 1, immediate, on removal after CostFinalize and while the camera
 // driver's files are still on disk. Runs "WQInstaller.exe /uninstall" from the
 // target path of CAMERADRIVER; exit code 3 asks for a reboot, any other code
@@ -32,3 +34,5 @@ extern "C" UINT __stdcall UninstallRtmx(MSIHANDLE session) {
     return kci::RunAction(session, L"UninstallRtmx", kci::ModuleContext::None,
                           [&] { return kci::RunComponentAction(session, kci::kUninstallRtmx); });
 }
+
+}  // namespace kci

@@ -5,6 +5,8 @@
 #include "runtime/action_frame.h"
 #include "runtime/log.h"
 
+namespace kci {
+
 namespace {
 
 // In prompt order: the softphone, the newer product, the older product.
@@ -26,3 +28,5 @@ extern "C" UINT __stdcall CheckRunningApps(MSIHANDLE session) {
         return kci::CheckFilesInUse(session, kTexts, [session] { return kci::RunningApplications(session, kProducts); });
     });
 }
+
+}  // namespace kci

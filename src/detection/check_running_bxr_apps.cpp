@@ -6,15 +6,16 @@
 #include "detection/files_in_use.h"
 #include "detection/process_lookup.h"
 #include "runtime/action_frame.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/log.h"
 #include "runtime/registry.h"
+
+namespace kci {
 
 namespace {
 
 const wchar_t kRegisteredApplicationsKey[] =
     L"SOFTWARE\\Tenvor Systems, Inc.\\Omni Communications\\LORSF\\RegisteredApplications";
-constexpr DWORD kNameChars = MAX_PATH;
-constexpr DWORD kDisplayNameChars = MAX_PATH;
 
 const kci::PromptTexts kTexts = kci::kCheckRunningAppsAnswers
     .Count(L"Number of running registered applications is %d", kci::CountOf::Applications)
@@ -24,7 +25,7 @@ const kci::PromptTexts kTexts = kci::kCheckRunningAppsAnswers
 // the value's type. One that cannot be read shows as the executable's name,
 // so that the user still learns what to close.
 std::wstring DisplayName(MSIHANDLE session, HKEY key, const std::wstring& name) {
-    kci::RegistryText data = kci::ReadRegistryText(key, name.c_str(), kDisplayNameChars);
+    kci::RegistryText data = kci::ReadRegistryText(key, name.c_str(), kci::kPathChars);
     if (data.status == ERROR_SUCCESS) return data.text;
     LogMessage(session, L"Could not read the application name of %s (error %d); showing the process name", name,
                static_cast<int>(data.status));
@@ -41,11 +42,11 @@ std::optional<kci::FilesInUseList> DetectRegisteredApplications(MSIHANDLE sessio
     }
     kci::FilesInUseList running;
     for (DWORD index = 0;; ++index) {
-        kci::RegistryValue value = kci::EnumRegistryValueName(key.Get(), index, kNameChars);
+        kci::RegistryValue value = kci::EnumRegistryValueName(key.Get(), index, kci::kPathChars);
         if (value.status == ERROR_MORE_DATA) {
             // No executable has a name this long; the values after it still count.
             LogMessage(session, L"Registered application %d has a name longer than %d characters; skipped",
-                       static_cast<int>(index), static_cast<int>(kNameChars - 1));
+                       static_cast<int>(index), static_cast<int>(kci::kPathChars));
             continue;
         }
         if (value.status != ERROR_SUCCESS) break;  // no more values, or the key went away
@@ -69,3 +70,5 @@ extern "C" UINT __stdcall CheckRunningBXRApps(MSIHANDLE session) {
         return kci::CheckFilesInUse(session, kTexts, [session] { return DetectRegisteredApplications(session); });
     });
 }
+
+}  // namespace kci

@@ -12,8 +12,11 @@
 #include "detection/files_in_use.h"
 #include "detection/wmi_lookup.h"
 #include "runtime/action_frame.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
+
+namespace kci {
 
 namespace {
 
@@ -34,8 +37,6 @@ using LookedFor = std::vector<const C2CAppEntry*>;
 
 const kci::PromptTexts kTexts = kci::kCheckRunningAppsAnswers
     .Count(L"Number of applications to close is %d", kci::CountOf::Applications);
-
-constexpr DWORD kUiLevelChars = MAX_PATH;
 
 // The rows whose feature is local, in table order; asked once per call.
 LookedFor LocalFeatures(MSIHANDLE session) {
@@ -64,7 +65,7 @@ kci::FilesInUseList RunningC2CApplications(MSIHANDLE session, const LookedFor& l
     return running;
 }
 
-kci::PropertyRead ReadUiLevel(MSIHANDLE session) { return kci::ReadProperty(session, L"UILevel", kUiLevelChars); }
+kci::PropertyRead ReadUiLevel(MSIHANDLE session) { return kci::ReadProperty(session, L"UILevel", kci::kPathChars); }
 
 UINT ProcessAppsToFileInUseWin(MSIHANDLE session) {
     LogMessage(session, L"ProcessAppsToFileInUseWin In.");
@@ -97,3 +98,5 @@ extern "C" UINT __stdcall CheckRunningC2CApps(MSIHANDLE session) {
         return result;
     });
 }
+
+}  // namespace kci

@@ -5,6 +5,8 @@
 #include "runtime/action_frame.h"
 #include "runtime/log.h"
 
+namespace kci {
+
 namespace {
 
 const kci::KnownApplications kMessenger = {&kci::FindMOC};
@@ -30,3 +32,5 @@ extern "C" UINT __stdcall CheckRunningMOC(MSIHANDLE session) {
         return kci::CheckFilesInUse(session, kTexts, [session] { return kci::RunningApplications(session, kMessenger); });
     });
 }
+
+}  // namespace kci

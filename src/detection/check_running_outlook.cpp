@@ -5,30 +5,61 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <array>
+
 #include "detection/feature_state.h"
 #include "detection/files_in_use.h"
 #include "detection/process_lookup.h"
 #include "runtime/action_frame.h"
 #include "runtime/log.h"
 
+namespace kci {
+
 namespace {
 
 const kci::KnownApplications kMailClient = {&kci::FindOutlook};
 
 // Applications looked for only where "ClicktoCall" and their own feature are
-// local, in prompt order.
+// local, in prompt order. One row, built by named field, as in
+//   OptionalApplications().Feature(L"Firefox").Looking(L"Find Firefox").Finds({&FindFIREFOX})
 struct OptionalApplications {
-    const wchar_t* feature;
-    const wchar_t* lookingLine;   // the feature is local
-    const wchar_t* skippingLine;  // it is not (null: no line)
-    kci::KnownApplications applications;
+    const wchar_t* feature = nullptr;
+    const wchar_t* lookingLine = nullptr;   // the feature is local
+    const wchar_t* skippingLine = nullptr;  // it is not (null: no line)
+    std::array<const Application*, 2> applications{};  // in prompt order; the unused place is null
+
+    constexpr OptionalApplications Feature(const wchar_t* name) const {
+        return WithField(*this, &OptionalApplications::feature, name);
+    }
+    constexpr OptionalApplications Looking(const wchar_t* line) const {
+        return WithField(*this, &OptionalApplications::lookingLine, line);
+    }
+    constexpr OptionalApplications Skipping(const wchar_t* line) const {
+        return WithField(*this, &OptionalApplications::skippingLine, line);
+    }
+    constexpr OptionalApplications Finds(std::array<const Application*, 2> found) const {
+        return WithField(*this, &OptionalApplications::applications, found);
+    }
+    KnownApplications Applications() const {
+        KnownApplications known;
+        for (const Application* application : applications)
+            if (application) known.push_back(application);
+        return known;
+    }
 };
 
-const OptionalApplications kOptional[] = {
-    {L"MSOffice", L"Find Word and Excel", L"Not finding Word and Excel",
-     {&kci::FindWORD, &kci::FindEXCEL}},
-    {L"Firefox", L"Find Firefox", nullptr, {&kci::FindFIREFOX}},
-    {L"InternetExplorer", L"Find Internet Explorer", L"Not finding Internet Explorer - not installed", {&kci::FindIE}},
+constexpr OptionalApplications kOptional[] = {
+    OptionalApplications()
+        .Feature(L"MSOffice")
+        .Looking(L"Find Word and Excel")
+        .Skipping(L"Not finding Word and Excel")
+        .Finds({&kci::FindWORD, &kci::FindEXCEL}),
+    OptionalApplications().Feature(L"Firefox").Looking(L"Find Firefox").Finds({&kci::FindFIREFOX}),
+    OptionalApplications()
+        .Feature(L"InternetExplorer")
+        .Looking(L"Find Internet Explorer")
+        .Skipping(L"Not finding Internet Explorer - not installed")
+        .Finds({&kci::FindIE}),
 };
 
 const kci::PromptTexts kTexts = kci::PromptTexts()
@@ -59,7 +90,7 @@ kci::FilesInUseList DetectMailClientAndAddInHosts(MSIHANDLE session) {
         if (!local) continue;
         if (*local) {
             LogMessage(session, L"%s", optional.lookingLine);
-            kci::FilesInUseList found = kci::RunningApplications(session, optional.applications);
+            kci::FilesInUseList found = kci::RunningApplications(session, optional.Applications());
             running.insert(running.end(), found.begin(), found.end());
         } else if (optional.skippingLine) {
             LogMessage(session, L"%s", optional.skippingLine);
@@ -81,3 +112,5 @@ extern "C" UINT __stdcall CheckRunningOutlook(MSIHANDLE session) {
         return kci::CheckFilesInUse(session, kTexts, [session] { return DetectMailClientAndAddInHosts(session); });
     });
 }
+
+}  // namespace kci

@@ -30,6 +30,7 @@ const Application FindIE =
 
 namespace {
 
+// The platform's limits (tests/BOUNDS.md, the row of both).
 constexpr DWORD kMaxProcesses = 4096;
 constexpr DWORD kNameChars = MAX_PATH;
 const wchar_t kFallbackWindowTitle[] = L"Meridia";
@@ -120,10 +121,10 @@ bool IsRunning(MSIHANDLE session, const Application& application) {
     return FindWindowW(nullptr, kFallbackWindowTitle) != nullptr;
 }
 
-}  // namespace kci
-
 bool FindRunningProcessByName(MSIHANDLE session, const std::wstring& imageName) {
     LogMessage(session, L"Entering FindRunningProcessByName");
     LogMessage(session, L"Find %s", imageName);
-    return kci::ProcessListHas(session, imageName);
+    return ProcessListHas(session, imageName);
 }
+
+}  // namespace kci

@@ -27,8 +27,8 @@ extern const Application FindIE;
 // process list that cannot be read answers false (or leaves it to the window).
 bool IsRunning(MSIHANDLE session, const Application& lookup);
 
-}  // namespace kci
-
 // True when a process whose executable name equals `imageName` (A-Z case
 // ignored) runs.
 bool FindRunningProcessByName(MSIHANDLE session, const std::wstring& imageName);
+
+}  // namespace kci

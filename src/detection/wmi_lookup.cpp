@@ -5,6 +5,8 @@
 #include "runtime/log.h"
 #include "runtime/wmi.h"
 
+namespace kci {
+
 namespace {
 
 // The process ID as WMI hands it (a signed or unsigned 32-bit number), or -1.
@@ -41,6 +43,8 @@ UINT WMIquery(MSIHANDLE session, const std::wstring& text, kci::WmiQuery& query)
     hr = kci::ExecWqlQuery(*query.services.Get(), text, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
                            query.rows);
     if (FAILED(hr)) {
+        // Kept, "operating system name" whatever was asked: packages search the log for it
+        // (WmiLookup.WithoutWmiTheProcessListAnswers).
         LogMessage(session, L"WMIquery() Query for operating system name failed. Err code = 0x%lx", hr);
         return ERROR_INSTALL_FAILURE;
     }
@@ -78,7 +82,10 @@ bool FindRunningProcessByNameWMI(MSIHANDLE session, const std::wstring& imageNam
         row->Get(L"ProcessID", 0, value.Receive(), nullptr, nullptr);
         LogMessage(session, L"FindRunningProcessByNameWMI() Query result - process ID:%d", ProcessId(value.Get()));
     }
+    // Kept, nReturn always 0: packages search the log for it (WmiLookup.RowsOfRunningProcessesAndNoneWhenNothingRuns).
     LogMessage(session, L"FindRunningProcessByNameWMI() Query result - nReturn=%d isProcessRunning = %d", 0,
                running ? 1 : 0);
     return running;
 }
+
+}  // namespace kci

@@ -23,12 +23,12 @@ struct WmiQuery {
     ComPtr<IEnumWbemClassObject> rows;
 };
 
-}  // namespace kci
-
 // Runs one WQL query in ROOT\CIMV2; 0 with the rows in `query`, or
 // ERROR_INSTALL_FAILURE after logging the step that failed.
-UINT WMIquery(MSIHANDLE session, const std::wstring& text, kci::WmiQuery& query);
+UINT WMIquery(MSIHANDLE session, const std::wstring& text, WmiQuery& query);
 
 // True when WMI lists a process whose name is `imageName` (A-Z case
 // ignored). When the query cannot run, the process list answers instead.
 bool FindRunningProcessByNameWMI(MSIHANDLE session, const std::wstring& imageName);
+
+}  // namespace kci

@@ -15,6 +15,8 @@
 #include "runtime/action_frame.h"
 #include "runtime/log.h"
 
+namespace kci {
+
 namespace {
 
 // Software can flip the identification flag only where CPUID exists; every
@@ -69,3 +71,5 @@ extern "C" UINT __stdcall CpuHasMinimumInstructionSet(MSIHANDLE session) {
         return static_cast<UINT>(result);
     });
 }
+
+}  // namespace kci

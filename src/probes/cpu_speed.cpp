@@ -15,6 +15,8 @@
 #include "runtime/registry.h"
 #include "runtime/wmi.h"
 
+namespace kci {
+
 namespace {
 
 // Opened for reading only: an installation that runs without elevation could
@@ -33,8 +35,8 @@ struct ProcessorPowerRecord {
 constexpr ULONG kPowerRecords = 256;
 constexpr ULONG kFallbackPowerRecords = 16;
 
-// The name string is read with room for 4094 bytes of text.
-constexpr DWORD kProcessorNameChars = 2047;
+// The name string is read with room for 4094 bytes, terminator included.
+constexpr DWORD kProcessorNameChars = 2046;
 
 // Negative results of the WMI source, one per step that can fail.
 constexpr int kWmiNoCom = -1;
@@ -189,9 +191,13 @@ extern "C" UINT __stdcall CpuSpeedInMhz(MSIHANDLE session) {
         LogMessage(session, L"CpuSpeedInMhz WMI returned %d", wmi);
         Raise(speed, wmi);
         const int fromName = SpeedFromProcessorName();
+        // Kept, "WMI" though the registry answers: packages search for it
+        // (Probes.CpuSpeedIsTheLargestOfItsFourSources).
         LogMessage(session, L"ProcessorNameString WMI returned %d", fromName);
         Raise(speed, fromName);
         LogMessage(session, L"Exiting CpuSpeedInMhz with return code of %d", speed);
         return static_cast<UINT>(speed);
     });
 }
+
+}  // namespace kci

@@ -6,6 +6,8 @@
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
+namespace kci {
+
 // Type 3073, deferred, not impersonated (it writes the machine's crash
 // control settings), after InstallFiles: sets CrashDumpEnabled to 1. Returns 0.
 extern "C" UINT __stdcall ForceFullDump(MSIHANDLE session) {
@@ -28,3 +30,5 @@ extern "C" UINT __stdcall ForceFullDump(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

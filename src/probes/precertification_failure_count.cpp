@@ -5,8 +5,11 @@
 
 #include "probes/core/failure_count.h"
 #include "runtime/action_frame.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/log.h"
 #include "runtime/registry.h"
+
+namespace kci {
 
 // Type 1, immediate, early in the install sequence (not on removal), its
 // result checked: returns the precertification program's FailureCount, which
@@ -18,7 +21,7 @@ extern "C" UINT __stdcall PrecertificationFailureCount(MSIHANDLE session) {
         LogMessage(session, L"Entering PrecertificationFailureCount");
         const std::optional<std::wstring> count = kci::ReadLoggedString(
             session, HKEY_LOCAL_MACHINE, L"Software\\Tenvor Systems, Inc.\\Tenvor Pelago\\Precertification",
-            L"FailureCount", 260);
+            L"FailureCount", kci::kPathChars);
         if (count && *count != L"0") {
             // Kept: the count itself is the result, so the installer's log shows it
             // (PrecertificationFailureCount.ReturnsTheCountStoredAsText holds it).
@@ -28,7 +31,11 @@ extern "C" UINT __stdcall PrecertificationFailureCount(MSIHANDLE session) {
                 LogMessage(session, L"FailureCount %d would read as success or cancel, returning 1603", failures);
             return static_cast<UINT>(result);
         }
+        // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+        // (PrecertificationFailureCount.ReturnsTheCountStoredAsText).
         LogMessage(session, L"Leaving PrecertificationFailureCount");
         return static_cast<UINT>(ERROR_SUCCESS);
     });
 }
+
+}  // namespace kci

@@ -15,13 +15,15 @@
 #include "profiles/profile_walk.h"
 #include "runtime/action_frame.h"
 #include "runtime/core/errors.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/known_folder.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
 
+namespace kci {
+
 namespace {
 
-constexpr DWORD kPropertyChars = 260;
 constexpr wchar_t kShortcutFile[] = L"Tenvor Omni Meridia.lnk";
 constexpr wchar_t kQuickLaunchBelowProfile[] = L"\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch";
 
@@ -76,10 +78,10 @@ struct ShortcutChoice {
     std::wstring source;
 };
 
-// Reads a property into a cleared buffer of kPropertyChars characters; a
+// Reads a property of up to kPathChars characters into a cleared buffer; a
 // failed read (a longer value included) ends the action with its text.
 kci::PropertyRead ReadLoggedProperty(MSIHANDLE session, const wchar_t* name) {
-    const kci::PropertyRead read = kci::ReadProperty(session, name, kPropertyChars);
+    const kci::PropertyRead read = kci::ReadProperty(session, name, kci::kPathChars);
     if (read.result != ERROR_SUCCESS)
         throw stp::exstring(kci::Format(L"Couldn't get property for %s, return code = 0x%x", name, read.result));
     LogMessage(session, L"%s property: %s", name, read.value);
@@ -96,6 +98,8 @@ bool ReadFlag(MSIHANDLE session, const wchar_t* name) {
 ShortcutChoice ReadChoice(MSIHANDLE session) {
     ShortcutChoice choice;
     choice.allUsers = ReadLoggedProperty(session, L"ApplicationUsers").value == L"AllUsers";
+    // Kept though unused: its line is in the log packages read, and one too long still ends the action
+    // (CreateShortcuts.FailedPropertyReadEndsTheActionBeforeTheSweep).
     ReadLoggedProperty(session, L"DesktopFolder");
     // Startup is read before Desktop although it is copied after it: packages
     // look for this order of lines (held by CreateShortcuts.LooksUpOnlyTheFoldersWhoseFlagIsOne).
@@ -143,9 +147,13 @@ void CopyIfWanted(MSIHANDLE session, bool wanted, const CopyTarget& target, cons
 }
 
 void RemoveOldShortcuts(MSIHANDLE session) {
+    // Kept, a second guard inside the action's own: entering the module context twice is harmless and
+    // the step keeps its own frame (Library.EveryExportRunsInTheActionFrame).
     kci::ModuleContextGuard context;
     LogMessage(session, L"Entering RemoveOldShortcuts");
     kci::RunRemovalSweep(session, kci::kOldShortcutRemovals);
+    // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+    // (CreateShortcuts.LooksUpOnlyTheFoldersWhoseFlagIsOne).
     LogMessage(session, L"Leaving RemoveOldShortcuts");
 }
 
@@ -174,3 +182,5 @@ extern "C" UINT __stdcall CreateShortcuts(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

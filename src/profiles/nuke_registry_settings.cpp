@@ -9,9 +9,11 @@
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
+namespace kci {
+
 namespace {
 
-constexpr DWORD kHiveNameChars = 4096;
+constexpr DWORD kHiveNameChars = 4095;  // 4096 with the terminator
 constexpr wchar_t kSettingsBelowHive[] = L"\\Software\\Tenvor Systems, Inc.\\KORVI\\Tcp";
 
 }  // namespace
@@ -31,7 +33,11 @@ extern "C" UINT __stdcall NukeRegistrySettings(MSIHANDLE session) {
             const LSTATUS deleted = SHDeleteKeyW(HKEY_USERS, settings.c_str());
             LogMessage(session, L"Removing settings on %s returned 0x%x", settings, deleted);
         }
+        // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+        // (NukeRegistrySettings.DeletesTheKeyUnderEveryLoadedHiveOneLineEach).
         LogMessage(session, L"Leaving NukeRegistrySettings");
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -13,13 +13,15 @@
 #include "runtime/action_frame.h"
 #include "runtime/cancel_actions.h"
 #include "runtime/catalogue.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
 
+namespace kci {
+
 namespace {
 
-constexpr DWORD kTargetPathChars = 260;
 
 // One delete of the logs' pattern or folder; its result is only logged.
 void DeleteLogPath(MSIHANDLE session, const std::wstring& path, const wchar_t* title, const wchar_t* resultLine,
@@ -75,7 +77,7 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
         LogMessage(session, L"Entering RemoveLogs");
         ShowActionStart(session, kci::CatalogueText(session, kci::kTextRemovingLogs));
 
-        const kci::PropertyRead target = kci::ReadTargetPath(session, L"INSTALLDIR", kTargetPathChars);
+        const kci::PropertyRead target = kci::ReadTargetPath(session, L"INSTALLDIR", kci::kPathChars);
         if (target.result != ERROR_SUCCESS) {
             LogMessage(session, L"MsiGetTargetPath of INSTALLDIR returned %d", static_cast<int>(target.result));
             ShowActionStart(session, kci::CatalogueText(session, kci::kTextLogRemovalFailed));
@@ -110,3 +112,5 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -7,6 +7,8 @@
 #include "runtime/action_frame.h"
 #include "runtime/log.h"
 
+namespace kci {
+
 // Type 1, immediate, on removal. Reads no property; deletes the product's
 // desktop and Startup shortcuts of the all-users profile and its Quick Launch
 // shortcut and start-menu entries from every profile (the older layout), then
@@ -16,7 +18,11 @@ extern "C" UINT __stdcall RemoveShortcuts(MSIHANDLE session) {
     return kci::RunAction(session, L"RemoveShortcuts", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering RemoveShortcuts");
         kci::RunRemovalSweep(session, kci::kShortcutRemovals);
+        // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
+        // (RemoveShortcuts.DeletesTheRowsInOrderAndKeepsAMenuFolderThatHoldsAnotherFile).
         LogMessage(session, L"Leaving RemoveShortcuts");
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

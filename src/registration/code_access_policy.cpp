@@ -7,15 +7,16 @@
 #include "registration/tool_launcher.h"
 #include "runtime/action_frame.h"
 #include "runtime/catalogue.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/log.h"
+
+namespace kci {
 
 namespace {
 
-constexpr DWORD kDirectoryChars = 260;
-
 void ApplyPolicy(MSIHANDLE session, const kci::CaspolAction& action) {
     kci::ShellToolHost host(session);
-    kci::ApplyCaspolPolicy(host, action, kci::ReadCustomActionData(session, kDirectoryChars),
+    kci::ApplyCaspolPolicy(host, action, kci::ReadCustomActionData(session, kci::kPathChars),
                            kci::ReadEnvironmentVariable(L"windir"));
 }
 
@@ -47,3 +48,5 @@ extern "C" UINT __stdcall CaspolOperationsC2C(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -4,12 +4,13 @@
 #include "registration/core/tool_runs.h"
 #include "registration/tool_launcher.h"
 #include "runtime/action_frame.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/log.h"
 #include "runtime/registry.h"
 
-namespace {
+namespace kci {
 
-constexpr DWORD kFolderChars = 260;
+namespace {
 
 // The folder value, read as text whatever its stored type; the key is closed
 // before any tool starts.
@@ -18,7 +19,7 @@ kci::RegistryRead ReadMessengerFolder() {
     kci::RegKey key;
     read.openStatus = kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, kci::kMessengerIntegrationKey, KEY_READ, key);
     if (read.openStatus != ERROR_SUCCESS) return read;
-    const kci::RegistryText value = kci::ReadRegistryText(key.Get(), kci::kMessengerFolderValue, kFolderChars);
+    const kci::RegistryText value = kci::ReadRegistryText(key.Get(), kci::kMessengerFolderValue, kci::kPathChars);
     read.readStatus = value.status;
     read.value = value.text;
     return read;
@@ -58,3 +59,5 @@ extern "C" UINT __stdcall ProcessNGENUnInstall(MSIHANDLE session) {
     return kci::RunAction(session, L"ProcessNGENUnInstall", kci::ModuleContext::Open,
                           [&] { return NativeImageAction(session, true, L"Exiting ProcessNGENInstall"); });
 }
+
+}  // namespace kci

@@ -30,8 +30,8 @@ int ShellToolHost::Launch(const std::wstring& tool, const std::wstring& paramete
 
 void ShellToolHost::Log(const std::wstring& line) { LogMessage(session_, L"%s", line); }
 
-PropertyRead ReadCustomActionData(MSIHANDLE session, DWORD capacityChars) {
-    return ReadProperty(session, L"CustomActionData", capacityChars);
+PropertyRead ReadCustomActionData(MSIHANDLE session, DWORD textChars) {
+    return ReadProperty(session, L"CustomActionData", textChars);
 }
 
 std::wstring ReadEnvironmentVariable(const wchar_t* name) {

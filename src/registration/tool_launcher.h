@@ -23,8 +23,8 @@ private:
     MSIHANDLE session_;
 };
 
-// CustomActionData read with a capacity of `capacityChars`, terminator included.
-PropertyRead ReadCustomActionData(MSIHANDLE session, DWORD capacityChars);
+// CustomActionData of up to `textChars` characters.
+PropertyRead ReadCustomActionData(MSIHANDLE session, DWORD textChars);
 
 // The whole value of an environment variable; empty when it is unset.
 std::wstring ReadEnvironmentVariable(const wchar_t* name);

@@ -4,15 +4,10 @@
 #include "registration/core/tool_runs.h"
 #include "registration/tool_launcher.h"
 #include "runtime/action_frame.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/log.h"
 
-namespace {
-
-// httpcfgOperations reads its folder into half of a 520-character buffer, so
-// that the tool's name always fits behind it.
-constexpr DWORD kHttpcfgFolderChars = 260;
-
-}  // namespace
+namespace kci {
 
 // Type 3073, deferred as the system, after InstallFiles; reads nothing. Runs
 // the system folder's netsh.exe "http add urlacl" once per port and returns
@@ -34,7 +29,11 @@ extern "C" UINT __stdcall httpcfgOperations(MSIHANDLE session) {
     return kci::RunAction(session, L"httpcfgOperations", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering httpcfgOperations");
         kci::ShellToolHost host(session);
-        kci::ReserveUrlsWithHttpcfg(host, kci::ReadCustomActionData(session, kHttpcfgFolderChars));
+        // The folder is read as a path, half of a 520-character buffer, so
+        // that the tool's name always fits behind it.
+        kci::ReserveUrlsWithHttpcfg(host, kci::ReadCustomActionData(session, kci::kPathChars));
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -5,6 +5,9 @@
 //   extern "C" UINT __stdcall SetRtmxPath(MSIHANDLE session) {
 //       return kci::RunAction(session, L"SetRtmxPath", kci::ModuleContext::Open, [&] { ... });
 //   }
+//
+// Actions are defined inside namespace kci like everything else; C linkage
+// keeps their exported names free of it.
 #pragma once
 
 #include <windows.h>

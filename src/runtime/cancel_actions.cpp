@@ -7,6 +7,8 @@
 #include "runtime/handles.h"
 #include "runtime/log.h"
 
+namespace kci {
+
 namespace {
 
 // Common-data field 1 = 2 selects the Cancel button; field 2 hides (0) or shows (1) it.
@@ -44,3 +46,5 @@ extern "C" UINT __stdcall TestMessage(MSIHANDLE session) {
         return ERROR_SUCCESS;
     });
 }
+
+}  // namespace kci

@@ -4,4 +4,8 @@
 #include <windows.h>
 #include <msi.h>
 
+namespace kci {
+
 extern "C" UINT __stdcall EnableCancel(MSIHANDLE session);
+
+}  // namespace kci

@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "runtime/core/catalogue_core.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/property.h"
 
+namespace kci {
 namespace {
 
 wchar_t g_textBuffer[kci::kCatalogueBufferChars];
@@ -13,7 +15,7 @@ CLocal* g_catalogue = nullptr;
 
 std::uint16_t PackageLanguage(MSIHANDLE session) {
     // A failed read leaves the value empty, which reads as language 0.
-    return kci::ParseLanguageId(kci::ReadProperty(session, L"ProductLanguage", 256).value);
+    return kci::ParseLanguageId(kci::ReadProperty(session, L"ProductLanguage", kci::kProductPropertyChars).value);
 }
 
 HRSRC FindStringBlock(HMODULE module, unsigned number, std::uint16_t language) {
@@ -43,8 +45,6 @@ const wchar_t* CLocal::LoadCatalogueStringIn(std::uint16_t language, unsigned nu
     g_textBuffer[text->size()] = L'\0';
     return g_textBuffer;
 }
-
-namespace kci {
 
 CLocal* Catalogue() { return g_catalogue; }
 void SetCatalogue(CLocal* catalogue) { g_catalogue = catalogue; }

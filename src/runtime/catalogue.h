@@ -10,6 +10,8 @@
 
 #include "runtime/core/text_ids.h"
 
+namespace kci {
+
 class CLocal {
 public:
     explicit CLocal(HMODULE module) : module_(module) {}
@@ -26,8 +28,6 @@ public:
 private:
     HMODULE module_;
 };
-
-namespace kci {
 
 // The process-wide catalogue, created when the library loads.
 CLocal* Catalogue();

@@ -3,15 +3,17 @@
 #include "runtime/log.h"
 #include "runtime/property.h"
 
+namespace kci {
+
 kci::NameValueMap ParseCustomActionData(MSIHANDLE session) {
     LogMessage(session, L"Entering ParseCustomActionData");
 
     // A value too long for the buffer is refused (ERROR_MORE_DATA), never cut.
-    const kci::PropertyRead read = kci::ReadProperty(session, L"CustomActionData", kci::kCustomActionDataBufferChars);
+    const kci::PropertyRead read = kci::ReadProperty(session, L"CustomActionData", kci::kCustomActionDataChars);
     if (read.result != ERROR_SUCCESS || read.value.empty()) {
         LogMessage(session, L"%s", kci::kInvalidCustomActionDataText);
         LogMessage(session, L"result = %d", static_cast<int>(read.result));
-        throw stp::ErrorList{stp::exstring(kci::kInvalidCustomActionDataText)};
+        throw kci::ErrorList{stp::exstring(kci::kInvalidCustomActionDataText)};
     }
     const std::wstring& text = read.value;
     LogMessage(session, L"'CustomActionData' contains the following value: '%s'", text);
@@ -26,3 +28,5 @@ kci::NameValueMap ParseCustomActionData(MSIHANDLE session) {
     LogMessage(session, L"Exiting ParseCustomActionData");
     return pairs;
 }
+
+}  // namespace kci

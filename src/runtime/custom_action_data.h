@@ -9,15 +9,15 @@
 
 namespace kci {
 
-// The property is read into a zeroed buffer of this many characters, so at
-// most one fewer characters of data arrive.
-inline constexpr DWORD kCustomActionDataBufferChars = 800;
-
-}  // namespace kci
+// The most characters of data read, 800 with the terminator (tests/BOUNDS.md,
+// the row of kCustomActionDataChars).
+inline constexpr DWORD kCustomActionDataChars = 799;
 
 // Reads "CustomActionData" from the session and splits it (see
-// kci::SplitCustomActionData), logging the value it read. Throws an
-// stp::ErrorList holding kInvalidCustomActionDataText when the property
+// SplitCustomActionData), logging the value it read. Throws an
+// ErrorList holding kInvalidCustomActionDataText when the property
 // cannot be read, is 800 characters or longer, or is empty; throws a single
 // stp::exstring when a name/value pair is malformed.
-kci::NameValueMap ParseCustomActionData(MSIHANDLE session);
+NameValueMap ParseCustomActionData(MSIHANDLE session);
+
+}  // namespace kci

@@ -3,6 +3,8 @@
 
 #include "runtime/library.h"
 
+namespace kci {
+
 namespace {
 CKorviCustomImmediateApp theApp;
 }
@@ -18,3 +20,5 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
             return TRUE;
     }
 }
+
+}  // namespace kci

@@ -4,6 +4,7 @@
 
 #include "runtime/catalogue.h"
 
+namespace kci {
 namespace {
 
 // Activation contexts arrived with Windows XP. They are looked up at run time
@@ -71,8 +72,6 @@ int CKorviCustomImmediateApp::ExitInstance() {
     g_moduleContext = INVALID_HANDLE_VALUE;
     return 0;
 }
-
-namespace kci {
 
 ModuleContextGuard::ModuleContextGuard() {
     if (g_moduleContext != INVALID_HANDLE_VALUE)

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace kci {
+
 // Lives from the library's load to its unload. It creates the message
 // catalogue bound to the library's module and the activation context built
 // from the library's own manifest.
@@ -17,8 +19,6 @@ public:
     virtual BOOL InitInstance(HMODULE module);
     virtual int ExitInstance();
 };
-
-namespace kci {
 
 // A function of an already loaded system DLL, looked up at run time so that
 // the library still loads on hosts whose DLL lacks it; null when absent.

@@ -16,8 +16,6 @@ void WriteLogLine(MSIHANDLE session, const std::wstring& text) {
     MsiProcessMessage(session, INSTALLMESSAGE_INFO, record.Get());
 }
 
-}  // namespace kci
-
 void ShowActionStart(MSIHANDLE session, const std::wstring& text) {
     kci::MsiHandleGuard record(MsiCreateRecord(2));
     MsiRecordSetStringW(record.Get(), 2, text.c_str());
@@ -30,3 +28,5 @@ int ShowUserMessage(MSIHANDLE session, const std::wstring& text, UINT flags) {
     MsiRecordSetStringW(record.Get(), 0, text.c_str());
     return MsiProcessMessage(session, static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_USER + flags), record.Get());
 }
+
+}  // namespace kci

@@ -15,14 +15,12 @@ namespace kci {
 // the log line buffer.
 void WriteLogLine(MSIHANDLE session, const std::wstring& text);
 
-}  // namespace kci
-
 // One call, one installer log line: "CUSTOM IMMEDIATE ACTION   " and the text
 // formatted printf-style (see core/format.h). Arguments are never interpreted
 // as formats themselves.
 template <class... Args>
 void LogMessage(MSIHANDLE session, const wchar_t* format, const Args&... args) {
-    kci::WriteLogLine(session, kci::Format(format, args...));
+    WriteLogLine(session, Format(format, args...));
 }
 
 // Puts `text` into the installer's progress display and logs the answer.
@@ -31,3 +29,5 @@ void ShowActionStart(MSIHANDLE session, const std::wstring& text);
 // A message box through the installer; returns the button chosen, 0 when the
 // installer took no action and -1 on error.
 int ShowUserMessage(MSIHANDLE session, const std::wstring& text, UINT flags);
+
+}  // namespace kci

@@ -16,13 +16,13 @@ namespace kci {
 // and with every failure bit set.
 inline constexpr DWORD kExitCodeUnreadable = 0xFFFFFFFF;
 
-}  // namespace kci
-
 // Starts `commandLine` exactly as given (program and arguments, nothing added
 // or quoted), waits for the program to end however long it takes, and returns
-// its exit code (kci::kExitCodeUnreadable if that cannot be read). When the
-// program cannot be started, logs the error and throws an stp::ErrorList
+// its exit code (kExitCodeUnreadable if that cannot be read). When the
+// program cannot be started, logs the error and throws an ErrorList
 // holding `startFailureText` alone; so it does, without trying, when the
-// program's path is empty or not absolute (see kci::StartsAbsoluteProgram).
+// program's path is empty or not absolute (see StartsAbsoluteProgram).
 // The session serves only for logging.
 DWORD RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine, const std::wstring& startFailureText);
+
+}  // namespace kci

@@ -10,9 +10,11 @@ namespace {
 
 using Reader = UINT(WINAPI*)(MSIHANDLE, LPCWSTR, LPWSTR, LPDWORD);
 
-PropertyRead ReadInto(Reader reader, MSIHANDLE session, const wchar_t* name, DWORD bufferChars) {
-    std::vector<wchar_t> buffer(bufferChars + 1, L'\0');  // one more, so the text always ends in the buffer
-    DWORD count = bufferChars;
+PropertyRead ReadInto(Reader reader, MSIHANDLE session, const wchar_t* name, DWORD textChars) {
+    // The installer is given the text and its terminator; one more, so the
+    // text always ends in the buffer.
+    std::vector<wchar_t> buffer(textChars + 2, L'\0');
+    DWORD count = textChars + 1;
     PropertyRead read;
     read.result = reader(session, name, buffer.data(), &count);
     read.value = buffer.data();
@@ -22,12 +24,12 @@ PropertyRead ReadInto(Reader reader, MSIHANDLE session, const wchar_t* name, DWO
 
 }  // namespace
 
-PropertyRead ReadProperty(MSIHANDLE session, const wchar_t* name, DWORD bufferChars) {
-    return ReadInto(MsiGetPropertyW, session, name, bufferChars);
+PropertyRead ReadProperty(MSIHANDLE session, const wchar_t* name, DWORD textChars) {
+    return ReadInto(MsiGetPropertyW, session, name, textChars);
 }
 
-PropertyRead ReadTargetPath(MSIHANDLE session, const wchar_t* name, DWORD bufferChars) {
-    return ReadInto(MsiGetTargetPathW, session, name, bufferChars);
+PropertyRead ReadTargetPath(MSIHANDLE session, const wchar_t* name, DWORD textChars) {
+    return ReadInto(MsiGetTargetPathW, session, name, textChars);
 }
 
 }  // namespace kci

@@ -9,12 +9,12 @@
 
 namespace kci {
 
-// Reads property `name` into a cleared buffer of `bufferChars` characters,
-// terminator included; a value that does not fit fails with ERROR_MORE_DATA
+// Reads property `name` into a cleared buffer with room for `textChars`
+// characters and the terminator; a longer value fails with ERROR_MORE_DATA
 // and is never read again with more room.
-PropertyRead ReadProperty(MSIHANDLE session, const wchar_t* name, DWORD bufferChars);
+PropertyRead ReadProperty(MSIHANDLE session, const wchar_t* name, DWORD textChars);
 
 // Reads the target path of directory `name` the same way.
-PropertyRead ReadTargetPath(MSIHANDLE session, const wchar_t* name, DWORD bufferChars);
+PropertyRead ReadTargetPath(MSIHANDLE session, const wchar_t* name, DWORD textChars);
 
 }  // namespace kci

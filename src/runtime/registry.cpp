@@ -25,13 +25,13 @@ std::wstring NameFromBuffer(const std::vector<wchar_t>& buffer, DWORD count) {
     return name.c_str();
 }
 
-// Runs one enumeration call on a zeroed name buffer of `nameChars`
-// characters plus a terminator.
+// Runs one enumeration call on a zeroed name buffer with room for
+// `nameChars` characters and the terminator, and one more.
 template <class Enumerate>
 RegistryValue NameAt(DWORD nameChars, Enumerate enumerate) {
     RegistryValue result;
-    std::vector<wchar_t> name(nameChars + 1, L'\0');
-    DWORD nameCount = nameChars;
+    std::vector<wchar_t> name(nameChars + 2, L'\0');
+    DWORD nameCount = nameChars + 1;
     result.status = enumerate(name.data(), &nameCount);
     if (result.status == ERROR_SUCCESS) result.name = NameFromBuffer(name, nameCount);
     return result;
@@ -44,14 +44,14 @@ LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegK
 }
 
 std::optional<std::wstring> ReadLoggedString(MSIHANDLE session, HKEY root, const wchar_t* path, const wchar_t* name,
-                                             DWORD capacityChars) {
+                                             DWORD textChars) {
     RegKey key;
     const LSTATUS opened = OpenRegistryKey(root, path, KEY_READ, key);
     if (opened != ERROR_SUCCESS) {
         LogMessage(session, L"RegOpenKey returned %lx", opened);
         return std::nullopt;
     }
-    const RegistryText value = ReadRegistryText(key.Get(), name, capacityChars);
+    const RegistryText value = ReadRegistryText(key.Get(), name, textChars);
     if (value.status != ERROR_SUCCESS) {
         LogMessage(session, L"RegQueryValueEx returned 0x%lx", value.status);
         return std::nullopt;
@@ -61,10 +61,10 @@ std::optional<std::wstring> ReadLoggedString(MSIHANDLE session, HKEY root, const
     return value.text;
 }
 
-RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars) {
+RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD textChars) {
     RegistryText result;
-    std::vector<wchar_t> buffer(capacityChars + 1, L'\0');
-    DWORD bytes = capacityChars * sizeof(wchar_t);
+    std::vector<wchar_t> buffer(textChars + 2, L'\0');
+    DWORD bytes = (textChars + 1) * sizeof(wchar_t);
     result.status = RegQueryValueExW(key, name, nullptr, &result.type,
                                      reinterpret_cast<BYTE*>(buffer.data()), &bytes);
     if (result.status == ERROR_SUCCESS) result.text = TextFromBuffer(buffer, bytes);

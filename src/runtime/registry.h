@@ -2,9 +2,10 @@
 //
 // The registry stores data as the writer left it: a string value may lack its
 // terminator, hold an odd number of bytes, or not be a string at all. These
-// helpers read into a zeroed buffer one character larger than the capacity
-// given to the registry, and cut the result at the first null, so the text
-// never runs past what was read.
+// helpers read into a zeroed buffer one character larger than the room given
+// to the registry, and cut the result at the first null, so the text never
+// runs past what was read. Each takes its limit as characters of text: the
+// registry is given room for that many and a terminator.
 #pragma once
 
 #include <windows.h>
@@ -36,19 +37,19 @@ LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegK
 // "RegQueryValueEx returned a string: %s" when it is REG_SZ. A value of any
 // other type is passed over without a line. Nothing unless it is a string.
 std::optional<std::wstring> ReadLoggedString(MSIHANDLE session, HKEY root, const wchar_t* path, const wchar_t* name,
-                                             DWORD capacityChars);
+                                             DWORD textChars);
 
 // Reads value `name` (null for the default value) as text, whatever its type,
-// into a buffer of `capacityChars` characters (the size the registry is given,
-// in bytes, is twice that).
-RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD capacityChars);
+// with room for `textChars` characters and a terminator. Data stored without
+// a terminator may fill the terminator's place too.
+RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD textChars);
 
 // Reads value `name` into a 32-bit number, whatever its type: data longer
 // than four bytes gives ERROR_MORE_DATA and leaves `value` as it was.
 LSTATUS ReadRegistryNumber(HKEY key, const wchar_t* name, DWORD& value);
 
-// The name of value `index` only, in a buffer of `nameChars` characters; a
-// longer name gives ERROR_MORE_DATA and no name. Read the data with
+// The name of value `index` only, of up to `nameChars` characters; a longer
+// name gives ERROR_MORE_DATA and no name. Read the data with
 // ReadRegistryText.
 RegistryValue EnumRegistryValueName(HKEY key, DWORD index, DWORD nameChars);
 

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const kci::RuntimeTool tool = kci::RuntimeToolPath(windir, suffix, chars);
         const bool given = tool.fault == kci::WindirFault::None;
         if (given != !tool.path.empty()) __builtin_trap();
-        if (given && (tool.path.size() >= chars || tool.path != windir + suffix || windir.size() >= kci::kWindirChars ||
+        if (given && (tool.path.size() >= chars || tool.path != windir + suffix || windir.size() > kci::kWindirChars ||
                       !kci::IsAbsolutePath(windir)))
             __builtin_trap();
     }

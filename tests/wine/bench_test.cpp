@@ -7,14 +7,14 @@
 TEST(Bench, OverlappingSessionsRecordTheirOwnMessages) {
     auto first = bench::Package().Open();
     first->ClearRecords();
-    LogMessage(first->Handle(), L"to the first");
+    kci::LogMessage(first->Handle(), L"to the first");
     {
         auto second = bench::Package().Open();
-        LogMessage(second->Handle(), L"to the second");
+        kci::LogMessage(second->Handle(), L"to the second");
         EXPECT_EQ(second->Log(), (bench::Lines{L"to the second"}));
     }
     // Nothing of the inner session's opening or closing reached the outer one.
     EXPECT_EQ(first->Messages().size(), 1u);
-    LogMessage(first->Handle(), L"first again");
+    kci::LogMessage(first->Handle(), L"first again");
     EXPECT_EQ(first->Log(), (bench::Lines{L"to the first", L"first again"}));
 }

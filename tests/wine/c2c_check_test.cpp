@@ -42,7 +42,8 @@ Lines Tail(const Lines& lines, size_t n) { return Lines(lines.end() - std::min(n
 TEST(WmiLookup, RowsOfRunningProcessesAndNoneWhenNothingRuns) {
     auto session = bench::Package().Open();
     session->ClearRecords();
-    actions::OnActionThread([&] { EXPECT_FALSE(FindRunningProcessByNameWMI(session->Handle(), L"kci-nothing.exe")); });
+    actions::OnActionThread(
+        [&] { EXPECT_FALSE(kci::FindRunningProcessByNameWMI(session->Handle(), L"kci-nothing.exe")); });
     EXPECT_EQ(session->Log(),
               (Lines{L"FindRunningProcessByNameWMI() In", kQuery + L"\"kci-nothing.exe\"", L"WMIquery() In.",
                      L"WMIquery() Connected to ROOT\\CIMV2 WMI namespace", L"WMIquery() Out",
@@ -51,7 +52,7 @@ TEST(WmiLookup, RowsOfRunningProcessesAndNoneWhenNothingRuns) {
 
     bench::DummyProcess first(L"firefox.exe"), second(L"firefox.exe");
     session->ClearRecords();
-    actions::OnActionThread([&] { EXPECT_TRUE(FindRunningProcessByNameWMI(session->Handle(), L"FIREFOX.EXE")); });
+    actions::OnActionThread([&] { EXPECT_TRUE(kci::FindRunningProcessByNameWMI(session->Handle(), L"FIREFOX.EXE")); });
     Lines log = session->Log();
     EXPECT_EQ(CountOf(log, L"FindRunningProcessByNameWMI() Query result - process name:firefox.exe"), 2u);
     std::set<DWORD> ids;
@@ -64,27 +65,41 @@ TEST(WmiLookup, RowsOfRunningProcessesAndNoneWhenNothingRuns) {
     EXPECT_EQ(log.back(), L"FindRunningProcessByNameWMI() Query result - nReturn=0 isProcessRunning = 1");
 }
 
-// An installer thread already in a single-threaded apartment cannot join the
-// multithreaded one WMI is asked in: the process list answers instead, and
-// the thread keeps its apartment.
+// When WMI cannot answer, the process list does. An installer thread already
+// in a single-threaded apartment cannot join the multithreaded one WMI is
+// asked in, and keeps its apartment; a name WQL cannot parse fails the query.
 TEST(WmiLookup, WithoutWmiTheProcessListAnswers) {
     bench::DummyProcess standIn(L"kci-fallback.exe");
-    auto session = bench::Package().Open();
-    session->ClearRecords();
-    std::thread([&] {
-        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-        EXPECT_TRUE(FindRunningProcessByNameWMI(session->Handle(), L"KCI-FALLBACK.EXE"));
-        EXPECT_EQ(actions::ComStateOfThisThread(), RPC_E_CHANGED_MODE);
-        CoUninitialize();
-    }).join();
-    const Lines log = session->Log();
-    ASSERT_GE(log.size(), 8u);
-    EXPECT_EQ(Lines(log.begin() + 2, log.begin() + 7),
-              (Lines{L"WMIquery() In.", L"WMIquery() Failed to initialize COM library. Error code = 0x80010106",
-                     L"FindRunningProcessByNameWMI() WMIquery didnt return success.",
-                     L"FindRunningProcessByNameWMI() WMI not available, looking in the process list",
-                     L"Entering FindRunningProcessByName"}));
-    EXPECT_EQ(log.back(), L"This is a match: process kci-fallback.exe");
+    struct Case { bool singleThreaded; std::wstring image; Lines wmiLines; std::wstring last; };
+    const Case cases[] = {
+        {true, L"KCI-FALLBACK.EXE",
+         {L"WMIquery() In.", L"WMIquery() Failed to initialize COM library. Error code = 0x80010106"},
+         L"This is a match: process kci-fallback.exe"},
+        {false, L"kci\"quoted.exe",
+         {L"WMIquery() In.", L"WMIquery() Connected to ROOT\\CIMV2 WMI namespace",
+          L"WMIquery() Query for operating system name failed. Err code = 0x80041017"},
+         L"No matches in enumerated processes!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(bench::Narrow(c.image));
+        auto session = bench::Package().Open();
+        session->ClearRecords();
+        std::thread([&] {
+            if (c.singleThreaded) ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+            EXPECT_EQ(kci::FindRunningProcessByNameWMI(session->Handle(), c.image), c.singleThreaded);
+            if (!c.singleThreaded) return;
+            EXPECT_EQ(actions::ComStateOfThisThread(), RPC_E_CHANGED_MODE);
+            CoUninitialize();
+        }).join();
+        Lines expected = c.wmiLines;
+        expected.insert(expected.end(), {L"FindRunningProcessByNameWMI() WMIquery didnt return success.",
+                                         L"FindRunningProcessByNameWMI() WMI not available, looking in the process list",
+                                         L"Entering FindRunningProcessByName"});
+        const Lines log = session->Log();
+        ASSERT_GE(log.size(), expected.size() + 3);
+        EXPECT_EQ(Lines(log.begin() + 2, log.begin() + 2 + expected.size()), expected);
+        EXPECT_EQ(log.back(), c.last);
+    }
 }
 
 const Lines kNothingToClose = {L"Number of applications to close is 0", L"Found no Applications to be shut down",

@@ -21,7 +21,7 @@ size_t CountOf(const Lines& lines, const std::wstring& line) {
 TEST(DetectLookup, NoMatchLogsEveryUnreadableProcessAndOneEnding) {
     auto session = bench::Package().Open();
     session->ClearRecords();
-    EXPECT_FALSE(FindRunningProcessByName(session->Handle(), L"kci-nothing-by-this-name.exe"));
+    EXPECT_FALSE(kci::FindRunningProcessByName(session->Handle(), L"kci-nothing-by-this-name.exe"));
 
     Lines log = session->Log();
     ASSERT_GE(log.size(), 5u);
@@ -45,12 +45,12 @@ TEST(DetectLookup, WholeImageNameCaseIgnoredAndTheWalkStopsAtTheMatch) {
     auto session = bench::Package().Open();
     for (const wchar_t* target : {L"OUTLOOK.EXE", L"outlook.exe", L"Outlook.Exe"}) {
         session->ClearRecords();
-        EXPECT_TRUE(FindRunningProcessByName(session->Handle(), target)) << bench::Narrow(target);
+        EXPECT_TRUE(kci::FindRunningProcessByName(session->Handle(), target)) << bench::Narrow(target);
         EXPECT_EQ(session->Log().back(), L"This is a match: process OUTLOOK.EXE");
     }
     for (const wchar_t* target : {L"OUTLOOK.EX", L"XOUTLOOK.EXE", L"OUTLOOK.EXE ", L"OUTLOOK"}) {
         session->ClearRecords();
-        EXPECT_FALSE(FindRunningProcessByName(session->Handle(), target)) << bench::Narrow(target);
+        EXPECT_FALSE(kci::FindRunningProcessByName(session->Handle(), target)) << bench::Narrow(target);
         EXPECT_EQ(session->Log().back(), L"No matches in enumerated processes!");
     }
 }
@@ -61,7 +61,7 @@ TEST(DetectLookup, A64BitApplicationIsFoundByItsImagePath) {
     bench::DummyProcess outlook(L"OUTLOOK.EXE", bench::Bitness::x64);
     auto session = bench::Package().Open();
     session->ClearRecords();
-    EXPECT_TRUE(FindRunningProcessByName(session->Handle(), L"outlook.exe"));
+    EXPECT_TRUE(kci::FindRunningProcessByName(session->Handle(), L"outlook.exe"));
     Lines log = session->Log();
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], L"Failed to EnumProcessModules");

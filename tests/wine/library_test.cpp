@@ -88,6 +88,11 @@ TEST(Library, EveryExportRunsInTheActionFrame) {
         EXPECT_EQ((*it)[4], withoutContext.count(name) ? "None" : "Open") << name;
     }
     EXPECT_EQ(actions, static_cast<int>(SourceActions().size()));
+    // One step opens a guard of its own inside its action's.
+    std::regex innerGuard(R"re(void (\w+)\(MSIHANDLE session\) \{\s*(//[^\n]*\s*)*kci::ModuleContextGuard )re");
+    std::set<std::string> guarded;
+    for (std::sregex_iterator it(text.begin(), text.end(), innerGuard), end; it != end; ++it) guarded.insert((*it)[1]);
+    EXPECT_EQ(guarded, std::set<std::string>{"RemoveOldShortcuts"});
 }
 
 // The WiX include that products build from names every export once.

@@ -18,7 +18,7 @@ TEST(RunProcessAndWait, ReturnsTheExitCodeUnchanged) {
         auto session = bench::Package().Open();
         session->ClearRecords();
         const std::wstring commandLine = program.Path() + L" /install";
-        EXPECT_EQ(RunProcessAndWait(session->Handle(), commandLine, L"unused"), code);
+        EXPECT_EQ(kci::RunProcessAndWait(session->Handle(), commandLine, L"unused"), code);
         // The caller logs the code; the runner only says what it starts.
         EXPECT_EQ(session->Log(), Lines{L"Going to try executing " + commandLine});
     }
@@ -32,10 +32,10 @@ TEST(RunProcessAndWait, UnstartableProgramThrowsTheCallersTextAlone) {
         auto session = bench::Package().Open();
         session->ClearRecords();
         try {
-            RunProcessAndWait(session->Handle(), commandLine, L"Error installing camera drivers");
+            kci::RunProcessAndWait(session->Handle(), commandLine, L"Error installing camera drivers");
             ADD_FAILURE() << "nothing thrown";
-        } catch (const stp::ErrorList& errors) {
-            EXPECT_EQ(errors, stp::ErrorList{L"Error installing camera drivers"});
+        } catch (const kci::ErrorList& errors) {
+            EXPECT_EQ(errors, kci::ErrorList{L"Error installing camera drivers"});
         }
         Lines log = session->Log();
         if (commandLine[0] == L' ') {

@@ -142,6 +142,16 @@ TEST(CheckQdnDriverOpen, TriesTheControlDeviceThenOnePerAdapter) {
          L"false"},
         {"adapter without ServiceName", std::vector<Adapter>{{L"1", L"KciFirst"}, {L"2", std::nullopt}},
          Concat({start, {L"Error returned from RegQueryValueEx, forcing reboot"}}), L"true"},
+        // Service names are read with room for 511 characters and the terminator;
+        // a device name that long is refused as invalid (0x7b).
+        {"service name of 511 characters", std::vector<Adapter>{{L"1", std::wstring(511, L'k')}},
+         Concat({start, Missing(kControl),
+                 Checked(kControl + L"_" + std::wstring(511, L'k'), L"0x0000007b",
+                         L"-->Error should be recoverable, continuing"),
+                 {leaving}}),
+         L"false"},
+        {"service name of 512 characters", std::vector<Adapter>{{L"1", std::wstring(512, L'k')}},
+         Concat({start, {L"Error returned from RegQueryValueEx, forcing reboot"}}), L"true"},
         {"no adapter list", std::nullopt,
          Concat({start, {L"Failed to enumerate network devices, forcing reboot..."}}), L"true"},
         // Last, as it is skipped where no device can answer access denied.

@@ -27,7 +27,7 @@ TEST(ActionFrame, AnyExceptionIsOneLineAnd1603) {
         {[]() -> UINT { throw std::bad_alloc(); }, L"std::bad_alloc"},
         {[]() -> UINT { throw std::runtime_error("disk on fire"); }, L"disk on fire"},
         {[]() -> UINT { throw 42; }, L"unknown exception"},
-        {[]() -> UINT { throw stp::ErrorList{L"first", L"second"}; }, L"first"},
+        {[]() -> UINT { throw kci::ErrorList{L"first", L"second"}; }, L"first"},
     };
     auto session = bench::Package().Open();
     for (const Case& c : cases) {
@@ -92,10 +92,10 @@ TEST(TestMessage, OneUserMessageWhateverTheAnswer) {
 TEST(LogMessage, LinesArePrefixedAndCutAtTheLineBuffer) {
     auto session = bench::Package().Open();
     session->ClearRecords();
-    LogMessage(session->Handle(), L"plain text");
-    LogMessage(session->Handle(), L"%s", std::wstring(1013, L'a'));
-    LogMessage(session->Handle(), L"%s", std::wstring(5000, L'b'));
-    LogMessage(session->Handle(), L"Process returned 0x%lx", 3u);
+    kci::LogMessage(session->Handle(), L"plain text");
+    kci::LogMessage(session->Handle(), L"%s", std::wstring(1013, L'a'));
+    kci::LogMessage(session->Handle(), L"%s", std::wstring(5000, L'b'));
+    kci::LogMessage(session->Handle(), L"Process returned 0x%lx", 3u);
 
     for (const auto& info : session->Messages(INSTALLMESSAGE_INFO)) {
         EXPECT_EQ(info.FieldCount(), 2u);  // the line is the template; fields 1 and 2 stay empty
@@ -113,7 +113,7 @@ TEST(LogMessage, LinesArePrefixedAndCutAtTheLineBuffer) {
 TEST(LogMessage, PercentInsideAnArgumentIsNotInterpreted) {
     auto session = bench::Package().Open();
     session->ClearRecords();
-    LogMessage(session->Handle(), L"Find %s", L"100%s %d %%");
+    kci::LogMessage(session->Handle(), L"Find %s", L"100%s %d %%");
     EXPECT_EQ(session->Log(), (Lines{L"Find 100%s %d %%"}));
 }
 
@@ -122,7 +122,7 @@ TEST(ShowActionStart, LogsTheInstallersAnswer) {
         auto session = bench::Package().Open();
         session->ClearRecords();
         session->Answer(INSTALLMESSAGE_ACTIONSTART, {answer});
-        ShowActionStart(session->Handle(), L"Removing log files");
+        kci::ShowActionStart(session->Handle(), L"Removing log files");
 
         auto starts = session->Messages(INSTALLMESSAGE_ACTIONSTART);
         ASSERT_EQ(starts.size(), 1u);
@@ -136,7 +136,7 @@ TEST(ShowActionStart, LogsTheInstallersAnswer) {
 
 class CatalogueTest : public testing::Test {
 protected:
-    CLocal catalogue{bench::Library()};
+    kci::CLocal catalogue{bench::Library()};
 };
 
 TEST_F(CatalogueTest, ReturnsTextsWholeAndBlankForMissingOnes) {
@@ -178,9 +178,9 @@ HANDLE CurrentActivationContext() {
 }
 
 TEST(LibraryObject, ModuleContextIsActiveOnlyInsideTheGuard) {
-    CLocal* saved = kci::Catalogue();
+    kci::CLocal* saved = kci::Catalogue();
     {
-        CKorviCustomImmediateApp app;
+        kci::CKorviCustomImmediateApp app;
         ASSERT_TRUE(app.InitInstance(bench::Library()));
         ASSERT_NE(kci::Catalogue(), nullptr);
 

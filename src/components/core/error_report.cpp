@@ -2,7 +2,7 @@
 
 namespace kci {
 
-std::wstring ErrorReportText(const std::wstring& header, const stp::ErrorList& errors, const std::wstring& footer) {
+std::wstring ErrorReportText(const std::wstring& header, const kci::ErrorList& errors, const std::wstring& footer) {
     std::wstring text = header + L"\n";
     for (const auto& error : errors) {
         text += L"   - ";

@@ -11,6 +11,6 @@ namespace kci {
 // The header, a line end, "   - " and the text of each entry with nothing
 // between entries (an entry that ends in a line end ends its line), a line
 // end, and the footer.
-std::wstring ErrorReportText(const std::wstring& header, const stp::ErrorList& errors, const std::wstring& footer);
+std::wstring ErrorReportText(const std::wstring& header, const kci::ErrorList& errors, const std::wstring& footer);
 
 }  // namespace kci

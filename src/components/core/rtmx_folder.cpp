@@ -6,7 +6,7 @@ namespace kci {
 
 std::optional<std::wstring> DefaultRtmxFolder(const std::wstring& commonFiles) {
     const std::wstring folder = JoinPath(commonFiles, L"Tenvor Systems\\Media Driver");
-    if (folder.size() > kFolderChars) return std::nullopt;
+    if (folder.size() > kRtmxFolderChars) return std::nullopt;
     return folder;
 }
 

@@ -21,6 +21,7 @@ TryLimitOutcome TryLimit::AtLimit(const PropertyRead& uiLevel) {
     }
     const Decimal level = ReadDecimal(uiLevel.value);
     outcome.lines.push_back(Format(L"UILevel: '%s'\n", uiLevel.value));
+    // Kept, "sscanf" though none runs: packages search for it (TryLimit.TheTenthTryReadsTheUiLevel).
     outcome.lines.push_back(
         Format(L"sscanf returned result = %d, UILevel=%d as integer", level.read ? 1 : 0, level.value));
     if (level.read && level.value == kUiLevelNone) {
@@ -28,6 +29,7 @@ TryLimitOutcome TryLimit::AtLimit(const PropertyRead& uiLevel) {
         outcome.result = kResultUserExit;
         return outcome;
     }
+    // Kept, "UILevel=0" whatever the level: packages search the log for it (TryLimit.TheTenthTryReadsTheUiLevel).
     outcome.lines.emplace_back(L"Reset the number of retries to 0 since UILevel=0");
     tries_ = 0;
     return outcome;

@@ -6,12 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/text_limits.h"
+
 namespace kci {
 
-// Capacities, in characters, of the file lists the shell is handed: the
-// shortcut source and destination, and the log folder's delete list.
-inline constexpr std::size_t kShortcutListChars = 261;
-inline constexpr std::size_t kDeleteListChars = 260;
+// Capacities, in characters with both ending nulls, of the file lists the
+// shell is handed: the shortcut source and destination (a path and one
+// more), and the log folder's delete list (tests/BOUNDS.md, the rows of
+// both).
+inline constexpr std::size_t kShortcutListChars = kPathChars + 2;
+inline constexpr std::size_t kDeleteListChars = kPathChars + 1;
 
 // A list for the shell's file operation: exactly `capacity` characters, the
 // one name and nulls to the end, so at least two end it. Nothing when the

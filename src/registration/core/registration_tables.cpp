@@ -43,26 +43,28 @@ const wchar_t kStrongNamePublicKey[] =
     L"FA17EF9880AFD89891CF8CB543B0A49D5D0673B7898FE126013CEA02FD775660451C3C31BDBAC863"
     L"D9150A9918E5B45509B931C4778684F61488D6E6841A199AFE3D81AD1720EACD3FBFB117EF8499BC";
 
-const std::array<CaspolLine, kCaspolLineCount> kCaspolLines = {{
-    {L"-polchgprompt off -enterprise -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
-     L"-enterprise -addgroup TenvorSmartTags -strong -file \"", true},
-    {L"-polchgprompt off -enterprise -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
-     L"-enterprise -addgroup TenvorSmartTags -strong -hex", false},
-    {L"-polchgprompt off -machine -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
-     L"-machine -addgroup TenvorSmartTags -strong -file \"", true},
-    {L"-polchgprompt off -machine -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
-     L"-machine -addgroup TenvorSmartTags -strong -hex", false},
-}};
+const std::array<CaspolLine, kCaspolLineCount> kCaspolLines = {
+    CaspolLine().ByFile().Head(L"-polchgprompt off -enterprise -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
+                               L"-enterprise -addgroup TenvorSmartTags -strong -file \""),
+    CaspolLine().ByKey().Head(L"-polchgprompt off -enterprise -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
+                              L"-enterprise -addgroup TenvorSmartTags -strong -hex"),
+    CaspolLine().ByFile().Head(L"-polchgprompt off -machine -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
+                               L"-machine -addgroup TenvorSmartTags -strong -file \""),
+    CaspolLine().ByKey().Head(L"-polchgprompt off -machine -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
+                              L"-machine -addgroup TenvorSmartTags -strong -hex"),
+};
 
 const wchar_t kCaspolKeyTail[] = L" -noname -noversion FullTrust -name \"PersonName\"";
 
-const CaspolAction kCaspolProduct{
-    L"Dial Assist\\add-ins\\namecard\\TenvorNameCard.dll\" TenvorNameCard -noversion FullTrust -name \"PersonName\"",
-    false, nullptr};
+const CaspolAction kCaspolProduct = CaspolAction().AssemblyTail(
+    L"Dial Assist\\add-ins\\namecard\\TenvorNameCard.dll\" TenvorNameCard -noversion FullTrust -name \"PersonName\"");
 
-const CaspolAction kCaspolClickToCall{
-    L"add-ins\\smarttag\\plugin\\TenvorNameCard.dll\" TenvorNameCard -noversion FullTrust -name \"PersonName\"",
-    true, L"Exiting CaspolOperationsC2C"};
+const CaspolAction kCaspolClickToCall =
+    CaspolAction()
+        .AssemblyTail(
+            L"add-ins\\smarttag\\plugin\\TenvorNameCard.dll\" TenvorNameCard -noversion FullTrust -name \"PersonName\"")
+        .LogsWholeLines()
+        .ExitLine(L"Exiting CaspolOperationsC2C");
 
 const std::array<const wchar_t*, kNativeImageAssemblyCount> kNativeImageAssemblies = {
     L"LinkBridges.dll",

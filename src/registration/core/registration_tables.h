@@ -6,6 +6,8 @@
 #include <array>
 #include <cstddef>
 
+#include "runtime/core/named_fields.h"
+
 namespace kci {
 
 // One parameter line per reserved port, 8191 first, 44440 to 44452 after it.
@@ -23,20 +25,31 @@ extern const wchar_t kStrongNamePublicKey[];
 // key, machine by file, machine by key. A file line is its head, the
 // directory and the action's assembly tail; a key line is its head, a blank,
 // the public key and kCaspolKeyTail. Each parent group, membership all code,
-// grants Nothing: only its strong-name child grants full trust.
+// grants Nothing: only its strong-name child grants full trust. Built by
+// named field, as in CaspolLine().Head(L"-polchgprompt off ...").ByFile().
 struct CaspolLine {
-    const wchar_t* head;
-    bool byFile;
+    const wchar_t* head = nullptr;
+    bool byFile = false;
+
+    constexpr CaspolLine Head(const wchar_t* text) const { return WithField(*this, &CaspolLine::head, text); }
+    constexpr CaspolLine ByFile() const { return WithField(*this, &CaspolLine::byFile, true); }
+    constexpr CaspolLine ByKey() const { return WithField(*this, &CaspolLine::byFile, false); }
 };
 inline constexpr std::size_t kCaspolLineCount = 4;
 extern const std::array<CaspolLine, kCaspolLineCount> kCaspolLines;
 extern const wchar_t kCaspolKeyTail[];
 
-// What one code-access action adds to the common run.
+// What one code-access action adds to the common run, built by named field.
 struct CaspolAction {
-    const wchar_t* assemblyTail;  // closes the quoted file path and names the assembly
-    bool logsWholeLines;          // "CASPOL<n> = <line>" rather than the index alone
-    const wchar_t* exitLine;      // null: the action writes none
+    const wchar_t* assemblyTail = nullptr;  // closes the quoted file path and names the assembly
+    bool logsWholeLines = false;            // "CASPOL<n> = <line>" rather than the index alone
+    const wchar_t* exitLine = nullptr;      // null: the action writes none
+
+    constexpr CaspolAction AssemblyTail(const wchar_t* tail) const {
+        return WithField(*this, &CaspolAction::assemblyTail, tail);
+    }
+    constexpr CaspolAction LogsWholeLines() const { return WithField(*this, &CaspolAction::logsWholeLines, true); }
+    constexpr CaspolAction ExitLine(const wchar_t* line) const { return WithField(*this, &CaspolAction::exitLine, line); }
 };
 extern const CaspolAction kCaspolProduct;       // the add-in in the product's own tree
 extern const CaspolAction kCaspolClickToCall;   // the add-in in the click-to-call layout

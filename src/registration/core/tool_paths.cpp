@@ -5,7 +5,7 @@
 namespace kci {
 
 RuntimeTool RuntimeToolPath(const std::wstring& windir, const wchar_t* suffix, std::size_t pathChars) {
-    if (windir.size() >= kWindirChars) return {WindirFault::TooLong, L""};
+    if (windir.size() > kWindirChars) return {WindirFault::TooLong, L""};
     std::wstring path = windir + suffix;
     if (path.size() >= pathChars) return {WindirFault::TooLong, L""};
     if (!IsAbsolutePath(windir)) return {WindirFault::NotAbsolute, L""};

@@ -9,10 +9,11 @@
 
 namespace kci {
 
-// "windir" is read into a buffer of this many characters, terminator
-// included: a value of kWindirChars characters or more is refused.
-inline constexpr std::size_t kWindirChars = 760;
+// The longest "windir" taken, 760 with the terminator; a longer value is
+// refused (tests/BOUNDS.md, the "windir" rows).
+inline constexpr std::size_t kWindirChars = 759;
 
+// The tool path buffers, terminator included.
 inline constexpr wchar_t kCaspolSuffix[] = L"\\Microsoft.NET\\Framework\\v2.0.50727\\Caspol.Exe";
 inline constexpr std::size_t kCaspolPathChars = 1020;
 inline constexpr wchar_t kNgenSuffix[] = L"\\Microsoft.NET\\Framework\\v2.0.50727\\ngen.exe";

@@ -80,6 +80,8 @@ void ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const Propert
     const auto lines = CaspolParameterLines(folder, action);
     const RuntimeTool tool = RuntimeToolPath(windir, kCaspolSuffix, kCaspolPathChars);
     if (tool.fault != WindirFault::None) {
+        // Kept, "returning false." from a routine that returns nothing: packages search the log for these lines
+        // (CodeAccessPolicy.ARefusedWindirLaunchesNothingAndAFailedReadLeavesTheTailAlone).
         Log(host, tool.fault == WindirFault::TooLong ? L"WINDIR returned more than MAX_PATH + 500; returning false."
                                                      : L"WINDIR is empty or not an absolute path; returning false.");
         return;
@@ -100,6 +102,8 @@ std::wstring NgenParameterLine(NgenMode mode, const std::wstring& folder, const 
 bool GenerateNativeImages(ToolHost& host, NgenMode mode, const RegistryRead& folder, const std::wstring& windir) {
     Log(host, L"Entering ProcessNGEN");
     if (folder.openStatus != 0) {
+        // Kept as spelt, "cant" and "couldnt" below: packages search the log for them
+        // (NativeImages.NothingLaunchesWithoutTheFolderOrAFittingWindir).
         Log(host, L"Could not open the InstallPath key, cant run ngen! \n");
         Log(host, L"Exiting ProcessNGEN");
         return false;

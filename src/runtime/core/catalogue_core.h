@@ -9,7 +9,8 @@
 
 namespace kci {
 
-// Texts are returned in a buffer of this many characters, terminator included.
+// Texts are returned in a buffer of this many characters, terminator included
+// (tests/BOUNDS.md, the row of kCatalogueBufferChars).
 inline constexpr std::size_t kCatalogueBufferChars = 256;
 inline constexpr std::uint16_t kDefaultLanguage = 1033;
 

@@ -16,8 +16,12 @@ public:
     exstring(const wchar_t* text) : std::wstring(text) {}       // NOLINT: implicit by design
 };
 
+}  // namespace stp
+
+namespace kci {
+
 // Error texts in the order they were found. Thrown by value (a copy of the
 // action's list) and caught by reference once, around the action's body.
-using ErrorList = std::vector<exstring>;
+using ErrorList = std::vector<stp::exstring>;
 
-}  // namespace stp
+}  // namespace kci

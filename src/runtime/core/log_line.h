@@ -7,7 +7,8 @@
 namespace kci {
 
 inline constexpr wchar_t kLogPrefix[] = L"CUSTOM IMMEDIATE ACTION   ";
-// The line buffer holds four path lengths of characters, terminator included.
+// The line buffer holds four path lengths of characters, terminator included
+// (tests/BOUNDS.md, the row of kLogLineBufferChars).
 inline constexpr std::size_t kLogLineBufferChars = 1040;
 inline constexpr std::size_t kLogLineMaxChars = kLogLineBufferChars - 1;
 

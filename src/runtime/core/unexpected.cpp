@@ -19,7 +19,7 @@ std::wstring DescribeException(std::exception_ptr failure) {
     if (!failure) return L"unknown exception";
     try {
         std::rethrow_exception(failure);
-    } catch (const stp::ErrorList& errors) {
+    } catch (const kci::ErrorList& errors) {
         return errors.empty() ? std::wstring(L"empty error list") : std::wstring(errors.front());
     } catch (const stp::exstring& error) {
         return error;
