@@ -24,8 +24,6 @@ Lines PortLines(const std::wstring& head, const std::wstring& tail) {
 }
 const Lines kNetshLines = PortLines(L"http add urlacl url=http://+:", L"/ D:(A;;GX;;;BU)");
 const Lines kHttpcfgLines = PortLines(L"set urlacl /u http://+:", L"/ /a D:(A;;GX;;;BU)");
-const Lines kNetshUndoLines = PortLines(L"http delete urlacl url=http://+:", L"/");
-const Lines kHttpcfgUndoLines = PortLines(L"delete urlacl /u http://+:", L"/");
 
 // The parameters (command line without the program) of the first `count` runs of `tool`, in
 // the order they ran.
@@ -126,34 +124,6 @@ TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOnlyAndNeverBySearch) {
     }
 }
 
-// Each tool is waited for: when the action returns, every line has run, in
-// table order. A folder that is not absolute starts nothing.
-TEST(UrlReservations, UndoActionsDeleteEachPortInOrderAndLogTheirExit) {
-    enum class Tool { WineNetsh, Httpcfg, HttpcfgRelative };
-    for (Tool which : {Tool::WineNetsh, Tool::Httpcfg, Tool::HttpcfgRelative}) {
-        SCOPED_TRACE(static_cast<int>(which));
-        bench::TempDir folder;
-        bench::StandIn httpcfg(folder.Path(), L"httpcfg.exe");
-        const bool netsh = which == Tool::WineNetsh;
-        const std::wstring data = which == Tool::Httpcfg ? folder.Path() + L"\\" : L"Tools\\";
-        auto session = bench::Package().Property(L"CustomActionData", data).Open();
-        EXPECT_EQ(bench::CallAction(netsh ? "netshUndoOperations" : "httpcfgUndoOperations", *session), 0u);
-        Lines log;
-        if (netsh)
-            log = Expected({L"Entering netshUndoOperations"}, Each(L"Netshing : '", kNetshUndoLines, L"'"), L"netsh started",
-                           {L"Exiting netshUndoOperations"});
-        else if (which == Tool::Httpcfg)
-            log = Expected({L"Entering httpcfgUndoOperations", L"httpcfg.exe path: '" + data + L"'\n"},
-                           Each(L"httpcfging : '", kHttpcfgUndoLines, L"'"), L"httpcfg started",
-                           {L"Exiting httpcfgUndoOperations"});
-        else
-            log = {L"Entering httpcfgUndoOperations", L"httpcfg.exe path: 'Tools\\'\n",
-                   L"httpcfg.exe folder is not an absolute path, nothing started", L"Exiting httpcfgUndoOperations"};
-        EXPECT_EQ(WithStarts(session->Log()), log);
-        EXPECT_EQ(Received(httpcfg, 0), which == Tool::Httpcfg ? kHttpcfgUndoLines : Lines{});
-    }
-}
-
 Lines CaspolHead(const std::wstring& action, const std::wstring& dir, const bench::StandIn& caspol) {
     return {L"Entering " + action, L"Installdir: '" + dir + L"'\n", L"caspolPath path: " + caspol.Path()};
 }
@@ -206,31 +176,6 @@ TEST(CodeAccessPolicy, ADirectoryOf260CharactersIsNotRead) {
         const Lines expected = length < 260 ? Lines{L"Installdir: '" + dir + L"'\n"}
                                             : Lines{L"Invalid 'CustomActionData' property\n", L"result = 234", L"Installdir: ''\n"};
         EXPECT_EQ(Lines(log.begin() + 2, log.begin() + 2 + expected.size()), expected) << length;
-    }
-}
-
-// The tool exits with 0 while a group is left to remove: each level's line
-// runs again, eight times at most, and a tool that exits otherwise ends the
-// level at its first run.
-TEST(CodeAccessPolicy, UndoRemovesGroupsLevelByLevelWhileTheToolExitsWithZero) {
-    for (DWORD exitCode : {0u, 1u}) {
-        SCOPED_TRACE(exitCode);
-        bench::RuntimeFolder runtime;
-        bench::StandIn caspol = runtime.Place(L"Caspol.Exe");
-        caspol.SetExitCode(exitCode);
-        auto session = bench::Package().Open();
-        EXPECT_EQ(bench::CallAction("CaspolUndoOperations", *session), 0u);
-        Lines received, log{L"Entering CaspolUndoOperations", L"caspolPath path: " + caspol.Path()};
-        for (const wchar_t* line : {L"-polchgprompt off -enterprise -remgroup TenvorSmartTags",
-                                    L"-polchgprompt off -machine -remgroup TenvorSmartTags"})
-            for (int run = 0; run < (exitCode == 0 ? 8 : 1); ++run) {
-                received.push_back(line);
-                log.insert(log.end(), {L"Caspoling : " + std::wstring(line), L"CASPOL started",
-                                       L"CASPOL exit code: " + std::to_wstring(exitCode)});
-            }
-        log.push_back(L"Exiting CaspolUndoOperations");
-        EXPECT_EQ(Received(caspol, 0), received);
-        EXPECT_EQ(WithStarts(session->Log()), log);
     }
 }
 

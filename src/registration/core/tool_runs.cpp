@@ -84,6 +84,8 @@ void ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
     RunUrlLines(host, NetshTool(host, systemFolder), kNetshLines, L"Netshing : '%s'\n", L"netsh");
 }
 
+// The undo's lines are announced without the adding runs' line feed, as packages search for
+// them (UrlReservations.UndoDeletesEachPortInTableOrder).
 void ReleaseUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
     RunUrlLines(host, NetshTool(host, systemFolder), kNetshUndoLines, L"Netshing : '%s'", L"netsh");
 }
