@@ -146,14 +146,20 @@ build_package() {
     log "building the demo package (wixl)"
     rm -rf "$stage" && mkdir -p "$stage"
     cp "$ROOT/package/"*.wxs "$ROOT/package/"*.wxi "$ROOT/package/readme.txt" "$stage/"
-    cp "$ROOT/build/win32/KorviCustomImmediate.dll" "$stage/"
+    cp "$ROOT/build/win32/KorviCustomImmediate.dll" "$ROOT/build/win32/kci_runtime_probe.dll" "$stage/"
     local name
     for name in WQInstaller.exe InstallQdnAndAx.exe RtmxDriverInstaller.exe Bits_v15_Client_Setup.exe httpcfg.exe; do
         cp "$ROOT/build/win32/kci_standin.exe" "$stage/$name"
     done
     # The product's prepared shortcut: its content does not matter to the copies.
     printf 'stand-in shortcut\r\n' > "$stage/Tenvor Omni Meridia.lnk"
-    (cd "$stage" && wixl -a x86 -o KorviDemo.msi KorviDemo.wxs)
+    (cd "$stage" && wixl -a x86 -o KorviDemo.msi KorviDemo.wxs) || return
+    # wixl writes a rollback row as type 2049, which runs at once: give each its real type,
+    # 3329 (1 + rollback 256 + in-script 1024 + no impersonation 2048).
+    local row
+    for row in $(sed -n 's/.*<CustomAction Id="\([A-Za-z0-9_]*\)" .*Execute="rollback".*/\1/p' "$stage/KorviCustomImmediate.wxi"); do
+        msibuild "$stage/KorviDemo.msi" -q "UPDATE CustomAction SET Type=3329 WHERE Action='$row'" || return
+    done
 }
 
 # Runs msiexec in the current prefix with a verbose log; prints the exit code.

@@ -1,8 +1,8 @@
 // Full trust for the person-name add-in: code groups at the enterprise and the
 // machine policy level, added by the runtime's Caspol.Exe, four lines, each
-// tool waited for up to 5 s. The two actions differ only in where the add-in
-// lies and in what they show and log (a row of
-// registration/core/registration_tables.cpp).
+// tool waited for up to 5 s, and removed again by CaspolUndoOperations. The
+// two adding actions differ only in where the add-in lies and in what they
+// show and log (a row of registration/core/registration_tables.cpp).
 #include "registration/core/tool_runs.h"
 #include "registration/tool_launcher.h"
 #include "runtime/action_frame.h"
@@ -45,6 +45,21 @@ extern "C" UINT __stdcall CaspolOperationsC2C(MSIHANDLE session) {
         // A deferred action cannot read the package's language.
         ShowActionStart(session, kci::CatalogueText(session, kci::kTextCaspolOperations, kci::TextLanguage::Default));
         ApplyPolicy(session, kci::kCaspolClickToCall);
+        return ERROR_SUCCESS;
+    });
+}
+
+// Type 3073 on removal, and type 3329 (rollback) just before the first policy
+// action; reads "windir" only. Removes the TenvorSmartTags groups at the
+// enterprise and then the machine level, one per run of the tool, until it
+// exits with other than 0 or has run 8 times at that level. Returns 0 on
+// every path; each tool is waited for up to 5 s.
+extern "C" UINT __stdcall CaspolUndoOperations(MSIHANDLE session) {
+    return kci::RunAction(session, L"CaspolUndoOperations", kci::ModuleContext::Open, [&] {
+        LogMessage(session, L"Entering CaspolUndoOperations");
+        kci::ShellToolHost host(session);
+        kci::RemoveCaspolGroups(host, kci::ReadEnvironmentVariable(L"windir"));
+        LogMessage(session, L"Exiting CaspolUndoOperations");
         return ERROR_SUCCESS;
     });
 }

@@ -13,8 +13,9 @@ namespace kci {
 
 // The launch value is hInstApp, what ShellExecuteW would return: above 32 when
 // the tool was started. Without a process handle (a tool that was not
-// started, or one the shell handed on) there is nothing to wait for.
-int ShellToolHost::Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) {
+// started, or one the shell handed on) there is nothing to wait for and no
+// exit code.
+ToolRun ShellToolHost::Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) {
     SHELLEXECUTEINFOW launch = {};
     launch.cbSize = sizeof(launch);
     launch.fMask = SEE_MASK_FLAG_NO_UI | (maxWaitMs ? SEE_MASK_NOCLOSEPROCESS : 0);
@@ -24,8 +25,13 @@ int ShellToolHost::Launch(const std::wstring& tool, const std::wstring& paramete
     launch.nShow = SW_HIDE;
     ShellExecuteExW(&launch);
     const ScopedHandle process(launch.hProcess);
-    if (process) WaitForSingleObject(process.Get(), maxWaitMs);
-    return static_cast<int>(reinterpret_cast<INT_PTR>(launch.hInstApp));
+    ToolRun run;
+    run.launchValue = static_cast<int>(reinterpret_cast<INT_PTR>(launch.hInstApp));
+    if (!process) return run;
+    WaitForSingleObject(process.Get(), maxWaitMs);
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(process.Get(), &exitCode)) run.exitCode = exitCode;
+    return run;
 }
 
 void ShellToolHost::Log(const std::wstring& line) { LogMessage(session_, L"%s", line); }

@@ -12,11 +12,12 @@
 namespace kci {
 
 // Launches through the shell ("open", hidden, never a dialog of the shell's),
-// waits where asked on the started process, and logs to the installer log.
+// waits where asked on the started process and reads its exit code, and logs
+// to the installer log. The one way a registration tool is started.
 class ShellToolHost final : public ToolHost {
 public:
     explicit ShellToolHost(MSIHANDLE session) : session_(session) {}
-    int Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) override;
+    ToolRun Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) override;
     void Log(const std::wstring& line) override;
 
 private:

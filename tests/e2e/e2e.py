@@ -581,7 +581,15 @@ NGEN_INSTALL, NGEN_UNINSTALL = "/nologo /silent ", "uninstall /nologo /silent "
 CASPOL_ACTIONS = {"CaspolOperations": ("Dial Assist\\add-ins\\namecard\\", False),
                   "CaspolOperationsC2C": ("add-ins\\smarttag\\plugin\\", True)}
 DEFERRED = ("InstallCamera", "InstallQdnAndFilter", "InstallRtmx", "ForceFullDump", "netshOperations",
-            "httpcfgOperations", *CASPOL_ACTIONS, "ProcessNGENInstall", "ProcessNGENUnInstall")
+            "httpcfgOperations", *CASPOL_ACTIONS, "ProcessNGENInstall", "ProcessNGENUnInstall", "netshUndoOperations",
+            "httpcfgUndoOperations", "CaspolUndoOperations")
+# 32-bit code that names the system folder reaches syswow64: the netsh.exe the library starts.
+NETSH_DIR = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows", "syswow64")
+NETSH_LINES = [f"http add urlacl url=http://+:{p}/ D:(A;;GX;;;BU)" for p in PORTS]
+NETSH_UNDO_LINES = [f"http delete urlacl url=http://+:{p}/" for p in PORTS]
+HTTPCFG_UNDO_LINES = [f"delete urlacl /u http://+:{p}/" for p in PORTS]
+CASPOL_UNDO_LINES = ["-polchgprompt off -enterprise -remgroup TenvorSmartTags",
+                     "-polchgprompt off -machine -remgroup TenvorSmartTags"]
 
 
 def strong_name_key():
@@ -628,42 +636,139 @@ def process_ngen(prefix, exit_line):
                     + literal("Exiting ProcessNGEN", exit_line))
 
 
-def case_runtime_registration():
-    case = "runtime registration"
+def not_started(announced, tool):
+    """Each announced line, then the tool's launch logged as not started: no such file."""
+    return [p for line in announced for p in (re.escape(line), re.escape(f"{tool} not successful returned: '2'"))]
+
+
+def url_undo(action, tool, lines, announce, head=(), started=True):
+    announced = [f"{announce} : '{line}'" for line in lines]
+    return Matching(literal(f"Entering {action}", *head)
+                    + (launches if started else not_started)(announced, tool) + literal(f"Exiting {action}"))
+
+
+def caspol_undo():
+    """The policy stand-in exits with 0, as the tool does while a group is left: 8 runs per level."""
+    runs = [p for line in CASPOL_UNDO_LINES for _ in range(8)
+            for p in launches([f"Caspoling : {line}"], "CASPOL") + [re.escape("CASPOL exit code: 0")]]
+    return Matching(literal("Entering CaspolUndoOperations", f"caspolPath path: {WIN_RUNTIME_DIR}Caspol.Exe")
+                    + runs + literal("Exiting CaspolUndoOperations"))
+
+
+def last_blocks(text, actions):
+    """Each action's lines in its last Action start/ended block, and where that block starts."""
+    blocks = action_blocks(text)
+    return {a: (blocks[a][-1][0], [l[len(PREFIX):] for l in blocks[a][-1][2] if l.startswith(PREFIX)])
+            for a in actions if a in blocks}
+
+
+@contextlib.contextmanager
+def registration_stand_ins():
+    """The policy and native image tools, and netsh.exe in place of Wine's own, as stand-ins."""
+    netsh, saved = os.path.join(NETSH_DIR, "netsh.exe"), os.path.join(NETSH_DIR, "netsh.exe.kci-saved")
     os.makedirs(RUNTIME_DIR, exist_ok=True)
     for tool in ("Caspol.Exe", "ngen.exe"):
         shutil.copy(STANDIN, os.path.join(RUNTIME_DIR, tool))
+    shutil.copy(netsh, saved)
+    shutil.copy(STANDIN, netsh)
     try:
-        text = msiexec("/i", "registration", case=case)
-        expect_actions(case, text, [
-            ("netshOperations", Matching(literal("Entering netshOperations") + launches(
-                [f"Netshing : 'http add urlacl url=http://+:{p}/ D:(A;;GX;;;BU)'" for p in PORTS], "netsh"))),
-            ("httpcfgOperations", Matching(literal("Entering httpcfgOperations",
-                                                   f"httpcfg.exe path: '{WIN_INSTALL_DIR}'")
-                                           + launches([f"httpcfging : '{l}'" for l in HTTPCFG_LINES], "httpcfg"))),
-            *((action, caspol(action)) for action in CASPOL_ACTIONS),
-            ("ProcessNGENInstall", process_ngen(NGEN_INSTALL, "Existing ProcessNGENInstall")),
-        ])
-        check(f"{case}: action start text 42", "Processing the Caspol Operations" in text)
-        check(f"{case}: no policy line grants all code full trust", "-allcode FullTrust" not in text)
-        check(f"{case}: httpcfg.exe got its 14 lines",
-              sorted(stand_in_runs(INSTALL_DIR, "httpcfg.exe", 14)) == sorted(HTTPCFG_LINES))
-        caspol_got = stand_in_runs(RUNTIME_DIR, "Caspol.Exe", 8)
-        check(f"{case}: Caspol.Exe got each action's four lines in order",
-              caspol_got == [line for action in CASPOL_ACTIONS for line in caspol_lines(action)], f"got {caspol_got}")
-        check(f"{case}: ngen.exe got the 17 install lines",
-              sorted(stand_in_runs(RUNTIME_DIR, "ngen.exe", 17)) == sorted(ngen_lines(NGEN_INSTALL)))
-
-        case += " removal"
-        text = msiexec("/x", "registration-remove", case=case)
-        expect_actions(case, text, [("ProcessNGENUnInstall",
-                                     process_ngen(NGEN_UNINSTALL, "Exiting ProcessNGENInstall"))])
-        check(f"{case}: ngen.exe got the 17 uninstall lines",
-              sorted(stand_in_runs(RUNTIME_DIR, "ngen.exe", 34)[17:]) == sorted(ngen_lines(NGEN_UNINSTALL)))
+        yield
     finally:
+        shutil.move(saved, netsh)
+        if os.path.exists(netsh + ".cmdline"):
+            os.remove(netsh + ".cmdline")
         for name in os.listdir(RUNTIME_DIR):
             if name.split(".")[0] in ("Caspol", "ngen"):
                 os.remove(os.path.join(RUNTIME_DIR, name))
+
+
+def registration_installed(case, text):
+    expect_actions(case, text, [
+        ("netshOperations", Matching(literal("Entering netshOperations") + launches(
+            [f"Netshing : '{line}'" for line in NETSH_LINES], "netsh"))),
+        ("httpcfgOperations", Matching(literal("Entering httpcfgOperations", f"httpcfg.exe path: '{WIN_INSTALL_DIR}'")
+                                       + launches([f"httpcfging : '{l}'" for l in HTTPCFG_LINES], "httpcfg"))),
+        *((action, caspol(action)) for action in CASPOL_ACTIONS),
+        ("ProcessNGENInstall", process_ngen(NGEN_INSTALL, "Existing ProcessNGENInstall")),
+    ])
+    check(f"{case}: action start text 42", "Processing the Caspol Operations" in text)
+    check(f"{case}: no policy line grants all code full trust", "-allcode FullTrust" not in text)
+    check(f"{case}: httpcfg.exe got its 14 lines in port order",
+          stand_in_runs(INSTALL_DIR, "httpcfg.exe", 14)[:14] == HTTPCFG_LINES)
+    caspol_got = stand_in_runs(RUNTIME_DIR, "Caspol.Exe", 8)[:8]
+    check(f"{case}: Caspol.Exe got each action's four lines in order",
+          caspol_got == [line for action in CASPOL_ACTIONS for line in caspol_lines(action)], f"got {caspol_got}")
+    check(f"{case}: ngen.exe got the 17 install lines",
+          sorted(stand_in_runs(RUNTIME_DIR, "ngen.exe", 17)[:17]) == sorted(ngen_lines(NGEN_INSTALL)))
+
+
+def registration_removed(case, texts):
+    install, text = texts
+    check(f"{case}: a good installation runs no rollback row", not any(
+        f"{PREFIX}Entering {action}" in install
+        for action in ("netshUndoOperations", "httpcfgUndoOperations", "CaspolUndoOperations")))
+    expect_actions(case, text, [
+        ("ProcessNGENUnInstall", process_ngen(NGEN_UNINSTALL, "Exiting ProcessNGENInstall")),
+        ("netshUndoOperations", url_undo("netshUndoOperations", "netsh", NETSH_UNDO_LINES, "Netshing")),
+        ("httpcfgUndoOperations", url_undo("httpcfgUndoOperations", "httpcfg", HTTPCFG_UNDO_LINES, "httpcfging",
+                                           [f"httpcfg.exe path: '{WIN_INSTALL_DIR}'"])),
+        ("CaspolUndoOperations", caspol_undo())])
+    check(f"{case}: ngen.exe got the 17 uninstall lines",
+          sorted(stand_in_runs(RUNTIME_DIR, "ngen.exe", 34)[17:]) == sorted(ngen_lines(NGEN_UNINSTALL)))
+    check(f"{case}: httpcfg.exe got the 14 delete lines after the 14 set lines, each in port order",
+          stand_in_runs(INSTALL_DIR, "httpcfg.exe", 28) == HTTPCFG_LINES + HTTPCFG_UNDO_LINES)
+
+
+# Wine's rollback undoes its own file and registry changes before it runs the rollback rows,
+# last scheduled first (measured): httpcfg.exe and the messenger folder value are gone by then.
+ROLLBACK_ROWS = [
+    ("ProcessNGENUnInstallRollback", ["Entering ProcessNGENInstall", "Entering ProcessNGEN",
+                                      "Could not open the InstallPath key, cant run ngen! ", "Exiting ProcessNGEN",
+                                      "ProcessNGEN didnt finish all successful", "Exiting ProcessNGENInstall"]),
+    ("CaspolUndoOperationsRollback", caspol_undo()),
+    ("httpcfgUndoOperationsRollback", url_undo("httpcfgUndoOperations", "httpcfg", HTTPCFG_UNDO_LINES, "httpcfging",
+                                               [f"httpcfg.exe path: '{WIN_INSTALL_DIR}'"], started=False)),
+    ("netshUndoOperationsRollback", url_undo("netshUndoOperations", "netsh", NETSH_UNDO_LINES, "Netshing")),
+]
+
+
+def registration_rolled_back(case, texts):
+    text = texts[-1]
+    blocks = last_blocks(text, [action for action, _ in ROLLBACK_ROWS])
+    last_start = -1
+    for action, expected in ROLLBACK_ROWS:
+        start, got = blocks.get(action, (-1, None))
+        ok = got is not None and (expected.matches(got) if hasattr(expected, "matches") else got == expected)
+        check(f"{case}: {action} lines", ok, f"expected {expected}, got {got}")
+        check(f"{case}: {action} after the rollback rows scheduled after it", start > last_start)
+        last_start = start
+    check(f"{case}: the late failure is the probe's", f"{PREFIX}Unexpected failure in ThrowLengthError" in text)
+    check(f"{case}: product files removed", not os.path.exists(README))
+
+
+# Each row: the case, msiexec's runs as (mode, log, properties, exit code), and the check of
+# what undid the registration.
+REGISTRATION_RUNS = [
+    ("runtime registration", [("/i", "registration", [], 0), ("/x", "registration-remove", [], 0)],
+     registration_removed),
+    ("runtime registration rolled back", [("/i", "registration-rollback", ["KCI_FAIL_AFTER_REGISTRATION=1"], 1603)],
+     registration_rolled_back),
+]
+
+
+def case_runtime_registration():
+    for case, runs, undone in REGISTRATION_RUNS:
+        remove_leftovers()
+        with registration_stand_ins():
+            texts = [msiexec(mode, log, props, case, code) for mode, log, props, code in runs]
+            registration_installed(case, texts[0])
+            undone(case, texts)
+            netsh_got = stand_in_runs(NETSH_DIR, "netsh.exe", 28)
+            check(f"{case}: netsh.exe got each delete after the adds, each in port order",
+                  netsh_got == NETSH_LINES + NETSH_UNDO_LINES, f"got {netsh_got}")
+            caspol_got = stand_in_runs(RUNTIME_DIR, "Caspol.Exe", 24)[8:]
+            check(f"{case}: Caspol.Exe removed the groups level by level, 8 runs each",
+                  caspol_got == [line for line in CASPOL_UNDO_LINES for _ in range(8)], f"got {caspol_got}")
 
 
 CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_install,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 
 #include "registration/core/tool_paths.h"
 #include "registration/core/tool_runs.h"
@@ -10,17 +11,20 @@ namespace {
 using Lines = std::vector<std::wstring>;
 using kci::NgenMode;
 
-// Records what a run launches, logs and waits for; launch n gives values[n], or 42.
+// Records what a run launches, logs and waits for; launch n gives values[n],
+// or 42, and the exit code exitCodes[n], or none.
 struct FakeHost : kci::ToolHost {
     std::vector<int> values;
+    std::vector<std::optional<std::uint32_t>> exitCodes;
     std::vector<std::pair<std::wstring, std::wstring>> launches;
     Lines log;
     std::vector<unsigned> waits;
 
-    int Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) override {
+    kci::ToolRun Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) override {
         launches.emplace_back(tool, parameters);
         waits.push_back(maxWaitMs);
-        return launches.size() <= values.size() ? values[launches.size() - 1] : 42;
+        const std::size_t n = launches.size() - 1;
+        return {n < values.size() ? values[n] : 42, n < exitCodes.size() ? exitCodes[n] : std::nullopt};
     }
     void Log(const std::wstring& line) override { log.push_back(line); }
 };
@@ -48,7 +52,7 @@ TEST(UrlReservations, FourteenPortsInOrderEachWithItsLaunchValue) {
                           L" successful returned: '" + (i == 0 ? L"33" : i == 1 ? L"32" : L"42") + L"'\n");
         }
         EXPECT_EQ(host.log, log);
-        EXPECT_EQ(host.waits, std::vector<unsigned>(14, 0));
+        EXPECT_EQ(host.waits, std::vector<unsigned>(14, 5000));
     }
 }
 
@@ -78,6 +82,75 @@ TEST(UrlReservations, HttpcfgFolderIsAPlainPrefixAndWithoutAnAbsoluteOneNothingS
     kci::ReserveUrlsWithNetsh(netsh, L"");
     EXPECT_EQ(netsh.log, Lines{L"netsh.exe folder is not an absolute path, nothing started"});
     EXPECT_TRUE(netsh.launches.empty());
+}
+
+// The undo lines, port by port, as each tool is given them; each launch is
+// waited for. The folder checks are the adding runs' own.
+TEST(UrlReservations, UndoDeletesEachPortInTableOrder) {
+    const Lines netshLines = {
+        L"http delete urlacl url=http://+:8191/",  L"http delete urlacl url=http://+:44440/",
+        L"http delete urlacl url=http://+:44441/", L"http delete urlacl url=http://+:44442/",
+        L"http delete urlacl url=http://+:44443/", L"http delete urlacl url=http://+:44444/",
+        L"http delete urlacl url=http://+:44445/", L"http delete urlacl url=http://+:44446/",
+        L"http delete urlacl url=http://+:44447/", L"http delete urlacl url=http://+:44448/",
+        L"http delete urlacl url=http://+:44449/", L"http delete urlacl url=http://+:44450/",
+        L"http delete urlacl url=http://+:44451/", L"http delete urlacl url=http://+:44452/"};
+    const Lines httpcfgLines = {
+        L"delete urlacl /u http://+:8191/",  L"delete urlacl /u http://+:44440/", L"delete urlacl /u http://+:44441/",
+        L"delete urlacl /u http://+:44442/", L"delete urlacl /u http://+:44443/", L"delete urlacl /u http://+:44444/",
+        L"delete urlacl /u http://+:44445/", L"delete urlacl /u http://+:44446/", L"delete urlacl /u http://+:44447/",
+        L"delete urlacl /u http://+:44448/", L"delete urlacl /u http://+:44449/", L"delete urlacl /u http://+:44450/",
+        L"delete urlacl /u http://+:44451/", L"delete urlacl /u http://+:44452/"};
+    for (bool netsh : {true, false}) {
+        SCOPED_TRACE(netsh);
+        FakeHost host;
+        host.values = {2};  // the first launch fails: the rest still go
+        if (netsh) kci::ReleaseUrlsWithNetsh(host, L"C:\\Windows\\system32");
+        else kci::ReleaseUrlsWithHttpcfg(host, {0, L"C:\\Tools\\"});
+        Lines log = netsh ? Lines{} : Lines{L"httpcfg.exe path: 'C:\\Tools\\'\n"};
+        std::vector<std::pair<std::wstring, std::wstring>> launches;
+        for (const auto& line : netsh ? netshLines : httpcfgLines) {
+            launches.emplace_back(netsh ? L"C:\\Windows\\system32\\netsh.exe" : L"C:\\Tools\\httpcfg.exe", line);
+            log.push_back((netsh ? L"Netshing : '" : L"httpcfging : '") + line + L"'");
+            log.push_back(std::wstring(netsh ? L"netsh" : L"httpcfg") +
+                          (launches.size() == 1 ? L" not successful returned: '2'\n" : L" successful returned: '42'\n"));
+        }
+        EXPECT_EQ(host.launches, launches);
+        EXPECT_EQ(host.log, log);
+        EXPECT_EQ(host.waits, std::vector<unsigned>(launches.size(), 5000));
+    }
+}
+
+// Each level's line runs again while the tool exits with 0, eight runs at
+// most; a tool that did not start, or did not end, stops its level.
+TEST(CodeAccessPolicy, UndoRepeatsEachLevelWhileTheToolExitsWithZero) {
+    using Codes = std::vector<std::optional<std::uint32_t>>;
+    struct Case { Codes exitCodes; int enterpriseRuns; int machineRuns; };
+    for (const Case& c : {
+             Case{Codes(16, 0u), 8, 8},
+             Case{{0u, 0u, 1u, 0u, 259u}, 3, 2},
+             Case{{std::nullopt, 5u}, 1, 1},
+         }) {
+        FakeHost host;
+        host.exitCodes = c.exitCodes;
+        if (!c.exitCodes[0]) host.values = {2};
+        kci::RemoveCaspolGroups(host, kWindir);
+        const std::wstring tool = L"C:\\Windows\\Microsoft.NET\\Framework\\v2.0.50727\\Caspol.Exe";
+        Lines log{L"caspolPath path: " + tool};
+        std::vector<std::pair<std::wstring, std::wstring>> launches;
+        for (const auto& [line, runs] : {std::pair{L"-polchgprompt off -enterprise -remgroup TenvorSmartTags", c.enterpriseRuns},
+                                         std::pair{L"-polchgprompt off -machine -remgroup TenvorSmartTags", c.machineRuns}})
+            for (int run = 0; run < runs; ++run) {
+                const auto& code = host.exitCodes[launches.size()];
+                launches.emplace_back(tool, line);
+                log.push_back(L"Caspoling : " + std::wstring(line));
+                log.push_back(code ? L"CASPOL successful returned: '42'\n" : L"CASPOL not successful returned: '2'\n");
+                if (code) log.push_back(L"CASPOL exit code: " + std::to_wstring(*code));
+            }
+        EXPECT_EQ(host.launches, launches);
+        EXPECT_EQ(host.log, log);
+        EXPECT_EQ(host.waits, std::vector<unsigned>(launches.size(), 5000));
+    }
 }
 
 TEST(CodeAccessPolicy, FourLinesEachToolWaitedForUpToFiveSeconds) {

@@ -95,14 +95,26 @@ TEST(Library, EveryExportRunsInTheActionFrame) {
     EXPECT_EQ(guarded, std::set<std::string>{"RemoveOldShortcuts"});
 }
 
-// The WiX include that products build from names every export once.
-TEST(Library, TheWixIncludeDefinesOneCustomActionPerExport) {
+// The WiX include that products build from names every export once as its own
+// row, and gives each registration action a rollback row named after it.
+TEST(Library, TheWixIncludeDefinesOneCustomActionPerExportAndTheRollbackRows) {
     const std::string text = bench::ReadFile(SourcePath(L"package\\KorviCustomImmediate.wxi"));
-    std::multiset<std::string> entries;
-    std::regex entry(R"re(<CustomAction Id="\w+" BinaryKey="KorviCA" DllEntry="(\w+)")re");
-    for (std::sregex_iterator it(text.begin(), text.end(), entry), end; it != end; ++it) entries.insert((*it)[1]);
+    std::multiset<std::string> entries, rollbacks;
+    std::regex entry(R"re(<CustomAction Id="(\w+)" BinaryKey="KorviCA" DllEntry="(\w+)" Execute="(\w+)" Impersonate="(\w+)")re");
+    for (std::sregex_iterator it(text.begin(), text.end(), entry), end; it != end; ++it) {
+        if ((*it)[3] != "rollback") {
+            entries.insert((*it)[2]);
+            continue;
+        }
+        rollbacks.insert((*it)[2]);
+        EXPECT_EQ((*it)[1], (*it)[2].str() + "Rollback");
+        EXPECT_EQ((*it)[4], "no") << (*it)[1];
+    }
     const std::set<std::string> actions = SourceActions();
     EXPECT_EQ(entries, std::multiset<std::string>(actions.begin(), actions.end()));
+    EXPECT_EQ(rollbacks, (std::multiset<std::string>{"CaspolOperations", "CaspolOperationsC2C", "CaspolUndoOperations",
+                                                     "ProcessNGENInstall", "ProcessNGENUnInstall", "httpcfgOperations",
+                                                     "httpcfgUndoOperations", "netshOperations", "netshUndoOperations"}));
 }
 
 TEST(Library, IsA32BitDllForIntel) {

@@ -37,6 +37,40 @@ const std::array<const wchar_t*, kReservedPortCount> kHttpcfgLines = {
     L"set urlacl /u http://+:44452/ /a D:(A;;GX;;;BU)",
 };
 
+const std::array<const wchar_t*, kReservedPortCount> kNetshUndoLines = {
+    L"http delete urlacl url=http://+:8191/",
+    L"http delete urlacl url=http://+:44440/",
+    L"http delete urlacl url=http://+:44441/",
+    L"http delete urlacl url=http://+:44442/",
+    L"http delete urlacl url=http://+:44443/",
+    L"http delete urlacl url=http://+:44444/",
+    L"http delete urlacl url=http://+:44445/",
+    L"http delete urlacl url=http://+:44446/",
+    L"http delete urlacl url=http://+:44447/",
+    L"http delete urlacl url=http://+:44448/",
+    L"http delete urlacl url=http://+:44449/",
+    L"http delete urlacl url=http://+:44450/",
+    L"http delete urlacl url=http://+:44451/",
+    L"http delete urlacl url=http://+:44452/",
+};
+
+const std::array<const wchar_t*, kReservedPortCount> kHttpcfgUndoLines = {
+    L"delete urlacl /u http://+:8191/",
+    L"delete urlacl /u http://+:44440/",
+    L"delete urlacl /u http://+:44441/",
+    L"delete urlacl /u http://+:44442/",
+    L"delete urlacl /u http://+:44443/",
+    L"delete urlacl /u http://+:44444/",
+    L"delete urlacl /u http://+:44445/",
+    L"delete urlacl /u http://+:44446/",
+    L"delete urlacl /u http://+:44447/",
+    L"delete urlacl /u http://+:44448/",
+    L"delete urlacl /u http://+:44449/",
+    L"delete urlacl /u http://+:44450/",
+    L"delete urlacl /u http://+:44451/",
+    L"delete urlacl /u http://+:44452/",
+};
+
 const wchar_t kStrongNamePublicKey[] =
     L"00240000048000009400000006020000002400005253413100040000010001002DB97584D175FCFD"
     L"F75853C6A1A56977BE6A5C7149C1F5B9471AE00794523B211C7B9CB796239609D684D9A3763011B3"
@@ -52,6 +86,11 @@ const std::array<CaspolLine, kCaspolLineCount> kCaspolLines = {
                                L"-machine -addgroup TenvorSmartTags -strong -file \""),
     CaspolLine().ByKey().Head(L"-polchgprompt off -machine -addgroup 1 -allcode Nothing -name \"TenvorSmartTags\" "
                               L"-machine -addgroup TenvorSmartTags -strong -hex"),
+};
+
+const std::array<const wchar_t*, kCaspolUndoLineCount> kCaspolUndoLines = {
+    L"-polchgprompt off -enterprise -remgroup TenvorSmartTags",
+    L"-polchgprompt off -machine -remgroup TenvorSmartTags",
 };
 
 const wchar_t kCaspolKeyTail[] = L" -noname -noversion FullTrust -name \"PersonName\"";

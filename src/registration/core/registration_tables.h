@@ -15,6 +15,10 @@ namespace kci {
 inline constexpr std::size_t kReservedPortCount = 14;
 extern const std::array<const wchar_t*, kReservedPortCount> kNetshLines;
 extern const std::array<const wchar_t*, kReservedPortCount> kHttpcfgLines;
+// What takes each reservation away again, in the same port order. Deleting
+// one that is not there is no failure.
+extern const std::array<const wchar_t*, kReservedPortCount> kNetshUndoLines;
+extern const std::array<const wchar_t*, kReservedPortCount> kHttpcfgUndoLines;
 
 // The public half of the key pair that signs the person-name add-in: the
 // runtime's 160-byte strong-name public-key blob in upper-case hexadecimal.
@@ -54,9 +58,17 @@ struct CaspolAction {
 extern const CaspolAction kCaspolProduct;       // the add-in in the product's own tree
 extern const CaspolAction kCaspolClickToCall;   // the add-in in the click-to-call layout
 
-// The longest wait for each policy line's tool, so that one change is in
-// place before the next.
-inline constexpr unsigned kCaspolWaitMs = 5000;
+// The policy's undo lines, enterprise level first: each run of the tool
+// removes one TenvorSmartTags group at its level.
+inline constexpr std::size_t kCaspolUndoLineCount = 2;
+extern const std::array<const wchar_t*, kCaspolUndoLineCount> kCaspolUndoLines;
+// The most runs of one undo line. Each install run of either policy action
+// adds two groups per level, so four runs leave at most eight.
+inline constexpr int kCaspolUndoRunsPerLevel = 8;
+
+// The longest wait for each URL or policy tool, so that one change is in
+// place before the next, and an undo never overtakes what it undoes.
+inline constexpr unsigned kToolWaitMs = 5000;
 
 // The assemblies that get native images, relative to the messenger
 // integration's folder, in launch order.

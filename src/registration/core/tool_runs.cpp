@@ -16,14 +16,16 @@ void Log(ToolHost& host, const wchar_t* format, const Args&... args) {
     host.Log(Format(format, args...));
 }
 
+bool Started(const ToolRun& run) { return run.launchValue > kLastLaunchError; }
+
 // Launches one line and logs "<label> successful returned: '<value>'\n" or
-// "<label> not successful ...". True when the tool was started.
-bool LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& parameters, const wchar_t* label,
-                  unsigned maxWaitMs = 0) {
-    const int value = host.Launch(tool, parameters, maxWaitMs);
-    const bool started = value > kLastLaunchError;
-    Log(host, started ? L"%s successful returned: '%d'\n" : L"%s not successful returned: '%d'\n", label, value);
-    return started;
+// "<label> not successful ...".
+ToolRun LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& parameters, const wchar_t* label,
+                     unsigned maxWaitMs = 0) {
+    const ToolRun run = host.Launch(tool, parameters, maxWaitMs);
+    Log(host, Started(run) ? L"%s successful returned: '%d'\n" : L"%s not successful returned: '%d'\n", label,
+        run.launchValue);
+    return run;
 }
 
 // A failed read counts as no value at all: a value cut at the buffer's end
@@ -35,32 +37,67 @@ std::wstring CustomActionDataValue(ToolHost& host, const PropertyRead& read) {
     return L"";
 }
 
-void ReserveUrls(ToolHost& host, const std::wstring& tool, const std::array<const wchar_t*, kReservedPortCount>& lines,
+using UrlLines = std::array<const wchar_t*, kReservedPortCount>;
+
+// netsh.exe in the system folder; none when that folder is not absolute.
+std::optional<std::wstring> NetshTool(ToolHost& host, const std::wstring& systemFolder) {
+    if (IsAbsolutePath(systemFolder)) return NetshPath(systemFolder);
+    Log(host, L"netsh.exe folder is not an absolute path, nothing started");
+    return std::nullopt;
+}
+
+// httpcfg.exe in the folder CustomActionData names; none when that folder is
+// not absolute.
+std::optional<std::wstring> HttpcfgTool(ToolHost& host, const PropertyRead& folder) {
+    const std::wstring value = CustomActionDataValue(host, folder);
+    Log(host, L"httpcfg.exe path: '%s'\n", value);
+    if (IsAbsolutePath(value)) return HttpcfgPath(value);
+    Log(host, L"httpcfg.exe folder is not an absolute path, nothing started");
+    return std::nullopt;
+}
+
+void RunUrlLines(ToolHost& host, const std::optional<std::wstring>& tool, const UrlLines& lines,
                  const wchar_t* lineFormat, const wchar_t* label) {
+    if (!tool) return;
     for (const wchar_t* line : lines) {
         Log(host, lineFormat, line);
-        LaunchLogged(host, tool, line, label);
+        LaunchLogged(host, *tool, line, label, kToolWaitMs);
     }
+}
+
+// Caspol.Exe below "windir", logged; none, with the refusal logged, when
+// "windir" does not give one.
+std::optional<std::wstring> CaspolTool(ToolHost& host, const std::wstring& windir) {
+    const RuntimeTool tool = RuntimeToolPath(windir, kCaspolSuffix, kCaspolPathChars);
+    if (tool.fault != WindirFault::None) {
+        // Kept, "returning false." from a routine that returns nothing: packages search the log for these lines
+        // (CodeAccessPolicy.ARefusedWindirLaunchesNothingAndAFailedReadLeavesTheTailAlone).
+        Log(host, tool.fault == WindirFault::TooLong ? L"WINDIR returned more than MAX_PATH + 500; returning false."
+                                                     : L"WINDIR is empty or not an absolute path; returning false.");
+        return std::nullopt;
+    }
+    Log(host, L"caspolPath path: %s", tool.path);
+    return tool.path;
 }
 
 }  // namespace
 
 void ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
-    if (!IsAbsolutePath(systemFolder)) {
-        Log(host, L"netsh.exe folder is not an absolute path, nothing started");
-        return;
-    }
-    ReserveUrls(host, NetshPath(systemFolder), kNetshLines, L"Netshing : '%s'\n", L"netsh");
+    RunUrlLines(host, NetshTool(host, systemFolder), kNetshLines, L"Netshing : '%s'\n", L"netsh");
+}
+
+// The undo's lines are announced without the adding runs' line feed, as packages search for
+// them (UrlReservations.UndoDeletesEachPortInTableOrder).
+void ReleaseUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
+    RunUrlLines(host, NetshTool(host, systemFolder), kNetshUndoLines, L"Netshing : '%s'", L"netsh");
 }
 
 void ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
-    const std::wstring value = CustomActionDataValue(host, folder);
-    Log(host, L"httpcfg.exe path: '%s'\n", value);
-    if (!IsAbsolutePath(value)) {
-        Log(host, L"httpcfg.exe folder is not an absolute path, nothing started");
-        return;
-    }
-    ReserveUrls(host, HttpcfgPath(value), kHttpcfgLines, L"httpcfging : '%s'\n", L"httpcfg");
+    RunUrlLines(host, HttpcfgTool(host, folder), kHttpcfgLines, L"httpcfging : '%s'\n", L"httpcfg");
+}
+
+void ReleaseUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
+    RunUrlLines(host, HttpcfgTool(host, folder), kHttpcfgUndoLines, L"httpcfging : '%s'", L"httpcfg");
 }
 
 std::array<std::wstring, kCaspolLineCount> CaspolParameterLines(const std::wstring& directory, const CaspolAction& action) {
@@ -78,21 +115,27 @@ void ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const Propert
     const std::wstring folder = CustomActionDataValue(host, directory);
     Log(host, L"Installdir: '%s'\n", folder);
     const auto lines = CaspolParameterLines(folder, action);
-    const RuntimeTool tool = RuntimeToolPath(windir, kCaspolSuffix, kCaspolPathChars);
-    if (tool.fault != WindirFault::None) {
-        // Kept, "returning false." from a routine that returns nothing: packages search the log for these lines
-        // (CodeAccessPolicy.ARefusedWindirLaunchesNothingAndAFailedReadLeavesTheTailAlone).
-        Log(host, tool.fault == WindirFault::TooLong ? L"WINDIR returned more than MAX_PATH + 500; returning false."
-                                                     : L"WINDIR is empty or not an absolute path; returning false.");
-        return;
-    }
-    Log(host, L"caspolPath path: %s", tool.path);
+    const std::optional<std::wstring> tool = CaspolTool(host, windir);
+    if (!tool) return;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (action.logsWholeLines) Log(host, L"Caspoling : CASPOL%d = %s \n", static_cast<int>(i), lines[i]);
         else Log(host, L"Caspoling : CASPOL'%d'\n", static_cast<int>(i));
-        LaunchLogged(host, tool.path, lines[i], L"CASPOL", kCaspolWaitMs);
+        LaunchLogged(host, *tool, lines[i], L"CASPOL", kToolWaitMs);
     }
     if (action.exitLine) Log(host, L"%s", action.exitLine);
+}
+
+void RemoveCaspolGroups(ToolHost& host, const std::wstring& windir) {
+    const std::optional<std::wstring> tool = CaspolTool(host, windir);
+    if (!tool) return;
+    for (const wchar_t* line : kCaspolUndoLines) {
+        for (int runs = 1;; ++runs) {
+            Log(host, L"Caspoling : %s", line);
+            const ToolRun run = LaunchLogged(host, *tool, line, L"CASPOL", kToolWaitMs);
+            if (run.exitCode) Log(host, L"CASPOL exit code: %d", *run.exitCode);
+            if (run.exitCode != 0u || runs == kCaspolUndoRunsPerLevel) break;
+        }
+    }
 }
 
 std::wstring NgenParameterLine(NgenMode mode, const std::wstring& folder, const wchar_t* assembly) {
@@ -125,7 +168,7 @@ bool GenerateNativeImages(ToolHost& host, NgenMode mode, const RegistryRead& fol
     for (const wchar_t* assembly : kNativeImageAssemblies) {
         const std::wstring line = NgenParameterLine(mode, folder.value, assembly);
         Log(host, L"InstallDir + file: %s", line);
-        allStarted = LaunchLogged(host, tool.path, line, L" ngen") && allStarted;
+        allStarted = Started(LaunchLogged(host, tool.path, line, L" ngen")) && allStarted;
     }
     Log(host, L"Exiting ProcessNGEN");
     return allStarted;

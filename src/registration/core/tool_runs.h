@@ -1,13 +1,17 @@
 // The registration runs. Each launches one of the platform's tools once per
 // line of its table, hidden and with no dialog of the shell's, and logs every
 // launch with the value the launch gave: above 32 the tool was started, 32 or
-// less is the platform's launch error. A tool's own exit code is never seen.
+// less is the platform's launch error. The URL and policy runs wait for each
+// tool to end, at most kToolWaitMs, before the next line; only the policy's
+// undo reads what the tool exited with.
 //
 // Platform-free: the launcher and the log reach the runs through ToolHost, so
 // what is launched and logged is tested on any host.
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "registration/core/registration_tables.h"
@@ -15,13 +19,21 @@
 
 namespace kci {
 
+// What one launch gave.
+struct ToolRun {
+    int launchValue = 0;  // above 32: the tool was started
+    // Read after the wait where the tool was waited for; a tool still running
+    // then reads 259 (the platform's "still active").
+    std::optional<std::uint32_t> exitCode;
+};
+
 class ToolHost {
 public:
     virtual ~ToolHost() = default;
     // Starts `tool` with `parameters` ("open", hidden, no working folder),
     // waits up to `maxWaitMs` for it to end where it was started (0: not at
-    // all), and returns the launch value.
-    virtual int Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) = 0;
+    // all), and closes its process handle.
+    virtual ToolRun Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) = 0;
     virtual void Log(const std::wstring& line) = 0;
 };
 
@@ -32,19 +44,25 @@ struct RegistryRead {
     std::wstring value;
 };
 
-// netsh.exe from the system folder, over the fourteen ports.
+// netsh.exe from the system folder, over the fourteen ports: Reserve adds
+// the reservations, Release deletes them.
 void ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder);
+void ReleaseUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder);
 // httpcfg.exe from the folder the package gives, over the fourteen ports;
 // nothing when that folder is not absolute.
 void ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
+void ReleaseUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
 
 std::array<std::wstring, kCaspolLineCount> CaspolParameterLines(const std::wstring& directory, const CaspolAction& action);
 // The four policy lines for the add-in below `directory`, each tool waited
-// for up to kCaspolWaitMs; the action's exit line, if it has one, after the
+// for up to kToolWaitMs; the action's exit line, if it has one, after the
 // last. A "windir" too long for the tool path, or not absolute, launches
 // nothing.
 void ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const PropertyRead& directory,
                        const std::wstring& windir);
+// Each undo line in turn, run again while the tool exits with 0, at most
+// kCaspolUndoRunsPerLevel times; "windir" is refused as the policy run does.
+void RemoveCaspolGroups(ToolHost& host, const std::wstring& windir);
 
 std::wstring NgenParameterLine(NgenMode mode, const std::wstring& folder, const wchar_t* assembly);
 // ngen over the seventeen assemblies below the messenger integration's

@@ -59,6 +59,22 @@ std::unique_ptr<harness::Session> PolicyTool(Stage& stage) {
     return FolderData(stage);
 }
 
+// The policy tool where the action looks for it, exiting with 1 as it does
+// when no group is left to remove: each undo level runs it once.
+std::unique_ptr<harness::Session> PolicyToolWithNothingLeft(Stage& stage) {
+    auto session = PolicyTool(stage);
+    stage.programs.back()->SetExitCode(1);
+    return session;
+}
+
+// A deferred run whose CustomActionData is the stage's folder, holding `program`.
+Setup ToolInFolderData(const std::wstring& program) {
+    return [=](Stage& stage) {
+        stage.Program(program);
+        return FolderData(stage);
+    };
+}
+
 std::unique_ptr<harness::Session> RegisteredApplications(Stage& stage) {
     stage.keys.push_back(std::make_unique<RegistryKey>(
         HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\Omni Communications\\LORSF\\RegisteredApplications"));
@@ -107,6 +123,9 @@ const std::vector<ActionRun>& ActionRuns() {
         // starts still moves Wine's shared window slots (measured).
         {"CaspolOperations", PolicyTool, false, true},
         {"CaspolOperationsC2C", PolicyTool, false, true},
+        {"netshUndoOperations", Plain, false, true},
+        {"httpcfgUndoOperations", ToolInFolderData(L"httpcfg.exe"), false, true},
+        {"CaspolUndoOperations", PolicyToolWithNothingLeft, false, true},
         {"ProcessNGENInstall", Plain, false, true},
         {"ProcessNGENUnInstall", Plain, false, true},
     };
