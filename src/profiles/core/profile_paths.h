@@ -4,14 +4,14 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kci {
 
-// Capacities, in characters, of the file lists the shell is handed: the
-// shortcut source and destination, and the log folder's delete list.
+// Capacity, in characters, of the file lists the shell is handed: the
+// shortcut source and destination.
 inline constexpr std::size_t kShortcutListChars = 261;
-inline constexpr std::size_t kDeleteListChars = 260;
 
 // A list for the shell's file operation: exactly `capacity` characters, the
 // one name and nulls to the end, so at least two end it. Nothing when the
@@ -40,6 +40,12 @@ bool IsProfileEntry(const std::wstring& name, bool isDirectory, bool isLink);
 // itself and every folder under it, outermost first, and, when
 // `includeTarget`, the removed folder too.
 std::vector<std::wstring> FoldersOnTheWay(const std::wstring& base, const std::wstring& below, bool includeTarget);
+
+// True when `finalPath`, a handle's final path as the platform gives it
+// ("\\?\C:\x\y", or "\\?\UNC\server\share\x"), names the path `meant`
+// ("C:\x\y", or "\\server\share\x"), letters A to Z in either case. Any other
+// form of final path names nothing meant.
+bool IsFinalPathOf(std::wstring_view finalPath, std::wstring_view meant);
 
 // The installation directory as the log removal joins to it: a target path
 // without its one trailing separator. A path that has none stays whole, so

@@ -80,6 +80,20 @@ FolderLink::~FolderLink() {
             [&] { return GetFileAttributesW(link_.c_str()) == INVALID_FILE_ATTRIBUTES; });
 }
 
+SwapAtLine::SwapAtLine(Session& session, std::wstring line, std::wstring folder, std::wstring target)
+    : session_(session) {
+    const std::wstring logged = L"CUSTOM IMMEDIATE ACTION   " + line;
+    session.OnMessage(INSTALLMESSAGE_INFO, [this, logged, folder, target](const Message& message) {
+        if (Swapped() || renameError_ != 0 || message.fields.empty() || message.fields[0].text != logged) return;
+        if (MoveFileW(folder.c_str(), (folder + L".aside").c_str())) link_ = std::make_unique<FolderLink>(folder, target);
+        else renameError_ = GetLastError();
+    });
+}
+
+SwapAtLine::~SwapAtLine() {
+    session_.OnMessage(INSTALLMESSAGE_INFO, [](const Message&) {});
+}
+
 std::vector<std::wstring> ScratchProfiles::Profiles() const {
     std::vector<std::wstring> found;
     WIN32_FIND_DATAW data;
