@@ -164,8 +164,9 @@ void RemoveOldShortcuts(MSIHANDLE session) {
 // Type 1, immediate, after InstallFinalize (the shortcut file is then on
 // disk). Reads ApplicationUsers, DesktopFolder, the three *_SHORTCUT flags and
 // INSTALLDIR; copies "Tenvor Omni Meridia.lnk" to the desktop, Startup and
-// Quick Launch folders whose flag is "1", then removes the older product's
-// shortcuts. A failed read or folder lookup ends it early; always returns 0.
+// Quick Launch folders whose flag is "1" (none through a folder link), then
+// removes the older product's shortcuts. A failed read or folder lookup ends
+// it early; always returns 0.
 extern "C" UINT __stdcall CreateShortcuts(MSIHANDLE session) {
     return kci::RunAction(session, L"CreateShortcuts", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering CreateShortcuts");

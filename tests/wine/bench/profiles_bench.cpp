@@ -85,8 +85,16 @@ SwapAtLine::SwapAtLine(Session& session, std::wstring line, std::wstring folder,
     const std::wstring logged = L"CUSTOM IMMEDIATE ACTION   " + line;
     session.OnMessage(INSTALLMESSAGE_INFO, [this, logged, folder, target](const Message& message) {
         if (Swapped() || renameError_ != 0 || message.fields.empty() || message.fields[0].text != logged) return;
-        if (MoveFileW(folder.c_str(), (folder + L".aside").c_str())) link_ = std::make_unique<FolderLink>(folder, target);
-        else renameError_ = GetLastError();
+        if (!MoveFileW(folder.c_str(), (folder + L".aside").c_str())) {
+            renameError_ = GetLastError();
+            return;
+        }
+        // Nothing may be thrown back through the installer's message call.
+        try {
+            link_ = std::make_unique<FolderLink>(folder, target);
+        } catch (const std::exception& failure) {
+            ADD_FAILURE() << failure.what();
+        }
     });
 }
 
