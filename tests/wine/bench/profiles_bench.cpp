@@ -57,9 +57,13 @@ void RunUnix(const std::wstring& program, const std::string& arguments, Done don
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
         throw std::runtime_error("cannot start " + Narrow(program));
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    // Wine starts a Unix program without a process handle and leaves in
+    // hThread a value that is no handle of ours: closing it closed a live key.
+    if (process.hProcess != nullptr) {
+        WaitForSingleObject(process.hProcess, 10000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
     for (int i = 0; i < 100 && !done(); ++i) Sleep(50);
 }
 
