@@ -116,12 +116,21 @@ std::optional<int> CopyShortcut(MSIHANDLE session, const std::wstring& source, c
     return kci::RunFileOperation(session, FO_COPY, source, folder, kci::kShortcutListChars, title);
 }
 
+// False, after its line, when a folder on the way from `base` to the copy's
+// destination `base + below` is a link: the copy would land where it leads.
+bool NoLinkOnTheWay(MSIHANDLE session, const std::wstring& base, const wchar_t* below) {
+    if (!kci::PassesLink(base, below, true)) return true;
+    LogMessage(session, L"Link on the way, not copied: %s", base + below);
+    return false;
+}
+
 // One copy into a folder of the platform's, for the installing user or all users.
 void CopyToFolder(MSIHANDLE session, const CopyTarget& target, kci::ShellFolder shellFolder,
                   const std::wstring& source) {
     const kci::KnownFolder folder = kci::GetKnownFolder(kci::Csidl(shellFolder));
     if (folder.result != S_OK) throw stp::exstring(kci::Format(target.lookupFailure, folder.result));
     const std::wstring destination = folder.path + target.belowFolder;
+    if (!NoLinkOnTheWay(session, folder.path, target.belowFolder)) return;
     LogMessage(session, L"Copying %s to %s", source, destination);
     const std::optional<int> result = CopyShortcut(session, source, destination, target.title);
     if (result && *result != 0) LogMessage(session, target.copyFailure, *result);
@@ -133,6 +142,7 @@ void CopyToEveryQuickLaunchBar(MSIHANDLE session, const CopyTarget& target, cons
     kci::WalkUserProfiles(session, L"Going to iterate quick launch bars at %s, result=%d", {},
                           [&](const std::wstring& profile) {
                               const std::wstring destination = profile + kQuickLaunchBelowProfile;
+                              if (!NoLinkOnTheWay(session, profile, kQuickLaunchBelowProfile)) return;
                               LogMessage(session, L"Going to install quick launch icon at %s", destination);
                               if (auto result = CopyShortcut(session, source, destination, target.title))
                                   LogMessage(session, L"Copy operation returned 0x%x", *result);
@@ -162,8 +172,9 @@ void RemoveOldShortcuts(MSIHANDLE session) {
 // Type 1, immediate, after InstallFinalize (the shortcut file is then on
 // disk). Reads ApplicationUsers, DesktopFolder, the three *_SHORTCUT flags and
 // INSTALLDIR; copies "Tenvor Omni Meridia.lnk" to the desktop, Startup and
-// Quick Launch folders whose flag is "1", then removes the older product's
-// shortcuts. A failed read or folder lookup ends it early; always returns 0.
+// Quick Launch folders whose flag is "1" (none through a folder link), then
+// removes the older product's shortcuts. A failed read or folder lookup ends
+// it early; always returns 0.
 extern "C" UINT __stdcall CreateShortcuts(MSIHANDLE session) {
     return kci::RunAction(session, L"CreateShortcuts", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering CreateShortcuts");

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "profiles/core/profile_paths.h"
+#include "profiles/held_entry.h"
 #include "runtime/core/ascii_case.h"
 #include "runtime/handles.h"
 #include "runtime/known_folder.h"
@@ -11,6 +12,19 @@
 
 namespace kci {
 namespace {
+
+bool IsLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Deletes a held entry as the row's kind allows, with the errors that
+// DeleteFileW gives for a folder and RemoveDirectoryW for a file.
+DWORD DeleteAs(HeldEntry& entry, RemovalKind kind) {
+    if (entry.IsFolder() != (kind == RemovalKind::Directory))
+        return kind == RemovalKind::File ? ERROR_ACCESS_DENIED : ERROR_DIRECTORY;
+    return entry.Delete();
+}
 
 // The system's text for an error code, or empty when it has none.
 std::wstring SystemErrorText(DWORD error) {
@@ -22,7 +36,9 @@ std::wstring SystemErrorText(DWORD error) {
 
 // One removal of a sweep, remembered so that no later one of the run tries
 // the same path. Every folder from `base` down to the removed entry is
-// checked first: a link there could lead the delete out of the profile.
+// checked first: a link there could lead the delete out of the profile. The
+// delete then goes through a handle held on the entry whose final path is
+// the path meant, so that a link put on the way after the check is caught.
 class Remover {
 public:
     explicit Remover(MSIHANDLE session) : session_(session) {}
@@ -32,16 +48,19 @@ public:
         for (const std::wstring& tried : tried_)
             if (SameIgnoringAsciiCase(tried, path)) return;
         tried_.push_back(path);
-        for (const std::wstring& folder : FoldersOnTheWay(base, below, kind == RemovalKind::Directory)) {
-            if (!IsLink(folder)) continue;
+        if (PassesLink(base, below, kind == RemovalKind::Directory)) {
             LogMessage(session_, L"Link on the way, not deleted: %s", path);
             return;
         }
         LogMessage(session_, logLine, path);
-        const BOOL removed = kind == RemovalKind::File ? DeleteFileW(path.c_str()) : RemoveDirectoryW(path.c_str());
-        const DWORD error = GetLastError();
-        LogMessage(session_, L"Result = %d", removed ? 1 : 0);
-        if (removed) return;
+        HeldEntry entry(path);
+        if (!entry.OpenError() && (entry.IsLink() || entry.IsElsewhere())) {
+            LogMessage(session_, L"Link on the way, not deleted: %s", path);
+            return;
+        }
+        const DWORD error = entry.OpenError() ? entry.OpenError() : DeleteAs(entry, kind);
+        LogMessage(session_, L"Result = %d", error == ERROR_SUCCESS ? 1 : 0);
+        if (error == ERROR_SUCCESS) return;
         const std::wstring text = SystemErrorText(error);
         if (!text.empty()) LogMessage(session_, L"Error: %s", text);
     }
@@ -124,14 +143,14 @@ int Csidl(ShellFolder folder) {
     return CSIDL_APPDATA;
 }
 
-bool IsLink(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+bool PassesLink(const std::wstring& base, const std::wstring& below, bool includeTarget) {
+    for (const std::wstring& folder : FoldersOnTheWay(base, below, includeTarget))
+        if (IsLink(folder)) return true;
+    return false;
 }
 
 std::optional<int> RunFileOperation(MSIHANDLE session, UINT operation, const std::wstring& from,
-                                    const std::wstring& to, std::size_t listChars, const wchar_t* title,
-                                    FILEOP_FLAGS moreFlags) {
+                                    const std::wstring& to, std::size_t listChars, const wchar_t* title) {
     auto source = SingleNameList(from, listChars);
     std::optional<std::vector<wchar_t>> destination;
     if (operation == FO_COPY) destination = SingleNameList(to, listChars);
@@ -145,7 +164,7 @@ std::optional<int> RunFileOperation(MSIHANDLE session, UINT operation, const std
     operationData.pFrom = source->data();
     operationData.pTo = destination ? destination->data() : nullptr;
     // An error box would wait, in a silent installation, on a desktop nobody sees.
-    operationData.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | moreFlags;
+    operationData.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
     if (operation == FO_COPY) operationData.fFlags |= FOF_NOCONFIRMMKDIR;
     operationData.lpszProgressTitle = title;
     return SHFileOperationW(&operationData);

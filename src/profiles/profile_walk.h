@@ -45,24 +45,24 @@ void WalkUserProfiles(MSIHANDLE session, const wchar_t* openingFormat, const Pro
 // Removes every row of `table` from the all-users profile or from each
 // profile, then the table's shortcut from each shell folder, logging each
 // attempt, its result and the system's error text. A path already tried in
-// the run is not tried again; one that passes a link is not tried at all.
+// the run is not tried again; one that passes a link is not tried at all, and
+// one whose final path turns out to be another is not deleted.
 void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table);
 
 // The CSIDL the platform knows `folder` by.
 int Csidl(ShellFolder folder);
 
-// True when `path` is a folder link (a junction, or a symbolic link to a
-// folder): its attributes carry FILE_ATTRIBUTE_REPARSE_POINT.
-bool IsLink(const std::wstring& path);
+// True when a folder on the way from `base` to `base + below` (see
+// FoldersOnTheWay) is a link (a junction, or a symbolic link to a folder):
+// its attributes carry FILE_ATTRIBUTE_REPARSE_POINT.
+bool PassesLink(const std::wstring& base, const std::wstring& below, bool includeTarget);
 
 // One SHFileOperationW (FO_COPY or FO_DELETE, silent, no confirmation, never
 // an error box; a copy makes missing folders unasked) whose source and
 // destination lists each hold only the one name given, in a list of
-// `listChars` characters, with `moreFlags` added. Gives the shell's result, or
-// nothing (with a log line) when a name does not fit its list, and then no
-// operation runs.
+// `listChars` characters. Gives the shell's result, or nothing (with a log
+// line) when a name does not fit its list, and then no operation runs.
 std::optional<int> RunFileOperation(MSIHANDLE session, UINT operation, const std::wstring& from,
-                                    const std::wstring& to, std::size_t listChars, const wchar_t* title,
-                                    FILEOP_FLAGS moreFlags = 0);
+                                    const std::wstring& to, std::size_t listChars, const wchar_t* title);
 
 }  // namespace kci

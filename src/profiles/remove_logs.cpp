@@ -3,13 +3,13 @@
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
-#include <shellapi.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "profiles/core/profile_paths.h"
-#include "profiles/profile_walk.h"
+#include "profiles/held_entry.h"
 #include "runtime/action_frame.h"
 #include "runtime/cancel_actions.h"
 #include "runtime/catalogue.h"
@@ -23,34 +23,69 @@ namespace kci {
 namespace {
 
 
-// One delete of the logs' pattern or folder; its result is only logged.
-void DeleteLogPath(MSIHANDLE session, const std::wstring& path, const wchar_t* title, const wchar_t* resultLine,
-                   FILEOP_FLAGS moreFlags = 0) {
-    if (auto result = kci::RunFileOperation(session, FO_DELETE, path, L"", kci::kDeleteListChars, title, moreFlags))
-        LogMessage(session, resultLine, path, *result);
-}
+// The removal of the Logs tree through handles: every entry is held while it
+// is checked and deleted, folders depth first while they are held, and
+// nothing is followed. Links stay; so does every folder on the way to one.
+class TreeRemoval {
+public:
+    explicit TreeRemoval(MSIHANDLE session) : session_(session) {}
 
-// Every link in `folder` and in the folders below it, none followed.
-void FindLinksBelow(const std::wstring& folder, std::vector<std::wstring>& links) {
-    WIN32_FIND_DATAW entry = {};
-    kci::FindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &entry));
-    if (!search) return;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) links.push_back(folder + L"\\" + name);
-        else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) FindLinksBelow(folder + L"\\" + name, links);
-    } while (FindNextFileW(search.Get(), &entry));
-}
+    // Holds `path` for its removal, or gives nothing: after its line when it
+    // is a link or leads elsewhere, counted as a failure when it cannot be
+    // opened.
+    std::optional<kci::HeldEntry> Hold(const std::wstring& path) {
+        kci::HeldEntry entry(path);
+        if (entry.OpenError()) Fail(entry.OpenError());
+        else if (entry.IsLink()) Keep(L"Link left in place: %s", path);
+        else if (entry.IsElsewhere()) Keep(L"Link on the way, not deleted: %s", path);
+        else return entry;
+        return std::nullopt;
+    }
 
-// The links the shell's recursive delete of `logs` would follow: the folder
-// itself if it is one, else every link inside it.
-std::vector<std::wstring> LinksIn(const std::wstring& logs) {
-    if (kci::IsLink(logs)) return {logs};
-    std::vector<std::wstring> links;
-    FindLinksBelow(logs, links);
-    return links;
-}
+    // Removes everything in the held `folder` at `path`; true when all of it
+    // went. A folder that cannot be listed counts as holding a link.
+    bool Empty(const kci::HeldEntry& folder, const std::wstring& path) {
+        std::vector<kci::ListedEntry> entries;
+        if (const DWORD error = folder.List(entries)) {
+            Fail(error);
+            keptLink_ = true;
+            return false;
+        }
+        bool emptied = true;
+        for (const kci::ListedEntry& entry : entries)
+            emptied = Remove(path + L"\\" + entry.name, entry.attributes) && emptied;
+        return emptied;
+    }
+
+    void Fail(DWORD error) {
+        if (firstError_ == ERROR_SUCCESS) firstError_ = error;
+    }
+    DWORD FirstError() const { return firstError_; }
+    bool KeptLink() const { return keptLink_; }
+
+private:
+    // One entry the listing gave: a link stays, a folder goes once emptied.
+    bool Remove(const std::wstring& path, DWORD listedAttributes) {
+        if (listedAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            Keep(L"Link left in place: %s", path);
+            return false;
+        }
+        std::optional<kci::HeldEntry> entry = Hold(path);
+        if (!entry || (entry->IsFolder() && !Empty(*entry, path))) return false;
+        const DWORD error = entry->Delete();
+        Fail(error);
+        return error == ERROR_SUCCESS;
+    }
+
+    void Keep(const wchar_t* line, const std::wstring& path) {
+        LogMessage(session_, line, path);
+        keptLink_ = true;
+    }
+
+    MSIHANDLE session_;
+    DWORD firstError_ = ERROR_SUCCESS;
+    bool keptLink_ = false;
+};
 
 // The one error message the user sees, the failing step shown again, and
 // the Cancel button given back.
@@ -68,10 +103,10 @@ void ReportFailure(MSIHANDLE session, const std::wstring& failure) {
 
 }  // namespace
 
-// Type 1, immediate, on removal while INSTALLDIR still resolves. Deletes the
-// files of "<INSTALLDIR>\Logs" and then the folder; a missing folder is only
-// logged. If INSTALLDIR has no target path, shows one error message and the
-// Cancel button again. Always returns 0.
+// Type 1, immediate, on removal while INSTALLDIR still resolves. Deletes what
+// "<INSTALLDIR>\Logs" holds and then the folder, through handles, following
+// no link; a missing folder is only logged. If INSTALLDIR has no target
+// path, shows one error message and the Cancel button again. Always returns 0.
 extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
     return kci::RunAction(session, L"RemoveLogs", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering RemoveLogs");
@@ -89,23 +124,24 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
         LogMessage(session, L"MsiGetProperty says ZephWin32.exe component path is [%s], len=%d", target.value,
                    static_cast<int>(target.length));
 
-        const std::wstring directory = kci::InstallDirectoryForLogs(target.value);
-        const std::wstring folder = directory + L"\\Logs";
-        const std::vector<std::wstring> links = LinksIn(folder);
-        for (const std::wstring& link : links) LogMessage(session, L"Link left in place: %s", link);
-        // Through a link, the shell would delete whatever the link leads to.
-        if (links.empty() || links.front() != folder) {
-            const std::wstring files = directory + L"\\Logs\\*.*";
-            LogMessage(session, L"Going to try removing log files: %s", files);
-            DeleteLogPath(session, files, L"Deleting log file contents",
-                          L"SHFileOperation to delete log files: [%s] returned %d", links.empty() ? 0 : FOF_FILESONLY);
-        }
-        if (links.empty()) {
-            LogMessage(session, L"Going to try removing log file folder: %s", folder);
-            DeleteLogPath(session, folder, L"Deleting log directory",
-                          L"SHFileOperation to delete log folder: [%s] returned %d");
-        } else {
+        const std::wstring folder = kci::InstallDirectoryForLogs(target.value) + L"\\Logs";
+        LogMessage(session, L"Going to try removing log files: %s", folder + L"\\*.*");
+        TreeRemoval removal(session);
+        std::optional<kci::HeldEntry> logs = removal.Hold(folder);
+        if (logs && logs->IsFolder()) removal.Empty(*logs, folder);
+        else if (logs) removal.Fail(ERROR_DIRECTORY);
+        // The shell's words, which packages look for, with the removal's own number (held by RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
+        const bool logsIsLink = !logs && removal.KeptLink();
+        if (!logsIsLink)
+            LogMessage(session, L"SHFileOperation to delete log files: [%s] returned %d", folder + L"\\*.*",
+                       static_cast<int>(removal.FirstError()));
+        if (removal.KeptLink()) {
             LogMessage(session, L"Log folder holds a link, kept: %s", folder);
+        } else {
+            LogMessage(session, L"Going to try removing log file folder: %s", folder);
+            const DWORD result = logs && logs->IsFolder() ? logs->Delete() : removal.FirstError();
+            LogMessage(session, L"SHFileOperation to delete log folder: [%s] returned %d", folder,
+                       static_cast<int>(result));
         }
 
         LogMessage(session, L"Exiting RemoveLogs");

@@ -465,8 +465,8 @@ def case_current_layout_stays_inside_what_the_product_made():
         text = msiexec("/x", "current-layout-remove", case=case + " removal")
         win_logs = WIN_INSTALL_DIR + "Logs"
         expect_actions(case + " removal", text, [
-            ("RemoveLogs", InOrder([f"Link left in place: {win_logs}\\linked",
-                                    f"Going to try removing log files: {win_logs}\\*.*",
+            ("RemoveLogs", InOrder([f"Going to try removing log files: {win_logs}\\*.*",
+                                    f"Link left in place: {win_logs}\\linked",
                                     # the installer's log expands "[...]" as a property: empty here
                                     "SHFileOperation to delete log files:  returned 0",
                                     f"Log folder holds a link, kept: {win_logs}", "Exiting RemoveLogs"])),

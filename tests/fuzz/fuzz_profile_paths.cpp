@@ -1,7 +1,8 @@
 // Any name and capacity for a shell file list, any folder for the profile
 // cuts and the log folder: lists hold the one name and end in two nulls,
 // every cut is a prefix of what it was cut from, and the folders on a
-// removal's way start at its base and grow, each a prefix of the next.
+// removal's way start at its base and grow, each a prefix of the next; a
+// path is the one its local final path names and never its own final path.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,5 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (way[i].size() <= way[i - 1].size() || !IsPrefix(way[i - 1], way[i]) || !IsPrefix(way[i], text)) __builtin_trap();
     const std::wstring install = kci::InstallDirectoryForLogs(text);
     if (!IsPrefix(install, text) || text.size() - install.size() > 1) __builtin_trap();
+    const bool uncForm = text.compare(0, 4, L"UNC\\") == 0;
+    if (kci::IsFinalPathOf(L"\\\\?\\" + text, text) == uncForm || kci::IsFinalPathOf(text, text)) __builtin_trap();
     return 0;
 }

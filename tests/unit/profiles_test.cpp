@@ -68,6 +68,21 @@ TEST(FoldersOnTheWay, FromTheBaseDownToTheRemovedEntry) {
     }
 }
 
+// A removal deletes through a handle only when its final path is the path it
+// meant: a link anywhere on the way gives another final path.
+TEST(IsFinalPathOf, TheMeantPathBehindTheLocalOrShareFormOnlyAsciiCaseIgnored) {
+    struct Case { std::wstring finalPath, meant; bool same; };
+    for (const Case& c : {Case{L"\\\\?\\C:\\APP\\logs", L"c:\\app\\Logs", true}, Case{L"\\\\?\\C:\\", L"C:\\", true},
+                          Case{L"\\\\?\\UNC\\srv\\share\\Logs", L"\\\\srv\\share\\Logs", true},
+                          Case{L"\\\\?\\C:\\App\\elsewhere", L"C:\\App\\Logs", false} /* a link's target */,
+                          Case{L"\\\\?\\C:\\App\\Logs", L"C:\\App\\Logs\\", false},
+                          Case{L"\\\\?\\C:\\\u00c9t\u00e9", L"C:\\\u00e9t\u00e9", false} /* only A to Z fold */,
+                          Case{L"C:\\App", L"C:\\App", false} /* not a final path's form */,
+                          Case{L"\\\\?\\UNC\\srv\\share", L"\\\\?\\UNC\\srv\\share", false},
+                          Case{L"\\\\?\\UNC\\srv\\share", L"C:\\srv\\share", false}, Case{L"", L"", false}})
+        EXPECT_EQ(kci::IsFinalPathOf(c.finalPath, c.meant), c.same) << std::string(c.finalPath.begin(), c.finalPath.end());
+}
+
 TEST(InstallDirectoryForLogs, DropsOnlyATrailingSeparatorNeverAComponent) {
     struct Case { std::wstring targetPath, directory; };
     for (const Case& c : {Case{L"C:\\Program Files\\Korvi\\", L"C:\\Program Files\\Korvi"},

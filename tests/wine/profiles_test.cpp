@@ -271,7 +271,7 @@ TEST(ProfileDeletes, StayInsideWhatTheProductMade) {
              outcome.gone.push_back(tree.Me() + L"\\Startup\\" + pelago);
              return outcome;
          }},
-        {"a folder link in Logs keeps its target, the log files go", bench::Layout::Current,
+        {"a folder link in Logs keeps its target and the folders on its way, the log files go", bench::Layout::Current,
          [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
              const std::wstring logs = outside / L"App\\Logs";
              bench::CreateFolders(logs + L"\\old");
@@ -280,12 +280,12 @@ TEST(ProfileDeletes, StayInsideWhatTheProductMade) {
                  bench::WriteFile(file, "x");
              bench::FolderLink link(logs + L"\\old\\linked", outside / L"elsewhere");
              return Outcome{RunRemoveLogs(outside / L"App"),
-                            {L"Link left in place: " + logs + L"\\old\\linked",
-                             L"Going to try removing log files: " + logs + L"\\*.*",
+                            {L"Going to try removing log files: " + logs + L"\\*.*",
+                             L"Link left in place: " + logs + L"\\old\\linked",
                              L"SHFileOperation to delete log files: [" + logs + L"\\*.*] returned 0",
                              L"Log folder holds a link, kept: " + logs, L"Exiting RemoveLogs"},
-                            {logs + L"\\client.log"},
-                            {outside / L"elsewhere\\data.txt", logs + L"\\old\\client.log"}};
+                            {logs + L"\\client.log", logs + L"\\old\\client.log"},
+                            {outside / L"elsewhere\\data.txt", logs + L"\\old"}};
          }},
         {"a Logs folder that is a link keeps its target", bench::Layout::Current,
          [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
@@ -294,12 +294,25 @@ TEST(ProfileDeletes, StayInsideWhatTheProductMade) {
              bench::WriteFile(outside / L"elsewhere\\client.log", "x");
              bench::FolderLink link(outside / L"App\\Logs", outside / L"elsewhere");
              const Lines log = RunRemoveLogs(outside / L"App");
-             EXPECT_EQ(IndexOf(log, L"Going to try removing log files: " + outside / L"App\\Logs\\*.*"), log.size());
+             for (const auto& line : log) EXPECT_NE(line.find(L"SHFileOperation"), 0u) << bench::Narrow(line);
+             // Wine opens a Unix link's target even when told not to: the final path tells.
              return Outcome{log,
-                            {L"Link left in place: " + outside / L"App\\Logs",
+                            {L"Going to try removing log files: " + outside / L"App\\Logs\\*.*",
+                             L"Link on the way, not deleted: " + outside / L"App\\Logs",
                              L"Log folder holds a link, kept: " + outside / L"App\\Logs", L"Exiting RemoveLogs"},
                             {},
                             {outside / L"elsewhere\\client.log"}};
+         }},
+        {"no copy into a profile passes a folder link", bench::Layout::Older,
+         [&](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
+             const std::wstring appData = tree.Root() + L"Alice\\Application Data";
+             bench::RemoveTree(appData);
+             bench::CreateFolders(outside / L"appdata\\Microsoft\\Internet Explorer\\Quick Launch");
+             bench::FolderLink link(appData, outside / L"appdata");
+             return Outcome{ShortcutRun(L"AllUsers", L"0", L"0", L"1").Run(),
+                            {L"Link on the way, not copied: " + tree.Root() + L"Alice" + bench::kQuickLaunch},
+                            {outside / L"appdata\\Microsoft\\Internet Explorer\\Quick Launch\\" + kShortcut},
+                            {tree.Root() + L"Bob" + bench::kQuickLaunch + L"\\" + kShortcut}};
          }},
         {"a folder link inside a profile, or as a profile, keeps its target", bench::Layout::Older,
          [&](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
@@ -337,46 +350,116 @@ TEST(ProfileDeletes, StayInsideWhatTheProductMade) {
     }
 }
 
+// Another program swaps a folder for a folder link to a target holding files
+// of the same names, at the line logged just before the work: the link's
+// target keeps its files. Without the swap the product's files go. The Logs
+// folder is held from its first line on: renaming it then is refused.
+TEST(ProfileDeletes, AFolderSwappedForALinkJustBeforeTheWorkKeepsTheLinksTarget) {
+    const std::wstring menu = L"\\Start Menu\\Programs\\Tenvor Omni Meridia", logs = L"\\Logs\\client.log";
+    // "@" stands for the folder a case works in: the installation directory
+    // for RemoveLogs, a profile for RemoveShortcuts.
+    struct Case {
+        const char* name;
+        bool removesLogs;
+        std::wstring swapped;  // below "@"
+        Lines files;           // below "@": the product's; those in `swapped` are made in the target too
+        std::wstring line;     // the swap comes with it
+        Lines swappedLines;    // in order after it
+        DWORD renameError;
+    };
+    const Case cases[] = {
+        {"Logs itself", true, L"\\Logs", {logs, L"\\Logs\\old\\client.log"}, L"Going to try removing log files: @\\Logs\\*.*",
+         {L"Link on the way, not deleted: @\\Logs", L"Log folder holds a link, kept: @\\Logs", L"Exiting RemoveLogs"}, 0},
+        {"a folder in Logs", true, L"\\Logs\\old", {logs, L"\\Logs\\old\\client.log"},
+         L"Going to try removing log files: @\\Logs\\*.*",
+         {L"Link left in place: @\\Logs\\old", L"SHFileOperation to delete log files: [@\\Logs\\*.*] returned 0",
+          L"Log folder holds a link, kept: @\\Logs"}, 0},
+        {"Logs, once held", true, L"\\Logs", {logs}, L"Going to try removing log file folder: @\\Logs",
+         {L"SHFileOperation to delete log folder: [@\\Logs] returned 0"}, ERROR_SHARING_VIOLATION},
+        {"the folder of a row's file", false, menu, {menu + L"\\" + kShortcut, menu + L"\\Owner Handbook.lnk"},
+         L"Deleting startup menu at @" + menu + L"\\" + kShortcut,
+         {L"Link on the way, not deleted: @" + menu + L"\\" + kShortcut,
+          L"Link on the way, not deleted: @" + menu + L"\\Owner Handbook.lnk", L"Leaving RemoveShortcuts"}, 0},
+    };
+    for (const Case& c : cases) {
+        for (const bool swap : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (swap ? ", swapped" : ", not swapped"));
+            bench::TempDir outside;
+            bench::ScratchProfiles tree;
+            const std::wstring at = c.removesLogs ? outside / L"App" : tree.Root() + L"Alice";
+            auto place = [&](std::wstring text) {
+                const size_t mark = text.find(L'@');
+                return mark == std::wstring::npos ? text : text.replace(mark, 1, at);
+            };
+            auto inSwapped = [&](const std::wstring& file) { return file.rfind(c.swapped + L"\\", 0) == 0; };
+            Lines targetFiles;
+            for (const auto& file : c.files) {
+                if (inSwapped(file)) targetFiles.push_back(outside / L"target" + file.substr(c.swapped.size()));
+                for (const auto& path : {at + file, inSwapped(file) ? targetFiles.back() : at + file}) {
+                    bench::CreateFolders(path.substr(0, path.rfind(L'\\')));
+                    bench::WriteFile(path, "x");
+                }
+            }
+            auto session = bench::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
+            session->Cost();
+            bench::SetTargetPath(*session, L"INSTALLDIR", at);
+            session->ClearRecords();
+            bench::SwapAtLine swapper(*session, swap ? place(c.line) : L"", at + c.swapped, outside / L"target");
+            EXPECT_EQ(bench::CallAction(c.removesLogs ? "RemoveLogs" : "RemoveShortcuts", *session), 0u);
+
+            Lines expected = {place(c.line)};
+            for (const auto& line : c.swappedLines) expected.push_back(place(line));
+            if (swap) bench::ExpectInOrder(session->Log(), expected);
+            EXPECT_EQ(swapper.Swapped(), swap && c.renameError == 0);
+            EXPECT_EQ(swapper.RenameError(), swap ? c.renameError : 0);
+            for (const auto& file : targetFiles) EXPECT_TRUE(bench::FileExists(file)) << bench::Narrow(file);
+            // What the swap did not take out of the product's reach goes.
+            for (const auto& file : c.files)
+                if (!swapper.Swapped() || !inSwapped(file)) EXPECT_FALSE(bench::FileExists(at + file)) << bench::Narrow(file);
+        }
+    }
+}
+
 // The Logs folder under the installation directory goes, a "Logs" folder one
-// level higher stays; a missing one gives two failed deletes; a path too long
-// for the delete list is refused and not deleted.
+// level higher stays; a missing one gives two failed deletes. An entry whose
+// path does not fit MAX_PATH is not opened: it stays, and so does Logs. A
+// folder too full for one read of its listing is read whole.
 TEST(RemoveLogs, DeletesTheLogsFolderOfTheInstallationDirectoryOnly) {
-    struct Case { size_t padding; bool logsExist; bool filesFit; };
-    for (const Case& c : {Case{0, true, true}, Case{0, false, true}, Case{0, true, false}}) {
+    struct Case { bool logsExist; size_t entryChars; const wchar_t* filesResult; const wchar_t* folderResult; int more; };
+    for (const Case& c : {Case{true, 0, L"0", L"0", 0}, Case{false, 0, L"*", L"*", 0}, Case{true, 259, L"0", L"0", 0},
+                          Case{true, 260, L"206", L"145", 0}, Case{true, 0, L"0", L"0", 700} /* more than one read */}) {
         bench::TempDir top;
         bench::CreateFolders(top / L"Logs");
         bench::WriteFile(top / L"Logs\\keep.log", "x");
-        std::wstring directory = top / L"App";
-        // Pad the directory so that "<dir>\Logs\*.*" (9 more) overflows the
-        // 260-character list by one while "<dir>\Logs" still fits.
-        if (!c.filesFit) directory += L"\\" + std::wstring(259 - 9 - (directory.size() + 1), L'p');
-        // A file in a folder that long would itself pass the platform's path limit.
-        if (c.logsExist) bench::CreateFolders(directory + L"\\Logs");
-        if (c.logsExist && c.filesFit) bench::WriteFile(directory + L"\\Logs\\a.log", "x");
+        const std::wstring directory = top / L"App";
+        const std::wstring files = directory + L"\\Logs\\*.*", folder = directory + L"\\Logs";
+        // Made through the long-path form, which takes paths beyond MAX_PATH.
+        const std::wstring entry = L"\\\\?\\" + folder + L"\\" +
+                                   (c.entryChars ? std::wstring(c.entryChars - folder.size() - 1, L'p') : L"a.log");
+        if (c.logsExist) bench::CreateFolders(folder);
+        if (c.logsExist) bench::WriteFile(entry, "x");
+        for (int i = 0; i < c.more; ++i) bench::WriteFile(folder + L"\\" + std::to_wstring(i) + std::wstring(97, L'n'), "x");
         auto session = bench::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
         session->Cost();
         bench::SetTargetPath(*session, L"INSTALLDIR", directory);
         session->ClearRecords();
         EXPECT_EQ(bench::CallAction("RemoveLogs", *session), 0u);
 
-        const std::wstring files = directory + L"\\Logs\\*.*", folder = directory + L"\\Logs";
-        const std::wstring filesLine = c.filesFit ? L"SHFileOperation to delete log files: [" + files + L"] returned " +
-                                                        (c.logsExist ? L"0" : L"*")
-                                                  : L"Path does not fit the 260-character file list, no file operation for: " + files;
-        const std::wstring folderLine = L"SHFileOperation to delete log folder: [" + folder + L"] returned " +
-                                        (c.logsExist ? L"0" : L"*");
         Lines log = session->Log();
         bench::ExpectLog(log, {L"Entering RemoveLogs", L"MsiProcessMessage(ACTIONSTART) returned 0",
                                L"MsiGetProperty says ZephWin32.exe component path is [" + directory + L"\\], len=" +
                                    std::to_wstring(directory.size() + 1),
-                               L"Going to try removing log files: " + files, filesLine,
-                               L"Going to try removing log file folder: " + folder, folderLine, L"Exiting RemoveLogs"});
-        // Wine's shell answers 0 for a pattern that matches nothing, even in a
-        // missing folder (Windows does not); the missing folder itself fails.
+                               L"Going to try removing log files: " + files,
+                               L"SHFileOperation to delete log files: [" + files + L"] returned " + c.filesResult,
+                               L"Going to try removing log file folder: " + folder,
+                               L"SHFileOperation to delete log folder: [" + folder + L"] returned " + c.folderResult,
+                               L"Exiting RemoveLogs"});
+        if (!c.logsExist) EXPECT_NE(log[4].substr(log[4].rfind(L' ')), L" 0");
         if (!c.logsExist) EXPECT_NE(log[6].substr(log[6].rfind(L' ')), L" 0");
-        EXPECT_FALSE(bench::FileExists(folder));
+        EXPECT_EQ(bench::FileExists(L"\\\\?\\" + folder), c.entryChars == 260) << c.entryChars;
         EXPECT_TRUE(bench::FileExists(top / L"Logs\\keep.log"));
         EXPECT_TRUE(session->Messages(INSTALLMESSAGE_ERROR).empty());
+        DeleteFileW(entry.c_str());
     }
 }
 

@@ -1,5 +1,7 @@
 #include "profiles/core/profile_paths.h"
 
+#include "runtime/core/ascii_case.h"
+
 namespace kci {
 namespace {
 
@@ -53,6 +55,14 @@ std::vector<std::wstring> FoldersOnTheWay(const std::wstring& base, const std::w
         if (target[at - 1] != L'\\') folders.push_back(target.substr(0, at));
     if (includeTarget && target.size() > base.size()) folders.push_back(target);
     return folders;
+}
+
+bool IsFinalPathOf(std::wstring_view finalPath, std::wstring_view meant) {
+    constexpr std::wstring_view kLocal = L"\\\\?\\", kUnc = L"\\\\?\\UNC\\", kShare = L"\\\\";
+    if (finalPath.substr(0, kUnc.size()) == kUnc)
+        return meant.substr(0, kShare.size()) == kShare &&
+               SameIgnoringAsciiCase(finalPath.substr(kUnc.size()), meant.substr(kShare.size()));
+    return finalPath.substr(0, kLocal.size()) == kLocal && SameIgnoringAsciiCase(finalPath.substr(kLocal.size()), meant);
 }
 
 std::wstring InstallDirectoryForLogs(const std::wstring& targetPath) {

@@ -4,18 +4,17 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/core/text_limits.h"
 
 namespace kci {
 
-// Capacities, in characters with both ending nulls, of the file lists the
-// shell is handed: the shortcut source and destination (a path and one
-// more), and the log folder's delete list (tests/BOUNDS.md, the rows of
-// both).
+// Capacity, in characters with both ending nulls, of the file lists the
+// shell is handed: the shortcut source and destination, a path and one more
+// (tests/BOUNDS.md, the shell file lists' row).
 inline constexpr std::size_t kShortcutListChars = kPathChars + 2;
-inline constexpr std::size_t kDeleteListChars = kPathChars + 1;
 
 // A list for the shell's file operation: exactly `capacity` characters, the
 // one name and nulls to the end, so at least two end it. Nothing when the
@@ -44,6 +43,12 @@ bool IsProfileEntry(const std::wstring& name, bool isDirectory, bool isLink);
 // itself and every folder under it, outermost first, and, when
 // `includeTarget`, the removed folder too.
 std::vector<std::wstring> FoldersOnTheWay(const std::wstring& base, const std::wstring& below, bool includeTarget);
+
+// True when `finalPath`, a handle's final path as the platform gives it
+// ("\\?\C:\x\y", or "\\?\UNC\server\share\x"), names the path `meant`
+// ("C:\x\y", or "\\server\share\x"), letters A to Z in either case. Any other
+// form of final path names nothing meant.
+bool IsFinalPathOf(std::wstring_view finalPath, std::wstring_view meant);
 
 // The installation directory as the log removal joins to it: a target path
 // without its one trailing separator. A path that has none stays whole, so

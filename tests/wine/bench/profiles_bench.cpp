@@ -57,9 +57,13 @@ void RunUnix(const std::wstring& program, const std::string& arguments, Done don
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
         throw std::runtime_error("cannot start " + Narrow(program));
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    // Wine starts a Unix program without a process handle and leaves in
+    // hThread a value that is no handle of ours: closing it closed a live key.
+    if (process.hProcess != nullptr) {
+        WaitForSingleObject(process.hProcess, 10000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
     for (int i = 0; i < 100 && !done(); ++i) Sleep(50);
 }
 
@@ -78,6 +82,28 @@ FolderLink::FolderLink(const std::wstring& link, const std::wstring& target) : l
 FolderLink::~FolderLink() {
     RunUnix(L"Z:\\bin\\rm", "-f \"" + UnixPath(link_) + "\"",
             [&] { return GetFileAttributesW(link_.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
+SwapAtLine::SwapAtLine(Session& session, std::wstring line, std::wstring folder, std::wstring target)
+    : session_(session) {
+    const std::wstring logged = L"CUSTOM IMMEDIATE ACTION   " + line;
+    session.OnMessage(INSTALLMESSAGE_INFO, [this, logged, folder, target](const Message& message) {
+        if (Swapped() || renameError_ != 0 || message.fields.empty() || message.fields[0].text != logged) return;
+        if (!MoveFileW(folder.c_str(), (folder + L".aside").c_str())) {
+            renameError_ = GetLastError();
+            return;
+        }
+        // Nothing may be thrown back through the installer's message call.
+        try {
+            link_ = std::make_unique<FolderLink>(folder, target);
+        } catch (const std::exception& failure) {
+            ADD_FAILURE() << failure.what();
+        }
+    });
+}
+
+SwapAtLine::~SwapAtLine() {
+    session_.OnMessage(INSTALLMESSAGE_INFO, [](const Message&) {});
 }
 
 std::vector<std::wstring> ScratchProfiles::Profiles() const {

@@ -68,6 +68,25 @@ private:
     std::wstring link_;
 };
 
+// Swaps `folder` for a folder link to `target` when the action logs `line`
+// (without its prefix): the folder is renamed aside to "<folder>.aside" from
+// this side, as another program could, and the link planted in its place.
+// The link goes with the object; a refused rename is kept, and plants none.
+class SwapAtLine {
+public:
+    SwapAtLine(Session& session, std::wstring line, std::wstring folder, std::wstring target);
+    ~SwapAtLine();
+    SwapAtLine(const SwapAtLine&) = delete;
+    SwapAtLine& operator=(const SwapAtLine&) = delete;
+    bool Swapped() const { return link_ != nullptr; }
+    DWORD RenameError() const { return renameError_; }
+
+private:
+    Session& session_;
+    std::unique_ptr<FolderLink> link_;
+    DWORD renameError_ = 0;
+};
+
 // Creates every missing folder of `path`.
 void CreateFolders(const std::wstring& path);
 
