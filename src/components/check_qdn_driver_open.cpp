@@ -13,6 +13,7 @@
 #include "runtime/catalogue.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
+#include "runtime/property.h"
 #include "runtime/registry.h"
 
 namespace {
@@ -22,7 +23,7 @@ const wchar_t kAdapterListKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVers
 constexpr DWORD kNameChars = 1024;
 
 // The package plans a reboot when this is "true"; nothing else is ever written.
-void ForceReboot(MSIHANDLE session) { MsiSetPropertyW(session, L"QDN_IN_USE", L"true"); }
+void ForceReboot(MSIHANDLE session) { kci::SetProperty(session, L"QDN_IN_USE", L"true"); }
 
 // The number of adapter subkeys, or nothing when the key cannot say.
 std::optional<DWORD> SubkeyCount(HKEY key) {

@@ -20,7 +20,7 @@ extern "C" UINT __stdcall CreateDisplayableVersion(MSIHANDLE session) {
         const kci::ScannedVersion scanned = kci::ScanVersion(version);
         LogMessage(session, L"sscanf returned result = %d, major=%d, minor=%d, build=%d", scanned.fields,
                    scanned.major, scanned.minor, scanned.build);
-        MsiSetPropertyW(session, L"PDisplayableVersion", kci::DisplayableVersion(scanned).c_str());
+        kci::SetProperty(session, L"PDisplayableVersion", kci::DisplayableVersion(scanned).c_str());
         LogMessage(session, L"Leaving CreateDisplayableVersion");
         return ERROR_SUCCESS;
     });
