@@ -61,9 +61,10 @@ TEST(FaultSweep, TheImportTableListsEveryImportOfTheLibrary) {
 }
 
 // ---- the child: one action, from run `from` on ------------------------------
+// It writes "site <i> <what>" per site, then "begin <i>" and "end <i>
+// <injected> <result> <allowed> <silent> <leak>" per run, then "done".
 
-// Everything the session heard, in order: a run that fails somewhere and
-// says what the clean run says has kept the failure to itself.
+// Everything the session heard, in order.
 std::vector<std::wstring> Said(const bench::Session& session) {
     std::vector<std::wstring> said;
     for (const bench::Message& message : session.Messages()) {
@@ -88,7 +89,6 @@ LONG WINAPI EndAtOnce(EXCEPTION_POINTERS* crash) {
 
 TEST(FaultSweep, DISABLED_OneAction) {
     const std::string action = Env("KCI_FAULT_ACTION");
-    const int from = atoi(Env("KCI_FAULT_FROM").c_str());
     std::ofstream out(Env("KCI_FAULT_OUT"), std::ios::app);
     SetUnhandledExceptionFilter(EndAtOnce);
     const bench::ActionRun* run = nullptr;
@@ -110,33 +110,29 @@ TEST(FaultSweep, DISABLED_OneAction) {
     const UINT cleanResult = result;
     const std::vector<std::wstring> cleanSaid = Said(*session);
     const std::vector<fault::Site> sites = fault::Sites();
-    out << "sites " << sites.size() << std::endl;
     for (size_t i = 0; i < sites.size(); ++i) out << "site " << i << " " << fault::Describe(sites[i]) << std::endl;
 
     const std::set<UINT>& allowed = kAllowedResults.at(action);
-    // One fault run; what it left behind, if anything.
-    auto failRun = [&](const fault::Site& site, bool always) {
+    auto failRun = [&](const fault::Site& site, bool always) {  // what it left behind
         const bench::Census before = bench::Census::Take();
         fault::Arm(site, always);
         const bool comKept = call();
         fault::Disarm();
-        std::wstring leak = before.LastingGrowth(run->leavesProgramsRunning);
-        return comKept ? leak : leak + L" COM left changed;";
+        const std::wstring leak = before.LastingGrowth(run->leavesProgramsRunning);
+        return std::string(leak.begin(), leak.end()) + (comKept ? "" : " COM left changed;");
     };
-    for (size_t i = from; i < 2 * sites.size(); ++i) {
+    for (size_t i = atoi(Env("KCI_FAULT_FROM").c_str()); i < 2 * sites.size(); ++i) {
         out << "begin " << i << std::endl;
-        const fault::Site& site = sites[i % sites.size()];
         const bool always = i >= sites.size();
-        std::wstring leak = failRun(site, always);
+        std::string leak = failRun(sites[i % sites.size()], always);
         const int injected = fault::Injected();
-        const bool silent = result == cleanResult && Said(*session) == cleanSaid;
         const UINT failedResult = result;
+        const bool silent = result == cleanResult && Said(*session) == cleanSaid;
         // A path's first run may open what the installer or a system DLL then
         // keeps (as the warm-up does for the clean path): a leak repeats.
-        if (!leak.empty()) leak = failRun(site, always);
-        out << "end " << i << " injected " << injected << " result " << failedResult << " allowed "
-            << (allowed.empty() || allowed.count(failedResult)) << " silent " << silent << " leak"
-            << std::string(leak.begin(), leak.end()) << std::endl;
+        if (!leak.empty()) leak = failRun(sites[i % sites.size()], always);
+        out << "end " << i << " " << injected << " " << failedResult << " "
+            << (allowed.empty() || allowed.count(failedResult)) << " " << silent << leak << std::endl;
     }
     out << "done" << std::endl;
 }
@@ -144,12 +140,14 @@ TEST(FaultSweep, DISABLED_OneAction) {
 // ---- the parent: one child per action, started again after a crash or hang --
 
 struct Tally {
-    size_t sites = 0;
+    std::vector<std::string> sites;  // "CreateFileW at +0x1a2b"
     int crashes = 0, hangs = 0, leaks = 0;
-    std::set<std::string> silent;   // "Action, Import"
+    std::set<std::string> silentRuns, silentImports;  // "Action, Import"
     std::set<size_t> silentSites;
-    std::set<std::string> silentRuns;
     std::vector<std::string> faults;
+    std::string How(size_t run) const {
+        return sites[run % sites.size()] + (run < sites.size() ? " failing once" : " failing always");
+    }
 };
 
 std::vector<std::string> ReadLines(const std::string& path) {
@@ -183,7 +181,7 @@ bool RunChild(const std::string& action, size_t from, const std::string& out, DW
     while (WaitForSingleObject(child.hProcess, 200) == WAIT_TIMEOUT) {
         const size_t lines = ReadLines(out).size();
         if (lines != seen) seen = lines, lastNews = std::chrono::steady_clock::now();
-        // The clean runs come before the first line; give them a limit each.
+        // The two clean runs come before the first line.
         const auto limit = std::chrono::milliseconds(seen == 0 ? 3 * kRunLimitMs : kRunLimitMs);
         if (std::chrono::steady_clock::now() - lastNews > limit) {
             TerminateProcess(child.hProcess, WAIT_TIMEOUT);
@@ -201,48 +199,41 @@ Tally SweepAction(const std::string& action) {
     Tally tally;
     const std::wstring folder = bench::BuildFolder();
     const std::string out = std::string(folder.begin(), folder.end()) + "\\fault-sweep.txt";
-    std::map<size_t, std::string> siteNames;
     for (size_t from = 0;;) {
         DeleteFileA(out.c_str());
         DWORD exitCode = 0;
         const bool ended = RunChild(action, from, out, exitCode);
         long begun = -1;
-        bool done = false;
+        tally.sites.clear();
         for (const std::string& line : ReadLines(out)) {
             std::istringstream words(line);
             std::string word, leak;
             size_t i = 0;
             words >> word >> i;
-            if (word == "sites") tally.sites = i;
-            if (word == "site") std::getline(words >> std::ws, siteNames[i]);
+            if (word == "done") return tally;
+            if (word == "site") tally.sites.emplace_back(), std::getline(words >> std::ws, tally.sites.back());
             if (word == "begin") begun = static_cast<long>(i);
-            if (word == "done") done = true;
             if (word != "end") continue;
             begun = -1;
             int injected = 0, allowed = 0, silent = 0;
             UINT result = 0;
-            words >> word >> injected >> word >> result >> word >> allowed >> word >> silent >> word;
+            words >> injected >> result >> allowed >> silent;
             std::getline(words, leak);
-            const size_t site = i % tally.sites;
-            const std::string how = siteNames[site] + (i < tally.sites ? " failing once" : " failing always");
-            if (!leak.empty()) ++tally.leaks, tally.faults.push_back("leak" + leak + " with " + how);
-            if (!allowed) tally.faults.push_back("result " + std::to_string(result) + " with " + how);
+            if (!leak.empty()) ++tally.leaks, tally.faults.push_back("leak" + leak + " with " + tally.How(i));
+            if (!allowed) tally.faults.push_back("result " + std::to_string(result) + " with " + tally.How(i));
             if (injected > 0 && silent && allowed) {
-                tally.silentSites.insert(site);
-                tally.silentRuns.insert(how);
-                tally.silent.insert(action + ", " + siteNames[site].substr(0, siteNames[site].find(' ')));
+                const std::string& site = tally.sites[i % tally.sites.size()];
+                tally.silentSites.insert(i % tally.sites.size());
+                tally.silentRuns.insert(tally.How(i));
+                tally.silentImports.insert(action + ", " + site.substr(0, site.find(' ')));
             }
         }
-        if (done) return tally;
-        if (tally.sites == 0 || begun < 0) {
-            tally.faults.push_back("the clean run ended with code " + std::to_string(exitCode));
-            ++tally.crashes;
+        if (tally.sites.empty() || begun < 0) {
+            ++tally.crashes, tally.faults.push_back("the clean run ended with code " + std::to_string(exitCode));
             return tally;
         }
-        const size_t site = static_cast<size_t>(begun) % tally.sites;
-        const std::string how = siteNames[site] + (static_cast<size_t>(begun) < tally.sites ? " failing once" : " failing always");
-        if (ended) ++tally.crashes, tally.faults.push_back("crash (code " + std::to_string(exitCode) + ") with " + how);
-        else ++tally.hangs, tally.faults.push_back("hang with " + how);
+        if (ended) ++tally.crashes, tally.faults.push_back("crash (code " + std::to_string(exitCode) + ") with " + tally.How(begun));
+        else ++tally.hangs, tally.faults.push_back("hang with " + tally.How(begun));
         from = static_cast<size_t>(begun) + 1;
     }
 }
@@ -268,14 +259,14 @@ TEST(FaultSweep, EveryCallSiteOfEveryActionFailsWithoutCrashHangOrLeak) {
         ASSERT_TRUE(kAllowedResults.count(run.action)) << "no allowed results for " << run.action;
         const Tally tally = SweepAction(run.action);
         printf("fault sweep %s: %zu call sites, %d crashes, %d hangs, %d leaks, %zu silent successes\n", run.action,
-               tally.sites, tally.crashes, tally.hangs, tally.leaks, tally.silentSites.size());
+               tally.sites.size(), tally.crashes, tally.hangs, tally.leaks, tally.silentSites.size());
         for (const std::string& fault : tally.faults) ADD_FAILURE() << fault;
         for (const std::string& how : tally.silentRuns) printf("fault sweep %s: silent with %s\n", run.action, how.c_str());
-        for (const std::string& silent : tally.silent)
+        for (const std::string& silent : tally.silentImports)
             EXPECT_TRUE(documented.count(silent) || documented.count("every action" + silent.substr(silent.find(','))))
                 << "silent success not in docs/failure-paths.md: " << silent;
-        EXPECT_GT(tally.sites, 0u);
-        sites += tally.sites, crashes += tally.crashes, hangs += tally.hangs, leaks += tally.leaks;
+        EXPECT_FALSE(tally.sites.empty());
+        sites += tally.sites.size(), crashes += tally.crashes, hangs += tally.hangs, leaks += tally.leaks;
         ++actionsSwept;
     }
     printf("fault sweep: %zu call sites in %zu actions, %d crashes, %d hangs, %d leaks\n", sites, actionsSwept, crashes,
