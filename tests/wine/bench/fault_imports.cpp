@@ -1,3 +1,7 @@
+// Every import's declaration, those of newer systems too, for its stand-in's type.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0601
+
 #include "bench/fault_imports.h"
 
 #include <msi.h>
