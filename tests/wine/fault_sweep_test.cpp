@@ -256,7 +256,10 @@ TEST(FaultSweep, EveryCallSiteOfEveryActionFailsWithoutCrashHangOrLeak) {
     int crashes = 0, hangs = 0, leaks = 0;
     for (const bench::ActionRun& run : bench::ActionRuns()) {
         SCOPED_TRACE(run.action);
-        ASSERT_TRUE(kAllowedResults.count(run.action)) << "no allowed results for " << run.action;
+        if (!kAllowedResults.count(run.action)) {
+            ADD_FAILURE() << "no allowed results for " << run.action;
+            continue;
+        }
         const Tally tally = SweepAction(run.action);
         printf("fault sweep %s: %zu call sites, %d crashes, %d hangs, %d leaks, %zu silent successes\n", run.action,
                tally.sites.size(), tally.crashes, tally.hangs, tally.leaks, tally.silentSites.size());
