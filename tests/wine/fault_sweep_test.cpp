@@ -46,17 +46,12 @@ const std::map<std::string, std::set<UINT>> kAllowedResults = {
 
 constexpr DWORD kRunLimitMs = 30000;
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 TEST(FaultSweep, TheImportTableListsEveryImportOfTheLibrary) {
     std::set<std::string> imported, listed;
     harness::ForEachImport(bench::Library(), [&](const std::string& dll, const std::string& name, void**) {
-        imported.insert(Lower(dll) + "!" + name);
+        imported.insert(fault::ImportKey(dll, name));
     });
-    for (const fault::Import& row : fault::Imports()) listed.insert(Lower(row.dll) + "!" + row.name);
+    for (const fault::Import& row : fault::Imports()) listed.insert(fault::ImportKey(row.dll, row.name));
     EXPECT_EQ(listed, imported);
 }
 

@@ -173,12 +173,13 @@ const char* const kNeverFailed[][2] = {
     {"oleaut32.dll", "SysFreeString SysStringLen VariantInit"},
 };
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 }  // namespace
+
+std::string ImportKey(const std::string& dll, const std::string& name) {
+    std::string key = dll;
+    for (char& c : key) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return key + "!" + name;
+}
 
 const std::vector<Import>& Imports() {
     static const std::vector<Import> imports = [] {
@@ -202,7 +203,7 @@ void Patch(HMODULE library) {
     const auto& imports = Imports();
     harness::ForEachImport(library, [&](const std::string& dll, const std::string& name, void** entry) {
         for (const Import& row : imports) {
-            if (!row.standIn || row.name != name || Lower(row.dll) != Lower(dll)) continue;
+            if (!row.standIn || ImportKey(row.dll, row.name) != ImportKey(dll, name)) continue;
             row.slot->real = *entry;
             DWORD was = 0;
             if (!VirtualProtect(entry, sizeof(void*), PAGE_READWRITE, &was))

@@ -41,6 +41,9 @@ struct Import {
 
 // The table: one row per function the shipped library imports.
 const std::vector<Import>& Imports();
+// "kernel32.dll!CreateFileW": an import named as both the table and an import
+// table may spell it (DLL names differ in case).
+std::string ImportKey(const std::string& dll, const std::string& name);
 
 // Points every failable import of `library` at its stand-in; once per process.
 void Patch(HMODULE library);
