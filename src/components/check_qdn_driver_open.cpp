@@ -13,6 +13,7 @@
 #include "runtime/catalogue.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
+#include "runtime/property.h"
 #include "runtime/registry.h"
 
 namespace kci {
@@ -28,7 +29,7 @@ constexpr DWORD kAdapterNameChars = 1023;
 constexpr DWORD kServiceNameChars = (kAdapterNameChars + 1) / sizeof(wchar_t) - 1;
 
 // The package plans a reboot when this is "true"; nothing else is ever written.
-void ForceReboot(MSIHANDLE session) { MsiSetPropertyW(session, L"QDN_IN_USE", L"true"); }
+void ForceReboot(MSIHANDLE session) { kci::SetProperty(session, L"QDN_IN_USE", L"true"); }
 
 // The number of adapter subkeys, or nothing when the key cannot say.
 std::optional<DWORD> SubkeyCount(HKEY key) {

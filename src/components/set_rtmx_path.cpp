@@ -12,6 +12,7 @@
 #include "runtime/action_frame.h"
 #include "runtime/known_folder.h"
 #include "runtime/log.h"
+#include "runtime/property.h"
 #include "runtime/registry.h"
 
 namespace kci {
@@ -51,7 +52,7 @@ extern "C" UINT __stdcall SetRtmxPath(MSIHANDLE session) {
         std::wstring folder = DefaultFolder(session);
         if (auto registered = RegisteredFolder(session)) folder = *registered;
         LogMessage(session, L"Setting _RTMX_DIR_ property to %s", folder);
-        MsiSetPropertyW(session, L"_RTMX_DIR_", folder.c_str());
+        kci::SetProperty(session, L"_RTMX_DIR_", folder.c_str());
         // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
         // (SetRtmxPath.FallsBackToTheUsualFolderWhenTheShellHasNone).
         LogMessage(session, L"Leaving SetRtmxPath");

@@ -14,6 +14,13 @@ int ProcessId(const VARIANT& value) {
     return value.vt == VT_I4 || value.vt == VT_UI4 || value.vt == VT_INT || value.vt == VT_UINT ? value.lVal : -1;
 }
 
+// Not being able to ask is no answer: an installer thread in a
+// single-threaded apartment never reaches WMI at all.
+bool LookInProcessList(MSIHANDLE session, const std::wstring& imageName) {
+    LogMessage(session, L"FindRunningProcessByNameWMI() WMI not available, looking in the process list");
+    return FindRunningProcessByName(session, imageName);
+}
+
 }  // namespace
 
 UINT WMIquery(MSIHANDLE session, const std::wstring& text, kci::WmiQuery& query) {
@@ -61,14 +68,17 @@ bool FindRunningProcessByNameWMI(MSIHANDLE session, const std::wstring& imageNam
     if (WMIquery(session, text, query) != ERROR_SUCCESS) {
         // Kept as spelt: packages search the log for it (WmiLookup.WithoutWmiTheProcessListAnswers).
         LogMessage(session, L"FindRunningProcessByNameWMI() WMIquery didnt return success.");
-        // Not being able to ask is no answer: an installer thread in a
-        // single-threaded apartment never reaches WMI at all.
-        LogMessage(session, L"FindRunningProcessByNameWMI() WMI not available, looking in the process list");
-        return FindRunningProcessByName(session, imageName);
+        return LookInProcessList(session, imageName);
     }
     bool running = false;
     for (;;) {
-        kci::ComPtr<IWbemClassObject> row = kci::NextWmiRow(*query.rows.Get());
+        HRESULT hr = S_OK;
+        kci::ComPtr<IWbemClassObject> row = kci::NextWmiRow(*query.rows.Get(), hr);
+        if (FAILED(hr)) {
+            // The query was asked to return at once, so its own failure arrives here.
+            LogMessage(session, L"FindRunningProcessByNameWMI() Next failed. Err code = 0x%lx", hr);
+            return LookInProcessList(session, imageName);
+        }
         if (!row) {
             LogMessage(session, L"FindRunningProcessByNameWMI() uReturn = 0. Breaking out of the loop.");
             break;

@@ -150,7 +150,7 @@ int WmiMaxClockSpeed(MSIHANDLE session) {
         LogMessage(session, L"CpuSpeedInMhz Reset returned error code %x", hr);
         return kWmiResetFailed;
     }
-    kci::ComPtr<IWbemClassObject> processor = kci::NextWmiRow(*rows.Get(), &hr);
+    kci::ComPtr<IWbemClassObject> processor = kci::NextWmiRow(*rows.Get(), hr);
     if (FAILED(hr)) {
         LogMessage(session, L"CpuSpeedInMhz Next returned error code %x", hr);
         return kWmiNextFailed;

@@ -25,7 +25,7 @@ extern "C" UINT __stdcall CreateDisplayableVersion(MSIHANDLE session) {
         // (CreateDisplayableVersion.SetsTheShortFormAndLogsTheFieldsRead).
         LogMessage(session, L"sscanf returned result = %d, major=%d, minor=%d, build=%d", scanned.fields,
                    scanned.major, scanned.minor, scanned.build);
-        MsiSetPropertyW(session, L"PDisplayableVersion", kci::DisplayableVersion(scanned).c_str());
+        kci::SetProperty(session, L"PDisplayableVersion", kci::DisplayableVersion(scanned).c_str());
         // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
         // (CreateDisplayableVersion.SetsTheShortFormAndLogsTheFieldsRead).
         LogMessage(session, L"Leaving CreateDisplayableVersion");

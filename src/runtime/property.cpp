@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "runtime/log.h"
+
 namespace kci {
 
 namespace {
@@ -30,6 +32,11 @@ PropertyRead ReadProperty(MSIHANDLE session, const wchar_t* name, DWORD textChar
 
 PropertyRead ReadTargetPath(MSIHANDLE session, const wchar_t* name, DWORD textChars) {
     return ReadInto(MsiGetTargetPathW, session, name, textChars);
+}
+
+void SetProperty(MSIHANDLE session, const wchar_t* name, const wchar_t* value) {
+    const UINT result = MsiSetPropertyW(session, name, value);
+    if (result != ERROR_SUCCESS) LogMessage(session, L"MsiSetProperty failed for %s: %u", name, result);
 }
 
 }  // namespace kci

@@ -17,4 +17,8 @@ PropertyRead ReadProperty(MSIHANDLE session, const wchar_t* name, DWORD textChar
 // Reads the target path of directory `name` the same way.
 PropertyRead ReadTargetPath(MSIHANDLE session, const wchar_t* name, DWORD textChars);
 
+// Sets property `name`; a refused set is logged ("MsiSetProperty failed for
+// <name>: <result>"), since a later action would read the old value unawares.
+void SetProperty(MSIHANDLE session, const wchar_t* name, const wchar_t* value);
+
 }  // namespace kci

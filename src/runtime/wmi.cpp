@@ -29,12 +29,11 @@ HRESULT ExecWqlQuery(IWbemServices& services, const std::wstring& query, long fl
     return services.ExecQuery(language.Get(), text.Get(), flags, nullptr, rows.Receive());
 }
 
-ComPtr<IWbemClassObject> NextWmiRow(IEnumWbemClassObject& rows, HRESULT* result) {
+ComPtr<IWbemClassObject> NextWmiRow(IEnumWbemClassObject& rows, HRESULT& result) {
     ComPtr<IWbemClassObject> row;
     ULONG returned = 0;
-    const HRESULT hr = rows.Next(static_cast<long>(WBEM_INFINITE), 1, row.Receive(), &returned);
-    if (result) *result = hr;
-    if (returned == 0) row.Reset();
+    result = rows.Next(static_cast<long>(WBEM_INFINITE), 1, row.Receive(), &returned);
+    if (returned == 0 || FAILED(result)) row.Reset();
     return row;
 }
 

@@ -19,8 +19,9 @@ HRESULT ConnectWmiNamespace(IWbemLocator& locator, const std::wstring& path, Com
 HRESULT ExecWqlQuery(IWbemServices& services, const std::wstring& query, long flags,
                      ComPtr<IEnumWbemClassObject>& rows);
 
-// The next row, waiting as long as it takes; an empty pointer at the end (or
-// when the enumerator fails).
-ComPtr<IWbemClassObject> NextWmiRow(IEnumWbemClassObject& rows, HRESULT* result = nullptr);
+// The next row, waiting as long as it takes; an empty pointer at the end or
+// when the enumerator fails, told apart by `result` (a query asked to return
+// at once reports its own failure here).
+ComPtr<IWbemClassObject> NextWmiRow(IEnumWbemClassObject& rows, HRESULT& result);
 
 }  // namespace kci

@@ -10,6 +10,7 @@
 #include "bench/bench.h"
 #include "detect_common.h"
 #include "detection/wmi_lookup.h"
+#include "runtime/wmi.h"
 
 using bench::Lines;
 using detect::kFilesInUse;
@@ -100,6 +101,40 @@ TEST(WmiLookup, WithoutWmiTheProcessListAnswers) {
         EXPECT_EQ(Lines(log.begin() + 2, log.begin() + 2 + expected.size()), expected);
         EXPECT_EQ(log.back(), c.last);
     }
+}
+
+// Asked to return at once, a query reports its own failure through the rows'
+// Next. Wine's WMI runs a query in ExecQuery itself, so the failure is made
+// here: its enumerators' Next answers WBEM_E_FAILED while the test runs.
+HRESULT WINAPI FailingNext(IEnumWbemClassObject*, long, ULONG, IWbemClassObject**, ULONG* returned) {
+    *returned = 0;
+    return WBEM_E_FAILED;
+}
+
+TEST(WmiLookup, AQueryThatFailsWhileReadingLooksInTheProcessList) {
+    bench::DummyProcess standIn(L"kci-nextfails.exe");
+    auto session = bench::Package().Open();
+    session->ClearRecords();
+    actions::OnActionThread([&] {
+        kci::WmiQuery probe;
+        ASSERT_EQ(kci::WMIquery(session->Handle(), L"SELECT * FROM Win32_Process", probe), 0u);
+        void** next = *reinterpret_cast<void***>(probe.rows.Get()) + 4;  // IUnknown's 3, Reset, Next
+        DWORD was = 0;
+        ASSERT_TRUE(VirtualProtect(next, sizeof *next, PAGE_READWRITE, &was));
+        void* const real = *next;
+        *next = reinterpret_cast<void*>(&FailingNext);
+        session->ClearRecords();
+        EXPECT_TRUE(kci::FindRunningProcessByNameWMI(session->Handle(), L"KCI-NEXTFAILS.EXE"));
+        *next = real;
+        VirtualProtect(next, sizeof *next, was, &was);
+    });
+    const Lines log = session->Log();
+    ASSERT_GE(log.size(), 9u);
+    EXPECT_EQ(Lines(log.begin() + 4, log.begin() + 8),
+              (Lines{L"WMIquery() Out", L"FindRunningProcessByNameWMI() Next failed. Err code = 0x80041001",
+                     L"FindRunningProcessByNameWMI() WMI not available, looking in the process list",
+                     L"Entering FindRunningProcessByName"}));
+    EXPECT_EQ(log.back(), L"This is a match: process kci-nextfails.exe");
 }
 
 const Lines kNothingToClose = {L"Number of applications to close is 0", L"Found no Applications to be shut down",

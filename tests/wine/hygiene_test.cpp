@@ -28,18 +28,9 @@ TEST(Hygiene, NoActionLeavesAHandleKeyGuiObjectOrComStateBehind) {
         actions::KeepsComState([&] { bench::CallAction(run.action, session->Handle()); });
         const bench::Census before = bench::Census::Take();
         EXPECT_TRUE(actions::KeepsComState([&] { bench::CallAction(run.action, session->Handle()); })) << "COM left changed";
-        // Wine's own worker threads open and close a handle now and then; a
-        // leak stays, so a growth must last a second to count.
-        std::wstring growth;
-        for (int look = 0; look < 5; ++look) {
-            if (look > 0) Sleep(250);
-            bench::Census after = bench::Census::Take();
-            // Wine keeps every process's windows and menus in one table: programs
-            // an action leaves running move its slots, whatever this process holds.
-            if (run.leavesProgramsRunning) after.userSlots = before.userSlots;
-            growth = before.Growth(after);
-            if (growth.empty()) break;
-        }
+        // Wine keeps every process's windows and menus in one table: programs
+        // an action leaves running move its slots, whatever this process holds.
+        const std::wstring growth = before.LastingGrowth(run.leavesProgramsRunning);
         EXPECT_EQ(growth, L"");
     }
 }

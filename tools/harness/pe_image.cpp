@@ -19,15 +19,37 @@ std::set<std::string> ExportedActions(HMODULE module) {
     return names;
 }
 
-std::vector<std::string> ImportedDlls(HMODULE module) {
-    std::vector<std::string> names;
+namespace {
+
+const IMAGE_IMPORT_DESCRIPTOR* ImportDescriptors(HMODULE module) {
     auto base = reinterpret_cast<const BYTE*>(module);
     auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (dir.VirtualAddress == 0) return names;
-    for (auto imp = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name; ++imp)
+    return dir.VirtualAddress == 0 ? nullptr : reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+}
+
+}  // namespace
+
+std::vector<std::string> ImportedDlls(HMODULE module) {
+    std::vector<std::string> names;
+    auto base = reinterpret_cast<const BYTE*>(module);
+    for (auto imp = ImportDescriptors(module); imp && imp->Name; ++imp)
         names.push_back(reinterpret_cast<const char*>(base + imp->Name));
     return names;
+}
+
+void ForEachImport(HMODULE module, const std::function<void(const std::string& dll, const std::string& name, void** entry)>& visit) {
+    auto base = reinterpret_cast<BYTE*>(module);
+    for (auto imp = ImportDescriptors(module); imp && imp->Name; ++imp) {
+        const std::string dll = reinterpret_cast<const char*>(base + imp->Name);
+        auto names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + imp->OriginalFirstThunk);
+        auto entries = reinterpret_cast<void**>(base + imp->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++entries) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            auto byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            visit(dll, reinterpret_cast<const char*>(byName->Name), entries);
+        }
+    }
 }
 
 }  // namespace harness

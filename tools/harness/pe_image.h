@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,5 +14,8 @@ namespace harness {
 std::set<std::string> ExportedActions(HMODULE module);
 // The DLLs `module` imports, as its import table names them.
 std::vector<std::string> ImportedDlls(HMODULE module);
+// Calls `visit` for each function `module` imports by name, with the DLL as
+// the import table names it and the function's entry in the address table.
+void ForEachImport(HMODULE module, const std::function<void(const std::string& dll, const std::string& name, void** entry)>& visit);
 
 }  // namespace harness

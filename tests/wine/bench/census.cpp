@@ -101,4 +101,16 @@ std::wstring Census::Growth(const Census& after) const {
     return growth;
 }
 
+std::wstring Census::LastingGrowth(bool ignoreUserSlots) const {
+    std::wstring growth;
+    for (int look = 0; look < 5; ++look) {
+        if (look > 0) Sleep(250);
+        Census after = Take();
+        if (ignoreUserSlots) after.userSlots = userSlots;
+        growth = Growth(after);
+        if (growth.empty()) break;
+    }
+    return growth;
+}
+
 }  // namespace bench

@@ -33,6 +33,11 @@ struct Census {
     static Census Take();
     // What `after` holds beyond this census, as text; empty when nothing.
     std::wstring Growth(const Census& after) const;
+    // What the process holds now beyond this census and still holds a second
+    // later: Wine's own worker threads open and close a handle now and then,
+    // a leak stays. `ignoreUserSlots` for an action that leaves programs
+    // running, whose windows and menus share Wine's one USER table.
+    std::wstring LastingGrowth(bool ignoreUserSlots) const;
 };
 
 }  // namespace bench
