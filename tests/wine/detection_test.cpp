@@ -20,7 +20,6 @@ size_t CountOf(const Lines& lines, const std::wstring& line) {
 
 TEST(DetectLookup, NoMatchLogsEveryUnreadableProcessAndOneEnding) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_FALSE(kci::FindRunningProcessByName(session->Handle(), L"kci-nothing-by-this-name.exe"));
 
     Lines log = session->Log();
@@ -60,7 +59,6 @@ TEST(DetectLookup, WholeImageNameCaseIgnoredAndTheWalkStopsAtTheMatch) {
 TEST(DetectLookup, A64BitApplicationIsFoundByItsImagePath) {
     bench::DummyProcess outlook(L"OUTLOOK.EXE", bench::Bitness::x64);
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_TRUE(kci::FindRunningProcessByName(session->Handle(), L"outlook.exe"));
     Lines log = session->Log();
     ASSERT_GE(log.size(), 2u);
@@ -95,7 +93,6 @@ TEST(DetectLookup, EveryProcessHandleIsClosed) {
 
 TEST(DetectProducts, NothingRunningNoPrompt) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction("CheckRunningApps", *session), 0u);
     EXPECT_TRUE(session->Messages(kFilesInUse).empty());
     EXPECT_EQ(Steps(*session), (Lines{
@@ -109,7 +106,6 @@ TEST(DetectProducts, NothingRunningNoPrompt) {
 TEST(DetectProducts, AllThreeInOnePromptThenCancel) {
     bench::DummyProcess older(L"TenvorPelago.exe"), newer(L"Meridia.exe"), softphone(L"FENWA9.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->Answer(kFilesInUse, {IDCANCEL});
     EXPECT_EQ(bench::CallAction("CheckRunningApps", *session), 1602u);
 
@@ -133,7 +129,6 @@ TEST(DetectProducts, AllThreeInOnePromptThenCancel) {
 TEST(DetectProducts, MeridiaWindowAlonePromptsForTheOlderProduct) {
     bench::TopLevelWindow window(L"Meridia");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     // The user closes the window and answers Retry.
     session->OnMessage(kFilesInUse, [&](const bench::Message&) { window.Close(); });
     session->Answer(kFilesInUse, {IDRETRY});
@@ -151,7 +146,6 @@ TEST(DetectProducts, MeridiaWindowAlonePromptsForTheOlderProduct) {
 TEST(DetectProducts, RetryAndIgnoreWhileRunningPromptAgain) {
     bench::DummyProcess newer(L"Meridia.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->Answer(kFilesInUse, {IDRETRY, IDOK, IDCANCEL});
     EXPECT_EQ(bench::CallAction("CheckRunningApps", *session), 1602u);
 
@@ -172,7 +166,6 @@ TEST(DetectProducts, RetryAndIgnoreWhileRunningPromptAgain) {
 TEST(DetectProducts, ClosingTheApplicationThenRetrySucceeds) {
     bench::DummyProcess softphone(L"FENWA9.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->OnMessage(kFilesInUse, [&](const bench::Message&) { softphone.End(); });
     session->Answer(kFilesInUse, {IDRETRY});
     EXPECT_EQ(bench::CallAction("CheckRunningApps", *session), 0u);
@@ -185,7 +178,6 @@ TEST(DetectProducts, ClosingTheApplicationThenRetrySucceeds) {
 
 TEST(DetectMessenger, NotRunningCountsNoRecords) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction("CheckRunningMOC", *session), 0u);
     EXPECT_TRUE(session->Messages(kFilesInUse).empty());
     EXPECT_EQ(Steps(*session), (Lines{L"Entering CheckRunningMOC", L"Entering Find Microsoft Office Communicator",
@@ -197,7 +189,6 @@ TEST(DetectMessenger, NotRunningCountsNoRecords) {
 TEST(DetectMessenger, FailedPromptShowsTheErrorBox) {
     bench::DummyProcess messenger(L"communicator.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->Answer(kFilesInUse, {-1});
     bench::MessageBoxWatcher watcher;
     EXPECT_EQ(bench::CallAction("CheckRunningMOC", *session), 1602u);
@@ -219,7 +210,6 @@ TEST(DetectMessenger, FailedPromptShowsTheErrorBox) {
 TEST(DetectSilent, AnswersOfZeroStopAfterMaxTry) {
     bench::DummyProcess messenger(L"communicator.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->Answer(kFilesInUse, {0});
     DWORD start = GetTickCount();
     EXPECT_EQ(bench::CallAction("CheckRunningMOC", *session), 1602u);
@@ -261,7 +251,6 @@ TEST(DetectAnswers, EachActionWritesItsOwnAnswerLinesAndShowsItsBox) {
         bench::DummyProcess running(a.image);
         {
             auto session = bench::Package().Open();
-            session->ClearRecords();
             session->Answer(kFilesInUse, {IDOK, IDRETRY, IDCANCEL});
             EXPECT_EQ(bench::CallAction(a.action, *session), 1602u);
             Lines steps = Steps(*session);
@@ -271,7 +260,6 @@ TEST(DetectAnswers, EachActionWritesItsOwnAnswerLinesAndShowsItsBox) {
             EXPECT_EQ(session->Messages(kFilesInUse).size(), 3u);
         }
         auto session = bench::Package().Open();
-        session->ClearRecords();
         session->Answer(kFilesInUse, {-1});
         bench::MessageBoxWatcher watcher;
         EXPECT_EQ(bench::CallAction(a.action, *session), 1602u);
