@@ -33,12 +33,24 @@ void ExpectLog(const Lines& log, const Lines& expected) {
 }
 
 void ExpectInOrder(const Lines& log, const Lines& expected) {
-    size_t at = 0;
-    for (const auto& want : expected) {
-        while (at < log.size() && !LineMatches(log[at], want)) ++at;
-        EXPECT_LT(at, log.size()) << "missing, or out of order: " << Narrow(want);
-        if (at++ >= log.size()) return;
+    if (expected.empty()) return;
+    // The start where the most expected lines match, for the failure message.
+    size_t bestStart = 0, bestMatched = 0;
+    for (size_t start = 0; start < log.size(); ++start) {
+        size_t matched = 0;
+        while (matched < expected.size() && start + matched < log.size() &&
+               LineMatches(log[start + matched], expected[matched]))
+            ++matched;
+        if (matched == expected.size()) return;
+        if (matched > bestMatched) {
+            bestStart = start;
+            bestMatched = matched;
+        }
     }
+    std::string got;
+    for (const auto& line : log) got += "\n  " + Narrow(line);
+    ADD_FAILURE() << "no run of the expected lines: after " << bestMatched << " of them (from line " << bestStart
+                  << "), expected \"" << Narrow(expected[bestMatched]) << "\"; the log:" << got;
 }
 
 }  // namespace bench

@@ -13,9 +13,9 @@ using harness::Lines;
 // missing line fails.
 void ExpectLog(const Lines& log, const Lines& expected);
 
-// Asserts that every `expected` line stands in `log`, in this order, other
-// lines between them allowed: a missing expected line, or one out of order,
-// fails.
+// Asserts that the `expected` lines stand in `log` as one run, in this order:
+// a missing line, one out of order or an extra line between them fails;
+// lines before and after the run are allowed.
 void ExpectInOrder(const Lines& log, const Lines& expected);
 
 }  // namespace bench
