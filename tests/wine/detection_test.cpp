@@ -6,6 +6,7 @@
 #include "bench/bench.h"
 #include "detect_common.h"
 #include "detection/process_lookup.h"
+#include "runtime/core/named_fields.h"
 
 using bench::Lines;
 using detect::kFilesInUse;
@@ -226,23 +227,45 @@ TEST(DetectSilent, AnswersOfZeroStopAfterMaxTry) {
 }
 
 // Every action's own answer lines and box, from one running application each.
+// One row, built by named field.
 struct AnswerLines {
-    const char* action;
-    const wchar_t* image;
-    const wchar_t* ignore;
-    const wchar_t* retry;
-    const wchar_t* cancel;
-    const wchar_t* error;
+    const char* action = nullptr;
+    const wchar_t* image = nullptr;  // the running application
+    const wchar_t* ignore = nullptr;
+    const wchar_t* retry = nullptr;
+    const wchar_t* cancel = nullptr;
+    const wchar_t* error = nullptr;  // the box shown when the prompt fails
+
+    AnswerLines Action(const char* name) const { return kci::WithField(*this, &AnswerLines::action, name); }
+    AnswerLines Running(const wchar_t* name) const { return kci::WithField(*this, &AnswerLines::image, name); }
+    AnswerLines Ignore(const wchar_t* line) const { return kci::WithField(*this, &AnswerLines::ignore, line); }
+    AnswerLines Retry(const wchar_t* line) const { return kci::WithField(*this, &AnswerLines::retry, line); }
+    AnswerLines Cancel(const wchar_t* line) const { return kci::WithField(*this, &AnswerLines::cancel, line); }
+    AnswerLines Error(const wchar_t* line) const { return kci::WithField(*this, &AnswerLines::error, line); }
 };
 
 const AnswerLines kAnswerLines[] = {
-    {"CheckRunningApps", L"FENWA9.exe", L"CheckRunningApps - user hit IGNORE", L"CheckRunningApps - user hit RETRY",
-     L"Exiting CheckRunningApps - user hit cancel", L"CheckRunningApps - Error creating MSI process"},
-    {"CheckRunningMOC", L"communicator.exe", L"CheckRunningMOC - user hit IGNORE", L"CheckRunningMOC - user hit RETRY",
-     L"Exiting CheckRunningMOC - user hit cancel", L"CheckRunningMOC - Error creating MSI process"},
-    {"CheckRunningOutlook", L"OUTLOOK.EXE", L"CheckRunningOutlook - user hit IGNORE",
-     L"CheckRunningOutlook - user hit RETRY", L"Exiting CheckRunningOutlook - user hit cancel",
-     L"CheckRunningOutlook - Error creating MSI process"},
+    AnswerLines()
+        .Action("CheckRunningApps")
+        .Running(L"FENWA9.exe")
+        .Ignore(L"CheckRunningApps - user hit IGNORE")
+        .Retry(L"CheckRunningApps - user hit RETRY")
+        .Cancel(L"Exiting CheckRunningApps - user hit cancel")
+        .Error(L"CheckRunningApps - Error creating MSI process"),
+    AnswerLines()
+        .Action("CheckRunningMOC")
+        .Running(L"communicator.exe")
+        .Ignore(L"CheckRunningMOC - user hit IGNORE")
+        .Retry(L"CheckRunningMOC - user hit RETRY")
+        .Cancel(L"Exiting CheckRunningMOC - user hit cancel")
+        .Error(L"CheckRunningMOC - Error creating MSI process"),
+    AnswerLines()
+        .Action("CheckRunningOutlook")
+        .Running(L"OUTLOOK.EXE")
+        .Ignore(L"CheckRunningOutlook - user hit IGNORE")
+        .Retry(L"CheckRunningOutlook - user hit RETRY")
+        .Cancel(L"Exiting CheckRunningOutlook - user hit cancel")
+        .Error(L"CheckRunningOutlook - Error creating MSI process"),
 };
 
 TEST(DetectAnswers, EachActionWritesItsOwnAnswerLinesAndShowsItsBox) {
