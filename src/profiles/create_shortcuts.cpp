@@ -15,6 +15,7 @@
 #include "profiles/profile_walk.h"
 #include "runtime/action_frame.h"
 #include "runtime/core/errors.h"
+#include "runtime/core/named_fields.h"
 #include "runtime/core/text_limits.h"
 #include "runtime/known_folder.h"
 #include "runtime/log.h"
@@ -27,48 +28,57 @@ namespace {
 constexpr wchar_t kShortcutFile[] = L"Tenvor Omni Meridia.lnk";
 constexpr wchar_t kQuickLaunchBelowProfile[] = L"\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch";
 
-// One place a copy of the shortcut goes, and what is logged about it.
+// One place a copy of the shortcut goes, and what is logged about it. One
+// row, built by named field, as in
+//   CopyTarget().ForUser(ShellFolder::UserDesktop).ForAllUsers(ShellFolder::CommonDesktop).Title(L"...")
 struct CopyTarget {
-    kci::ShellFolder userFolder;                     // for the installing user
-    std::optional<kci::ShellFolder> allUsersFolder;  // for "AllUsers"; none: every profile's Quick Launch bar
-    const wchar_t* belowFolder;                      // joined to the folder
-    const wchar_t* lookupFailure;
-    const wchar_t* title;
-    const wchar_t* copyFailure;
+    kci::ShellFolder userFolder = kci::ShellFolder::UserDesktop;       // for the installing user
+    kci::ShellFolder allUsersFolder = kci::ShellFolder::CommonDesktop;  // for "AllUsers", unless everyProfile
+    bool everyProfile = false;  // for "AllUsers": every profile's Quick Launch bar instead
+    const wchar_t* belowFolder = L"";  // joined to the folder
+    const wchar_t* lookupFailure = nullptr;
+    const wchar_t* title = nullptr;
+    const wchar_t* copyFailure = nullptr;
+
+    constexpr CopyTarget ForUser(kci::ShellFolder folder) const {
+        return WithField(*this, &CopyTarget::userFolder, folder);
+    }
+    constexpr CopyTarget ForAllUsers(kci::ShellFolder folder) const {
+        return WithField(*this, &CopyTarget::allUsersFolder, folder);
+    }
+    constexpr CopyTarget ForAllUsersInEveryProfile() const { return WithField(*this, &CopyTarget::everyProfile, true); }
+    constexpr CopyTarget Below(const wchar_t* path) const { return WithField(*this, &CopyTarget::belowFolder, path); }
+    constexpr CopyTarget LookupFailure(const wchar_t* line) const {
+        return WithField(*this, &CopyTarget::lookupFailure, line);
+    }
+    constexpr CopyTarget Title(const wchar_t* text) const { return WithField(*this, &CopyTarget::title, text); }
+    constexpr CopyTarget CopyFailure(const wchar_t* line) const {
+        return WithField(*this, &CopyTarget::copyFailure, line);
+    }
 };
 
-CopyTarget DesktopTarget() {
-    CopyTarget target{};
-    target.userFolder = kci::ShellFolder::UserDesktop;
-    target.allUsersFolder = kci::ShellFolder::CommonDesktop;
-    target.belowFolder = L"";
-    target.lookupFailure = L"Couldn't get desktop directory, return code = 0x%x";
-    target.title = L"Creating shortcut on desktop";
-    target.copyFailure = L"Failed to install desktop icon, result = 0x%x";
-    return target;
-}
+constexpr CopyTarget kDesktopTarget = CopyTarget()
+                                          .ForUser(kci::ShellFolder::UserDesktop)
+                                          .ForAllUsers(kci::ShellFolder::CommonDesktop)
+                                          .LookupFailure(L"Couldn't get desktop directory, return code = 0x%x")
+                                          .Title(L"Creating shortcut on desktop")
+                                          .CopyFailure(L"Failed to install desktop icon, result = 0x%x");
 
-CopyTarget StartupTarget() {
-    CopyTarget target{};
-    target.userFolder = kci::ShellFolder::UserStartup;
-    target.allUsersFolder = kci::ShellFolder::CommonStartup;
-    target.belowFolder = L"";
-    target.lookupFailure = L"Couldn't get startup directory, return code = 0x%x";
-    target.title = L"Creating shortcut on start menu";
-    target.copyFailure = L"Failed to install startup icon, result = 0x%x";
-    return target;
-}
+constexpr CopyTarget kStartupTarget = CopyTarget()
+                                          .ForUser(kci::ShellFolder::UserStartup)
+                                          .ForAllUsers(kci::ShellFolder::CommonStartup)
+                                          .LookupFailure(L"Couldn't get startup directory, return code = 0x%x")
+                                          .Title(L"Creating shortcut on start menu")
+                                          .CopyFailure(L"Failed to install startup icon, result = 0x%x");
 
-CopyTarget QuickLaunchTarget() {
-    CopyTarget target{};
-    target.userFolder = kci::ShellFolder::UserAppData;
-    target.allUsersFolder = std::nullopt;
-    target.belowFolder = kci::kQuickLaunchBelowAppData;
-    target.lookupFailure = L"Couldn't get quicklaunch directory, return code = 0x%x";
-    target.title = L"Creating shortcut on Quick Launch bar";
-    target.copyFailure = L"Failed to install startup icon on quick launch bar, result = 0x%x";
-    return target;
-}
+constexpr CopyTarget kQuickLaunchTarget =
+    CopyTarget()
+        .ForUser(kci::ShellFolder::UserAppData)
+        .ForAllUsersInEveryProfile()
+        .Below(kci::kQuickLaunchBelowAppData)
+        .LookupFailure(L"Couldn't get quicklaunch directory, return code = 0x%x")
+        .Title(L"Creating shortcut on Quick Launch bar")
+        .CopyFailure(L"Failed to install startup icon on quick launch bar, result = 0x%x");
 
 struct ShortcutChoice {
     bool allUsers = false;
@@ -152,8 +162,8 @@ void CopyToEveryQuickLaunchBar(MSIHANDLE session, const CopyTarget& target, cons
 void CopyIfWanted(MSIHANDLE session, bool wanted, const CopyTarget& target, const ShortcutChoice& choice) {
     if (!wanted) return;
     if (!choice.allUsers) CopyToFolder(session, target, target.userFolder, choice.source);
-    else if (target.allUsersFolder) CopyToFolder(session, target, *target.allUsersFolder, choice.source);
-    else CopyToEveryQuickLaunchBar(session, target, choice.source);
+    else if (target.everyProfile) CopyToEveryQuickLaunchBar(session, target, choice.source);
+    else CopyToFolder(session, target, target.allUsersFolder, choice.source);
 }
 
 void RemoveOldShortcuts(MSIHANDLE session) {
@@ -180,9 +190,9 @@ extern "C" UINT __stdcall CreateShortcuts(MSIHANDLE session) {
         LogMessage(session, L"Entering CreateShortcuts");
         try {
             const ShortcutChoice choice = ReadChoice(session);
-            CopyIfWanted(session, choice.desktop, DesktopTarget(), choice);
-            CopyIfWanted(session, choice.startup, StartupTarget(), choice);
-            CopyIfWanted(session, choice.quickLaunch, QuickLaunchTarget(), choice);
+            CopyIfWanted(session, choice.desktop, kDesktopTarget, choice);
+            CopyIfWanted(session, choice.startup, kStartupTarget, choice);
+            CopyIfWanted(session, choice.quickLaunch, kQuickLaunchTarget, choice);
         } catch (const stp::exstring& failure) {
             LogMessage(session, L"Exiting CreateShortcuts with failure: %s", failure);
             return ERROR_SUCCESS;

@@ -10,6 +10,7 @@ import shutil
 import subprocess
 import sys
 import time
+import typing
 
 MSI, WORK, STANDIN = sys.argv[1], sys.argv[2], sys.argv[3]
 PREFIX = "CUSTOM IMMEDIATE ACTION   "
@@ -183,26 +184,40 @@ def dummy_process(image_name):
         process.wait()
 
 
-# The component programs, installed as stand-ins: action suffix, folder (Unix, Windows),
-# CustomActionData key, program, install and uninstall switches, the uninstaller's folder line.
+class Component(typing.NamedTuple):
+    """A component program, installed as a stand-in; each row is built by keyword."""
+    name: str          # the action suffix: Install<name>, Uninstall<name>
+    folder: str        # where it is installed (Unix)
+    win_dir: str       # the same folder as the library logs it
+    data_key: str      # its CustomActionData key
+    program: str
+    install: str       # the install switch
+    uninstall: str     # the uninstall switch
+    folder_line: str   # the uninstaller's line naming the folder
+
+
 COMPONENTS = [
-    ("Camera", os.path.join(INSTALL_DIR, "Camera"), WIN_INSTALL_DIR + "Camera\\", "WQInstallerExe",
-     "WQInstaller.exe", "/install", "/uninstall", "MsiGetTargetPath says CAMERADRIVER is "),
-    ("QdnAndFilter", INSTALL_DIR, WIN_INSTALL_DIR, "QdnAxExe", "InstallQdnAndAx.exe", "/I", "/U",
-     "MsiGetTargetPath says INSTALLDIR is "),
-    ("Rtmx", RTMX_DIR, WIN_RTMX_DIR, "RtmxDriverInstallerExe", "RtmxDriverInstaller.exe", "/install", "/uninstall",
-     "MsiGetProperty says _RTMX_DIR_ is "),
+    Component(name="Camera", folder=os.path.join(INSTALL_DIR, "Camera"), win_dir=WIN_INSTALL_DIR + "Camera\\",
+              data_key="WQInstallerExe", program="WQInstaller.exe", install="/install", uninstall="/uninstall",
+              folder_line="MsiGetTargetPath says CAMERADRIVER is "),
+    Component(name="QdnAndFilter", folder=INSTALL_DIR, win_dir=WIN_INSTALL_DIR, data_key="QdnAxExe",
+              program="InstallQdnAndAx.exe", install="/I", uninstall="/U",
+              folder_line="MsiGetTargetPath says INSTALLDIR is "),
+    Component(name="Rtmx", folder=RTMX_DIR, win_dir=WIN_RTMX_DIR, data_key="RtmxDriverInstallerExe",
+              program="RtmxDriverInstaller.exe", install="/install", uninstall="/uninstall",
+              folder_line="MsiGetProperty says _RTMX_DIR_ is "),
 ]
 
 
 def component_installs(*exit_codes):
     """The deferred component installs, each having run its program (exit codes default to 0)."""
-    return [(f"Install{name}", [f"Entering Install{name}", "Entering ParseCustomActionData",
-                                f"'CustomActionData' contains the following value: '{key}|{win_dir}{program}'",
-                                "Exiting ParseCustomActionData",
-                                f'Going to try executing "{win_dir}{program}" {switch}', f"Process returned 0x{code:x}",
-                                f"Exiting Install{name}"])
-            for (name, _, win_dir, key, program, switch, _, _), code in zip(COMPONENTS, list(exit_codes) + [0, 0, 0])]
+    return [(f"Install{c.name}", [f"Entering Install{c.name}", "Entering ParseCustomActionData",
+                                  "'CustomActionData' contains the following value: "
+                                  f"'{c.data_key}|{c.win_dir}{c.program}'",
+                                  "Exiting ParseCustomActionData",
+                                  f'Going to try executing "{c.win_dir}{c.program}" {c.install}',
+                                  f"Process returned 0x{code:x}", f"Exiting Install{c.name}"])
+            for c, code in zip(COMPONENTS, list(exit_codes) + [0, 0, 0])]
 
 
 def component_uninstalls():
@@ -212,10 +227,10 @@ def component_uninstalls():
                              "SHGetFolderPath returned valid folder: C:\\Program Files (x86)\\Common Files",
                              "RegOpenKey returned 2", "Setting _RTMX_DIR_ property to " + WIN_RTMX_DIR.rstrip("\\"),
                              "Leaving SetRtmxPath"])] + [
-        ("Uninstall" + name, [f"Entering Uninstall{name}", folder_line,
-                              f'Going to try executing "{win_dir}{program}" {switch}',
-                              "Process returned 0x0", f"Exiting Uninstall{name}"])
-        for name, _, win_dir, _, program, _, switch, folder_line in COMPONENTS]
+        ("Uninstall" + c.name, [f"Entering Uninstall{c.name}", c.folder_line,
+                                f'Going to try executing "{c.win_dir}{c.program}" {c.uninstall}',
+                                "Process returned 0x0", f"Exiting Uninstall{c.name}"])
+        for c in COMPONENTS]
 
 
 def stand_in_runs(folder, program, count=0):
@@ -250,7 +265,7 @@ def case_install_and_remove():
         cancel("DisableCancel"), ("TestMessage", []), cancel("EnableCancel")] + component_installs())
     check(f"{case}: no error report", REPORT_HEADER not in text)
     check(f"{case}: stand-ins ran with their install switches",
-          [stand_in_runs(c[1], c[4]) for c in COMPONENTS] == [[c[5]] for c in COMPONENTS])
+          [stand_in_runs(c.folder, c.program) for c in COMPONENTS] == [[c.install] for c in COMPONENTS])
     check(f"{case}: TestMessage user message in the log", "\nhey dude\n" in text)
     check(f"{case}: product files installed", os.path.exists(README))
 
@@ -259,7 +274,7 @@ def case_install_and_remove():
     expect_actions(case, text, CLEAN_MACHINE + [cancel("DisableCancel")] + component_uninstalls()
                    + [cancel("EnableCancel")])
     check(f"{case}: stand-ins ran with their uninstall switches",
-          [stand_in_runs(c[1], c[4]) for c in COMPONENTS] == [[c[5], c[6]] for c in COMPONENTS])
+          [stand_in_runs(c.folder, c.program) for c in COMPONENTS] == [[c.install, c.uninstall] for c in COMPONENTS])
     check(f"{case}: product files removed", not os.path.exists(README))
 
 
@@ -298,9 +313,9 @@ def case_running_browser_stops_a_silent_install_in_the_tenth_try():
 
 def case_component_failures_report_once_and_ask_for_reboot():
     case = "camera exits 3, discovery driver exits 0x5"
-    for (_, folder, _, _, program, *_), code in zip(COMPONENTS, (3, 0x5)):
-        os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, program + ".exitcode"), "w") as f:
+    for c, code in zip(COMPONENTS, (3, 0x5)):
+        os.makedirs(c.folder, exist_ok=True)
+        with open(os.path.join(c.folder, c.program + ".exitcode"), "w") as f:
             f.write(str(code))
     text = msiexec("/i", "component-failures", [SKIP_REGISTRATION], case, 3010)
     expect_actions(case, text, component_installs(3, 5))
@@ -746,23 +761,40 @@ def registration_rolled_back(case, texts):
     check(f"{case}: product files removed", not os.path.exists(README))
 
 
-# Each row: the case, msiexec's runs as (mode, log, properties, exit code), and the check of
-# what undid the registration.
+class MsiexecRun(typing.NamedTuple):
+    mode: str          # /i or /x
+    log: str           # the log's name in WORK
+    properties: list
+    exit_code: int     # as Windows gives it
+
+
+class RegistrationRun(typing.NamedTuple):
+    """The registration installed, and undone by `undone` (a check of the runs' log texts)."""
+    case: str
+    runs: list         # of MsiexecRun, in order
+    undone: typing.Callable
+
+
 REGISTRATION_RUNS = [
-    ("runtime registration", [("/i", "registration", [], 0), ("/x", "registration-remove", [], 0)],
-     registration_removed),
-    ("runtime registration rolled back", [("/i", "registration-rollback", ["KCI_FAIL_AFTER_REGISTRATION=1"], 1603)],
-     registration_rolled_back),
+    RegistrationRun(case="runtime registration",
+                    runs=[MsiexecRun(mode="/i", log="registration", properties=[], exit_code=0),
+                          MsiexecRun(mode="/x", log="registration-remove", properties=[], exit_code=0)],
+                    undone=registration_removed),
+    RegistrationRun(case="runtime registration rolled back",
+                    runs=[MsiexecRun(mode="/i", log="registration-rollback",
+                                     properties=["KCI_FAIL_AFTER_REGISTRATION=1"], exit_code=1603)],
+                    undone=registration_rolled_back),
 ]
 
 
 def case_runtime_registration():
-    for case, runs, undone in REGISTRATION_RUNS:
+    for row in REGISTRATION_RUNS:
+        case = row.case
         remove_leftovers()
         with registration_stand_ins():
-            texts = [msiexec(mode, log, props, case, code) for mode, log, props, code in runs]
+            texts = [msiexec(run.mode, run.log, run.properties, case, run.exit_code) for run in row.runs]
             registration_installed(case, texts[0])
-            undone(case, texts)
+            row.undone(case, texts)
             netsh_got = stand_in_runs(NETSH_DIR, "netsh.exe", 28)
             check(f"{case}: netsh.exe got each delete after the adds, each in port order",
                   netsh_got == NETSH_LINES + NETSH_UNDO_LINES, f"got {netsh_got}")

@@ -30,7 +30,6 @@ std::unique_ptr<bench::Session> SessionWithLocal(std::set<std::wstring> local) {
     auto session = package.Open();
     session->Cost();
     for (const wchar_t* feature : kFeatures) session->SetFeatureLocal(feature, local.count(feature) != 0);
-    session->ClearRecords();
     return session;
 }
 
@@ -42,7 +41,6 @@ Lines Tail(const Lines& lines, size_t n) { return Lines(lines.end() - std::min(n
 
 TEST(WmiLookup, RowsOfRunningProcessesAndNoneWhenNothingRuns) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     actions::OnActionThread(
         [&] { EXPECT_FALSE(kci::FindRunningProcessByNameWMI(session->Handle(), L"kci-nothing.exe")); });
     EXPECT_EQ(session->Log(),
@@ -84,7 +82,6 @@ TEST(WmiLookup, WithoutWmiTheProcessListAnswers) {
     for (const Case& c : cases) {
         SCOPED_TRACE(bench::Narrow(c.image));
         auto session = bench::Package().Open();
-        session->ClearRecords();
         std::thread([&] {
             if (c.singleThreaded) ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
             EXPECT_EQ(kci::FindRunningProcessByNameWMI(session->Handle(), c.image), c.singleThreaded);

@@ -43,7 +43,6 @@ struct InstallRun {
 
     std::unique_ptr<bench::Session> Run(const std::wstring& data) const {
         auto session = bench::Package().Property(L"CustomActionData", data).Open();
-        session->ClearRecords();
         EXPECT_EQ(bench::CallAction(action.name, *session), 0u);
         return session;
     }

@@ -24,7 +24,6 @@ std::vector<int> NumbersIn(const Lines& log, const wchar_t* format) {
 
 TEST(Probes, CpuSpeedIsTheLargestOfItsFourSources) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     const int speed = static_cast<int>(actions::CallOnActionThread("CpuSpeedInMhz", *session));
 
     const Lines log = session->Log();
@@ -54,7 +53,6 @@ TEST(Probes, CpuSpeedIsTheLargestOfItsFourSources) {
 
 TEST(Probes, InstructionSetOfThisProcessor) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(actions::CallOnActionThread("CpuHasMinimumInstructionSet", *session), 1u);
     EXPECT_EQ(session->Log(), (Lines{L"Entering CpuHasMinimumInstructionSet",
                                      L"Exiting CpuHasMinimumInstructionSet with return code of 1"}));

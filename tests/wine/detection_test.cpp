@@ -6,6 +6,7 @@
 #include "bench/bench.h"
 #include "detect_common.h"
 #include "detection/process_lookup.h"
+#include "runtime/core/named_fields.h"
 
 using bench::Lines;
 using detect::kFilesInUse;
@@ -20,7 +21,6 @@ size_t CountOf(const Lines& lines, const std::wstring& line) {
 
 TEST(DetectLookup, NoMatchLogsEveryUnreadableProcessAndOneEnding) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_FALSE(kci::FindRunningProcessByName(session->Handle(), L"kci-nothing-by-this-name.exe"));
 
     Lines log = session->Log();
@@ -60,7 +60,6 @@ TEST(DetectLookup, WholeImageNameCaseIgnoredAndTheWalkStopsAtTheMatch) {
 TEST(DetectLookup, A64BitApplicationIsFoundByItsImagePath) {
     bench::DummyProcess outlook(L"OUTLOOK.EXE", bench::Bitness::x64);
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_TRUE(kci::FindRunningProcessByName(session->Handle(), L"outlook.exe"));
     Lines log = session->Log();
     ASSERT_GE(log.size(), 2u);
@@ -95,7 +94,6 @@ TEST(DetectLookup, EveryProcessHandleIsClosed) {
 
 TEST(DetectProducts, NothingRunningNoPrompt) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction("CheckRunningApps", *session), 0u);
     EXPECT_TRUE(session->Messages(kFilesInUse).empty());
     EXPECT_EQ(Steps(*session), (Lines{
@@ -109,7 +107,6 @@ TEST(DetectProducts, NothingRunningNoPrompt) {
 TEST(DetectProducts, AllThreeInOnePromptThenCancel) {
     bench::DummyProcess older(L"TenvorPelago.exe"), newer(L"Meridia.exe"), softphone(L"FENWA9.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->Answer(kFilesInUse, {IDCANCEL});
     EXPECT_EQ(bench::CallAction("CheckRunningApps", *session), 1602u);
 
@@ -133,7 +130,6 @@ TEST(DetectProducts, AllThreeInOnePromptThenCancel) {
 TEST(DetectProducts, MeridiaWindowAlonePromptsForTheOlderProduct) {
     bench::TopLevelWindow window(L"Meridia");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     // The user closes the window and answers Retry.
     session->OnMessage(kFilesInUse, [&](const bench::Message&) { window.Close(); });
     session->Answer(kFilesInUse, {IDRETRY});
@@ -151,7 +147,6 @@ TEST(DetectProducts, MeridiaWindowAlonePromptsForTheOlderProduct) {
 TEST(DetectProducts, RetryAndIgnoreWhileRunningPromptAgain) {
     bench::DummyProcess newer(L"Meridia.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->Answer(kFilesInUse, {IDRETRY, IDOK, IDCANCEL});
     EXPECT_EQ(bench::CallAction("CheckRunningApps", *session), 1602u);
 
@@ -172,7 +167,6 @@ TEST(DetectProducts, RetryAndIgnoreWhileRunningPromptAgain) {
 TEST(DetectProducts, ClosingTheApplicationThenRetrySucceeds) {
     bench::DummyProcess softphone(L"FENWA9.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->OnMessage(kFilesInUse, [&](const bench::Message&) { softphone.End(); });
     session->Answer(kFilesInUse, {IDRETRY});
     EXPECT_EQ(bench::CallAction("CheckRunningApps", *session), 0u);
@@ -185,7 +179,6 @@ TEST(DetectProducts, ClosingTheApplicationThenRetrySucceeds) {
 
 TEST(DetectMessenger, NotRunningCountsNoRecords) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction("CheckRunningMOC", *session), 0u);
     EXPECT_TRUE(session->Messages(kFilesInUse).empty());
     EXPECT_EQ(Steps(*session), (Lines{L"Entering CheckRunningMOC", L"Entering Find Microsoft Office Communicator",
@@ -197,7 +190,6 @@ TEST(DetectMessenger, NotRunningCountsNoRecords) {
 TEST(DetectMessenger, FailedPromptShowsTheErrorBox) {
     bench::DummyProcess messenger(L"communicator.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->Answer(kFilesInUse, {-1});
     bench::MessageBoxWatcher watcher;
     EXPECT_EQ(bench::CallAction("CheckRunningMOC", *session), 1602u);
@@ -219,7 +211,6 @@ TEST(DetectMessenger, FailedPromptShowsTheErrorBox) {
 TEST(DetectSilent, AnswersOfZeroStopAfterMaxTry) {
     bench::DummyProcess messenger(L"communicator.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->Answer(kFilesInUse, {0});
     DWORD start = GetTickCount();
     EXPECT_EQ(bench::CallAction("CheckRunningMOC", *session), 1602u);
@@ -236,23 +227,45 @@ TEST(DetectSilent, AnswersOfZeroStopAfterMaxTry) {
 }
 
 // Every action's own answer lines and box, from one running application each.
+// One row, built by named field.
 struct AnswerLines {
-    const char* action;
-    const wchar_t* image;
-    const wchar_t* ignore;
-    const wchar_t* retry;
-    const wchar_t* cancel;
-    const wchar_t* error;
+    const char* action = nullptr;
+    const wchar_t* image = nullptr;  // the running application
+    const wchar_t* ignore = nullptr;
+    const wchar_t* retry = nullptr;
+    const wchar_t* cancel = nullptr;
+    const wchar_t* error = nullptr;  // the box shown when the prompt fails
+
+    AnswerLines Action(const char* name) const { return kci::WithField(*this, &AnswerLines::action, name); }
+    AnswerLines Running(const wchar_t* name) const { return kci::WithField(*this, &AnswerLines::image, name); }
+    AnswerLines Ignore(const wchar_t* line) const { return kci::WithField(*this, &AnswerLines::ignore, line); }
+    AnswerLines Retry(const wchar_t* line) const { return kci::WithField(*this, &AnswerLines::retry, line); }
+    AnswerLines Cancel(const wchar_t* line) const { return kci::WithField(*this, &AnswerLines::cancel, line); }
+    AnswerLines Error(const wchar_t* line) const { return kci::WithField(*this, &AnswerLines::error, line); }
 };
 
 const AnswerLines kAnswerLines[] = {
-    {"CheckRunningApps", L"FENWA9.exe", L"CheckRunningApps - user hit IGNORE", L"CheckRunningApps - user hit RETRY",
-     L"Exiting CheckRunningApps - user hit cancel", L"CheckRunningApps - Error creating MSI process"},
-    {"CheckRunningMOC", L"communicator.exe", L"CheckRunningMOC - user hit IGNORE", L"CheckRunningMOC - user hit RETRY",
-     L"Exiting CheckRunningMOC - user hit cancel", L"CheckRunningMOC - Error creating MSI process"},
-    {"CheckRunningOutlook", L"OUTLOOK.EXE", L"CheckRunningOutlook - user hit IGNORE",
-     L"CheckRunningOutlook - user hit RETRY", L"Exiting CheckRunningOutlook - user hit cancel",
-     L"CheckRunningOutlook - Error creating MSI process"},
+    AnswerLines()
+        .Action("CheckRunningApps")
+        .Running(L"FENWA9.exe")
+        .Ignore(L"CheckRunningApps - user hit IGNORE")
+        .Retry(L"CheckRunningApps - user hit RETRY")
+        .Cancel(L"Exiting CheckRunningApps - user hit cancel")
+        .Error(L"CheckRunningApps - Error creating MSI process"),
+    AnswerLines()
+        .Action("CheckRunningMOC")
+        .Running(L"communicator.exe")
+        .Ignore(L"CheckRunningMOC - user hit IGNORE")
+        .Retry(L"CheckRunningMOC - user hit RETRY")
+        .Cancel(L"Exiting CheckRunningMOC - user hit cancel")
+        .Error(L"CheckRunningMOC - Error creating MSI process"),
+    AnswerLines()
+        .Action("CheckRunningOutlook")
+        .Running(L"OUTLOOK.EXE")
+        .Ignore(L"CheckRunningOutlook - user hit IGNORE")
+        .Retry(L"CheckRunningOutlook - user hit RETRY")
+        .Cancel(L"Exiting CheckRunningOutlook - user hit cancel")
+        .Error(L"CheckRunningOutlook - Error creating MSI process"),
 };
 
 TEST(DetectAnswers, EachActionWritesItsOwnAnswerLinesAndShowsItsBox) {
@@ -261,7 +274,6 @@ TEST(DetectAnswers, EachActionWritesItsOwnAnswerLinesAndShowsItsBox) {
         bench::DummyProcess running(a.image);
         {
             auto session = bench::Package().Open();
-            session->ClearRecords();
             session->Answer(kFilesInUse, {IDOK, IDRETRY, IDCANCEL});
             EXPECT_EQ(bench::CallAction(a.action, *session), 1602u);
             Lines steps = Steps(*session);
@@ -271,7 +283,6 @@ TEST(DetectAnswers, EachActionWritesItsOwnAnswerLinesAndShowsItsBox) {
             EXPECT_EQ(session->Messages(kFilesInUse).size(), 3u);
         }
         auto session = bench::Package().Open();
-        session->ClearRecords();
         session->Answer(kFilesInUse, {-1});
         bench::MessageBoxWatcher watcher;
         EXPECT_EQ(bench::CallAction(a.action, *session), 1602u);

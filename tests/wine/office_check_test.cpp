@@ -26,7 +26,6 @@ std::unique_ptr<bench::Session> SessionWithFeatures(const std::map<std::wstring,
     auto session = package.Open();
     session->Cost();
     for (const auto& [feature, isLocal] : local) session->SetFeatureLocal(feature, isLocal);
-    session->ClearRecords();
     return session;
 }
 
@@ -108,7 +107,6 @@ TEST(DetectOffice, FailedQueriesAreLoggedAndCountAsNotLocal) {
     // No click-to-call feature at all: only the mail client, with the unset states.
     {
         auto session = bench::Package().Open();
-        session->ClearRecords();
         session->Answer(kFilesInUse, {IDCANCEL});
         EXPECT_EQ(bench::CallAction("CheckRunningOutlook", *session), 1602u);
         Lines steps = Steps(*session);
@@ -123,7 +121,6 @@ TEST(DetectOffice, FailedQueriesAreLoggedAndCountAsNotLocal) {
         package.Feature(L"ClicktoCall");
         auto session = package.Open();
         session->Cost();
-        session->ClearRecords();
         session->Answer(kFilesInUse, {IDCANCEL});
         EXPECT_EQ(bench::CallAction("CheckRunningOutlook", *session), 1602u);
         Lines steps = Steps(*session);
@@ -149,7 +146,6 @@ TEST(DetectOffice, DuringRemovalInstalledFeaturesStillCount) {
         productCode = session->Property(L"ProductCode");
         session->Cost();
         for (const wchar_t* feature : kFeatures) session->SetFeatureLocal(feature, false);  // being removed
-        session->ClearRecords();
         session->Answer(kFilesInUse, {IDCANCEL});
         EXPECT_EQ(bench::CallAction("CheckRunningOutlook", *session), 1602u);
 

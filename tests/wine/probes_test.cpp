@@ -28,7 +28,6 @@ TEST(CreateDisplayableVersion, SetsTheShortFormAndLogsTheFieldsRead) {
     for (const Case& c : cases) {
         SCOPED_TRACE(bench::Narrow(c.version));
         auto session = bench::Package().Property(L"ProductVersion", c.version).Open();
-        session->ClearRecords();
         EXPECT_EQ(bench::CallAction("CreateDisplayableVersion", *session), 0u);
         EXPECT_EQ(session->Log(), (Lines{L"Entering CreateDisplayableVersion",
                                          L"CreateDisplayableVersion: current version = " +
@@ -58,7 +57,6 @@ TEST(PrecertificationFailureCount, ReturnsTheCountStoredAsText) {
         if (c.stored == Stored::Text) key->SetString(L"FailureCount", c.text);
         if (c.stored == Stored::Number) key->SetDword(L"FailureCount", 2);
         auto session = bench::Package().Open();
-        session->ClearRecords();
         EXPECT_EQ(bench::CallAction("PrecertificationFailureCount", *session), c.result);
         Lines expected = c.lines;
         expected.insert(expected.begin(), L"Entering PrecertificationFailureCount");

@@ -16,7 +16,6 @@ TEST(RunProcessAndWait, ReturnsTheExitCodeUnchanged) {
     for (DWORD code : {0u, 3u, 0xC0000005u, 0xFFFFFFFEu}) {
         program.SetExitCode(code);
         auto session = bench::Package().Open();
-        session->ClearRecords();
         const std::wstring commandLine = program.Path() + L" /install";
         EXPECT_EQ(kci::RunProcessAndWait(session->Handle(), commandLine, L"unused"), code);
         // The caller logs the code; the runner only says what it starts.
@@ -30,7 +29,6 @@ TEST(RunProcessAndWait, UnstartableProgramThrowsTheCallersTextAlone) {
     for (const wchar_t* commandLine : {L"\"C:\\kci no such folder\\WQInstaller.exe\" /install", L" /install"}) {
         SCOPED_TRACE(bench::Narrow(commandLine));
         auto session = bench::Package().Open();
-        session->ClearRecords();
         try {
             kci::RunProcessAndWait(session->Handle(), commandLine, L"Error installing camera drivers");
             ADD_FAILURE() << "nothing thrown";

@@ -9,6 +9,7 @@
 
 #include "bench/bench.h"
 #include "bench/components_bench.h"
+#include "bench/log_match.h"
 #include "bench/profiles_bench.h"
 
 using bench::Lines;
@@ -162,7 +163,6 @@ TEST(RemoveShortcuts, DeletesTheRowsInOrderAndKeepsAMenuFolderThatHoldsAnotherFi
     bench::WriteFile(tree.CommonStartup() + L"\\" + kShortcut, "x");
 
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction("RemoveShortcuts", *session), 0u);
 
     Lines expected = {L"Entering RemoveShortcuts",
@@ -193,7 +193,6 @@ TEST(RemoveShortcuts, DeletesTheRowsInOrderAndKeepsAMenuFolderThatHoldsAnotherFi
 // The log of `action` in a session of its own.
 Lines RunAction(const char* action) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction(action, *session), 0u);
     return session->Log();
 }
@@ -203,151 +202,158 @@ Lines RunRemoveLogs(const std::wstring& directory) {
     auto session = bench::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
     session->Cost();
     bench::SetTargetPath(*session, L"INSTALLDIR", directory);
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction("RemoveLogs", *session), 0u);
     return session->Log();
 }
 
-// What a case leaves: the lines its runs logged, the lines expected among
-// them in order, and the files that must be gone and those that must stay.
+// What a case leaves: the lines its runs logged, the runs of lines expected
+// among them, and the files that must be gone and those that must stay.
 struct Outcome {
-    Lines log, inOrder, gone, kept;
+    Lines log;
+    std::vector<Lines> runs;
+    Lines gone, kept;
 };
 
 // The deletes of the profile actions stay inside what the product made: never
 // at the drive root, never through a folder link, and on the current layout
-// they take away every copy that CreateShortcuts made.
-TEST(ProfileDeletes, StayInsideWhatTheProductMade) {
-    const std::wstring pelago = L"Tenvor Pelago.lnk";
-    struct Case {
-        const char* name;
-        bench::Layout layout;
-        std::function<Outcome(const bench::ScratchProfiles&, const bench::TempDir& outside)> run;
-    };
-    const Case cases[] = {
-        {"drive-root canaries survive both sweeps", bench::Layout::Current,
-         [&](const bench::ScratchProfiles& tree, const bench::TempDir&) {
-             const Lines canaries = {L"C:\\DeskTop\\" + kShortcut, L"C:\\DeskTop\\" + pelago,
-                                     L"C:\\Start Menu\\Programs\\Startup\\" + kShortcut,
-                                     L"C:\\Start Menu\\Programs\\Startup\\" + pelago};
-             bench::CreateFolders(L"C:\\Start Menu\\Programs\\Startup");
-             bench::CreateFolders(L"C:\\DeskTop");
-             for (const auto& canary : canaries) bench::WriteFile(canary, "canary");
-             bench::RemoveTree(tree.Me() + L"\\Startup");  // a shell folder the platform cannot give
-             ShortcutRun create(L"AllUsers", L"0", L"0", L"0");
-             Outcome outcome{Concat(RunAction("RemoveShortcuts"), create.Run()), {}, {}, canaries};
-             for (const std::wstring& file : {kShortcut, pelago}) {
-                 outcome.inOrder = Concat(outcome.inOrder, {
-                     L"Going to iterate through all users at C:\\ProgramData, result=0x0",
-                     L"Stripping first component gave: C:",
-                     L"No profiles root above C:\\ProgramData, all-users profile not visited",
-                     L"Stripping second component gave: ",
-                     L"No profiles root above C:\\ProgramData, no profile visited",
-                     L"Deleting desktop icon at " + tree.CommonDesktop() + L"\\" + file, L"Result = 0", L"Error: *",
-                     L"Deleting desktop icon at " + tree.Me() + L"\\Desktop\\" + file, L"Result = 0", L"Error: *",
-                     L"Deleting startup icon at " + tree.CommonStartup() + L"\\" + file, L"Result = 0", L"Error: *",
-                     L"Folder CSIDL 0x7 not found, result=0x80070002, nothing deleted there",
-                     L"Deleting quick launch icon at " + tree.UserQuickLaunch() + L"\\" + file, L"Result = 0",
-                     L"Error: *"});
-             }
-             return outcome;
-         }},
-        {"copies made on the current layout are removed", bench::Layout::Current,
-         [&](const bench::ScratchProfiles& tree, const bench::TempDir&) {
-             bench::WriteFile(tree.Me() + L"\\Startup\\" + pelago, "older product");
-             Lines log = ShortcutRun(L"AllUsers", L"1", L"1", L"1").Run();
-             log = Concat(log, ShortcutRun(L"", L"1", L"1", L"1").Run());
-             const Lines copies = {tree.CommonDesktop() + L"\\" + kShortcut, tree.Me() + L"\\Desktop\\" + kShortcut,
-                                   tree.CommonStartup() + L"\\" + kShortcut, tree.Me() + L"\\Startup\\" + kShortcut,
-                                   tree.UserQuickLaunch() + L"\\" + kShortcut};
-             for (const auto& copy : copies) EXPECT_TRUE(bench::FileExists(copy)) << bench::Narrow(copy);
-             Lines inOrder = {L"Deleting startup icon at " + tree.Me() + L"\\Startup\\" + pelago, L"Result = 1",
-                              L"Entering RemoveShortcuts"};
-             const wchar_t* lines[] = {L"Deleting desktop icon at ", L"Deleting desktop icon at ",
-                                       L"Deleting startup icon at ", L"Deleting startup icon at ",
-                                       L"Deleting quick launch icon at "};
-             for (size_t i = 0; i < copies.size(); ++i) inOrder = Concat(inOrder, {lines[i] + copies[i], L"Result = 1"});
-             Outcome outcome{Concat(log, RunAction("RemoveShortcuts")), inOrder, copies, {}};
-             outcome.gone.push_back(tree.Me() + L"\\Startup\\" + pelago);
-             return outcome;
-         }},
-        {"a folder link in Logs keeps its target and the folders on its way, the log files go", bench::Layout::Current,
-         [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
-             const std::wstring logs = outside / L"App\\Logs";
-             bench::CreateFolders(logs + L"\\old");
-             bench::CreateFolders(outside / L"elsewhere");
-             for (const auto& file : {logs + L"\\client.log", logs + L"\\old\\client.log", outside / L"elsewhere\\data.txt"})
-                 bench::WriteFile(file, "x");
-             bench::FolderLink link(logs + L"\\old\\linked", outside / L"elsewhere");
-             return Outcome{RunRemoveLogs(outside / L"App"),
-                            {L"Going to try removing log files: " + logs + L"\\*.*",
-                             L"Link left in place: " + logs + L"\\old\\linked",
-                             L"SHFileOperation to delete log files: [" + logs + L"\\*.*] returned 0",
-                             L"Log folder holds a link, kept: " + logs, L"Exiting RemoveLogs"},
-                            {logs + L"\\client.log", logs + L"\\old\\client.log"},
-                            {outside / L"elsewhere\\data.txt", logs + L"\\old"}};
-         }},
-        {"a Logs folder that is a link keeps its target", bench::Layout::Current,
-         [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
-             bench::CreateFolders(outside / L"App");
-             bench::CreateFolders(outside / L"elsewhere");
-             bench::WriteFile(outside / L"elsewhere\\client.log", "x");
-             bench::FolderLink link(outside / L"App\\Logs", outside / L"elsewhere");
-             const Lines log = RunRemoveLogs(outside / L"App");
-             for (const auto& line : log) EXPECT_NE(line.find(L"SHFileOperation"), 0u) << bench::Narrow(line);
-             // Wine opens a Unix link's target even when told not to: the final path tells.
-             return Outcome{log,
-                            {L"Going to try removing log files: " + outside / L"App\\Logs\\*.*",
-                             L"Link on the way, not deleted: " + outside / L"App\\Logs",
-                             L"Log folder holds a link, kept: " + outside / L"App\\Logs", L"Exiting RemoveLogs"},
-                            {},
-                            {outside / L"elsewhere\\client.log"}};
-         }},
-        {"no copy into a profile passes a folder link", bench::Layout::Older,
-         [&](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
-             const std::wstring appData = tree.Root() + L"Alice\\Application Data";
-             bench::RemoveTree(appData);
-             bench::CreateFolders(outside / L"appdata\\Microsoft\\Internet Explorer\\Quick Launch");
-             bench::FolderLink link(appData, outside / L"appdata");
-             return Outcome{ShortcutRun(L"AllUsers", L"0", L"0", L"1").Run(),
-                            {L"Link on the way, not copied: " + tree.Root() + L"Alice" + bench::kQuickLaunch},
-                            {outside / L"appdata\\Microsoft\\Internet Explorer\\Quick Launch\\" + kShortcut},
-                            {tree.Root() + L"Bob" + bench::kQuickLaunch + L"\\" + kShortcut}};
-         }},
-        {"a folder link inside a profile, or as a profile, keeps its target", bench::Layout::Older,
-         [&](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
-             const std::wstring menu = tree.Root() + L"Alice\\Start Menu\\Programs\\Tenvor Omni Meridia";
-             bench::CreateFolders(tree.Root() + L"Alice\\Start Menu\\Programs");
-             bench::CreateFolders(outside / L"menu");
-             bench::CreateFolders(outside / L"Mallory" + bench::kQuickLaunch);
-             const Lines kept = {outside / L"menu\\" + kShortcut, outside / L"menu\\Owner Handbook.lnk",
-                                 outside / L"Mallory" + bench::kQuickLaunch + L"\\" + kShortcut};
-             for (const auto& file : kept) bench::WriteFile(file, "x");
-             bench::FolderLink inProfile(menu, outside / L"menu");
-             bench::FolderLink asProfile(tree.Root() + L"Mallory", outside / L"Mallory");
-             Outcome outcome{RunAction("RemoveShortcuts"),
-                             {L"Link on the way, not deleted: " + menu + L"\\" + kShortcut,
-                              L"Link on the way, not deleted: " + menu + L"\\Tenvor Omni Trouble Reporter.lnk",
-                              L"Link on the way, not deleted: " + menu + L"\\Owner Handbook.lnk",
-                              L"Link on the way, not deleted: " + menu, L"Leaving RemoveShortcuts"},
-                             {},
-                             kept};
-             for (const auto& line : outcome.log)
-                 EXPECT_EQ(line.find(L"Mallory"), std::wstring::npos) << bench::Narrow(line);
-             return outcome;
-         }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        bench::TempDir outside;
-        bench::ScratchProfiles tree(c.layout);
-        const Outcome outcome = c.run(tree, outside);
-        bench::ExpectInOrder(outcome.log, outcome.inOrder);
-        for (const auto& file : outcome.gone) EXPECT_FALSE(bench::FileExists(file)) << bench::Narrow(file);
-        for (const auto& file : outcome.kept) EXPECT_TRUE(bench::FileExists(file)) << bench::Narrow(file);
-        bench::RemoveTree(L"C:\\DeskTop");
-        bench::RemoveTree(L"C:\\Start Menu");
-    }
+// they take away every copy that CreateShortcuts made. Each scenario runs in
+// a scratch profile tree of `layout`, beside a folder outside it.
+void StaysInside(bench::Layout layout,
+                 const std::function<Outcome(const bench::ScratchProfiles&, const bench::TempDir& outside)>& run) {
+    bench::TempDir outside;
+    bench::ScratchProfiles tree(layout);
+    const Outcome outcome = run(tree, outside);
+    for (const Lines& run : outcome.runs) bench::ExpectInOrder(outcome.log, run);
+    for (const auto& file : outcome.gone) EXPECT_FALSE(bench::FileExists(file)) << bench::Narrow(file);
+    for (const auto& file : outcome.kept) EXPECT_TRUE(bench::FileExists(file)) << bench::Narrow(file);
+    bench::RemoveTree(L"C:\\DeskTop");
+    bench::RemoveTree(L"C:\\Start Menu");
+}
+
+const std::wstring kPelago = L"Tenvor Pelago.lnk";
+
+TEST(ProfileDeletes, DriveRootCanariesSurviveBothSweeps) {
+    StaysInside(bench::Layout::Current, [](const bench::ScratchProfiles& tree, const bench::TempDir&) {
+        const Lines canaries = {L"C:\\DeskTop\\" + kShortcut, L"C:\\DeskTop\\" + kPelago,
+                                L"C:\\Start Menu\\Programs\\Startup\\" + kShortcut,
+                                L"C:\\Start Menu\\Programs\\Startup\\" + kPelago};
+        bench::CreateFolders(L"C:\\Start Menu\\Programs\\Startup");
+        bench::CreateFolders(L"C:\\DeskTop");
+        for (const auto& canary : canaries) bench::WriteFile(canary, "canary");
+        bench::RemoveTree(tree.Me() + L"\\Startup");  // a shell folder the platform cannot give
+        ShortcutRun create(L"AllUsers", L"0", L"0", L"0");
+        Outcome outcome{Concat(RunAction("RemoveShortcuts"), create.Run()), {}, {}, canaries};
+        for (const std::wstring& file : {kShortcut, kPelago}) {
+            outcome.runs.push_back({
+                L"Going to iterate through all users at C:\\ProgramData, result=0x0",
+                L"Stripping first component gave: C:",
+                L"No profiles root above C:\\ProgramData, all-users profile not visited",
+                L"Stripping second component gave: ",
+                L"No profiles root above C:\\ProgramData, no profile visited",
+                L"Deleting desktop icon at " + tree.CommonDesktop() + L"\\" + file, L"Result = 0", L"Error: *",
+                L"Deleting desktop icon at " + tree.Me() + L"\\Desktop\\" + file, L"Result = 0", L"Error: *",
+                L"Deleting startup icon at " + tree.CommonStartup() + L"\\" + file, L"Result = 0", L"Error: *",
+                L"Folder CSIDL 0x7 not found, result=0x80070002, nothing deleted there",
+                L"Deleting quick launch icon at " + tree.UserQuickLaunch() + L"\\" + file, L"Result = 0",
+                L"Error: *"});
+        }
+        return outcome;
+    });
+}
+
+TEST(ProfileDeletes, CopiesMadeOnTheCurrentLayoutAreRemoved) {
+    StaysInside(bench::Layout::Current, [](const bench::ScratchProfiles& tree, const bench::TempDir&) {
+        bench::WriteFile(tree.Me() + L"\\Startup\\" + kPelago, "older product");
+        Lines log = ShortcutRun(L"AllUsers", L"1", L"1", L"1").Run();
+        log = Concat(log, ShortcutRun(L"", L"1", L"1", L"1").Run());
+        const Lines copies = {tree.CommonDesktop() + L"\\" + kShortcut, tree.Me() + L"\\Desktop\\" + kShortcut,
+                              tree.CommonStartup() + L"\\" + kShortcut, tree.Me() + L"\\Startup\\" + kShortcut,
+                              tree.UserQuickLaunch() + L"\\" + kShortcut};
+        for (const auto& copy : copies) EXPECT_TRUE(bench::FileExists(copy)) << bench::Narrow(copy);
+        const Lines older = {L"Deleting startup icon at " + tree.Me() + L"\\Startup\\" + kPelago, L"Result = 1"};
+        Lines removed;
+        const wchar_t* lines[] = {L"Deleting desktop icon at ", L"Deleting desktop icon at ",
+                                  L"Deleting startup icon at ", L"Deleting startup icon at ",
+                                  L"Deleting quick launch icon at "};
+        for (size_t i = 0; i < copies.size(); ++i) removed = Concat(removed, {lines[i] + copies[i], L"Result = 1"});
+        Outcome outcome{Concat(log, RunAction("RemoveShortcuts")), {older, removed}, copies, {}};
+        outcome.gone.push_back(tree.Me() + L"\\Startup\\" + kPelago);
+        return outcome;
+    });
+}
+
+TEST(ProfileDeletes, AFolderLinkInLogsKeepsItsTargetAndTheFoldersOnItsWay) {
+    StaysInside(bench::Layout::Current, [](const bench::ScratchProfiles&, const bench::TempDir& outside) {
+        const std::wstring logs = outside / L"App\\Logs";
+        bench::CreateFolders(logs + L"\\old");
+        bench::CreateFolders(outside / L"elsewhere");
+        for (const auto& file : {logs + L"\\client.log", logs + L"\\old\\client.log", outside / L"elsewhere\\data.txt"})
+            bench::WriteFile(file, "x");
+        bench::FolderLink link(logs + L"\\old\\linked", outside / L"elsewhere");
+        return Outcome{RunRemoveLogs(outside / L"App"),
+                       {{L"Going to try removing log files: " + logs + L"\\*.*",
+                         L"Link left in place: " + logs + L"\\old\\linked",
+                         L"SHFileOperation to delete log files: [" + logs + L"\\*.*] returned 0",
+                         L"Log folder holds a link, kept: " + logs, L"Exiting RemoveLogs"}},
+                       {logs + L"\\client.log", logs + L"\\old\\client.log"},
+                       {outside / L"elsewhere\\data.txt", logs + L"\\old"}};
+    });
+}
+
+TEST(ProfileDeletes, ALogsFolderThatIsALinkKeepsItsTarget) {
+    StaysInside(bench::Layout::Current, [](const bench::ScratchProfiles&, const bench::TempDir& outside) {
+        bench::CreateFolders(outside / L"App");
+        bench::CreateFolders(outside / L"elsewhere");
+        bench::WriteFile(outside / L"elsewhere\\client.log", "x");
+        bench::FolderLink link(outside / L"App\\Logs", outside / L"elsewhere");
+        const Lines log = RunRemoveLogs(outside / L"App");
+        for (const auto& line : log) EXPECT_NE(line.find(L"SHFileOperation"), 0u) << bench::Narrow(line);
+        // Wine opens a Unix link's target even when told not to: the final path tells.
+        return Outcome{log,
+                       {{L"Going to try removing log files: " + outside / L"App\\Logs\\*.*",
+                         L"Link on the way, not deleted: " + outside / L"App\\Logs",
+                         L"Log folder holds a link, kept: " + outside / L"App\\Logs", L"Exiting RemoveLogs"}},
+                       {},
+                       {outside / L"elsewhere\\client.log"}};
+    });
+}
+
+TEST(ProfileDeletes, NoCopyIntoAProfilePassesAFolderLink) {
+    StaysInside(bench::Layout::Older, [](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
+        const std::wstring appData = tree.Root() + L"Alice\\Application Data";
+        bench::RemoveTree(appData);
+        bench::CreateFolders(outside / L"appdata\\Microsoft\\Internet Explorer\\Quick Launch");
+        bench::FolderLink link(appData, outside / L"appdata");
+        return Outcome{ShortcutRun(L"AllUsers", L"0", L"0", L"1").Run(),
+                       {{L"Link on the way, not copied: " + tree.Root() + L"Alice" + bench::kQuickLaunch}},
+                       {outside / L"appdata\\Microsoft\\Internet Explorer\\Quick Launch\\" + kShortcut},
+                       {tree.Root() + L"Bob" + bench::kQuickLaunch + L"\\" + kShortcut}};
+    });
+}
+
+TEST(ProfileDeletes, AFolderLinkInsideAProfileOrAsAProfileKeepsItsTarget) {
+    StaysInside(bench::Layout::Older, [](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
+        const std::wstring menu = tree.Root() + L"Alice\\Start Menu\\Programs\\Tenvor Omni Meridia";
+        bench::CreateFolders(tree.Root() + L"Alice\\Start Menu\\Programs");
+        bench::CreateFolders(outside / L"menu");
+        bench::CreateFolders(outside / L"Mallory" + bench::kQuickLaunch);
+        const Lines kept = {outside / L"menu\\" + kShortcut, outside / L"menu\\Owner Handbook.lnk",
+                            outside / L"Mallory" + bench::kQuickLaunch + L"\\" + kShortcut};
+        for (const auto& file : kept) bench::WriteFile(file, "x");
+        bench::FolderLink inProfile(menu, outside / L"menu");
+        bench::FolderLink asProfile(tree.Root() + L"Mallory", outside / L"Mallory");
+        Outcome outcome{RunAction("RemoveShortcuts"),
+                        {{L"Link on the way, not deleted: " + menu + L"\\" + kShortcut,
+                          L"Link on the way, not deleted: " + menu + L"\\Tenvor Omni Trouble Reporter.lnk",
+                          L"Link on the way, not deleted: " + menu + L"\\Owner Handbook.lnk",
+                          L"Link on the way, not deleted: " + menu},
+                         {L"Leaving RemoveShortcuts"}},
+                        {},
+                        kept};
+        for (const auto& line : outcome.log)
+            EXPECT_EQ(line.find(L"Mallory"), std::wstring::npos) << bench::Narrow(line);
+        return outcome;
+    });
 }
 
 // Another program swaps a folder for a folder link to a target holding files
@@ -364,7 +370,7 @@ TEST(ProfileDeletes, AFolderSwappedForALinkJustBeforeTheWorkKeepsTheLinksTarget)
         std::wstring swapped;  // below "@"
         Lines files;           // below "@": the product's; those in `swapped` are made in the target too
         std::wstring line;     // the swap comes with it
-        Lines swappedLines;    // in order after it
+        Lines swappedLines;    // right after it, in order
         DWORD renameError;
     };
     const Case cases[] = {
@@ -379,7 +385,9 @@ TEST(ProfileDeletes, AFolderSwappedForALinkJustBeforeTheWorkKeepsTheLinksTarget)
         {"the folder of a row's file", false, menu, {menu + L"\\" + kShortcut, menu + L"\\Owner Handbook.lnk"},
          L"Deleting startup menu at @" + menu + L"\\" + kShortcut,
          {L"Link on the way, not deleted: @" + menu + L"\\" + kShortcut,
-          L"Link on the way, not deleted: @" + menu + L"\\Owner Handbook.lnk", L"Leaving RemoveShortcuts"}, 0},
+          L"Link on the way, not deleted: @" + menu + L"\\Tenvor Omni Trouble Reporter.lnk",
+          L"Link on the way, not deleted: @" + menu + L"\\Owner Handbook.lnk", L"Link on the way, not deleted: @" + menu},
+         0},
     };
     for (const Case& c : cases) {
         for (const bool swap : {true, false}) {
@@ -403,7 +411,6 @@ TEST(ProfileDeletes, AFolderSwappedForALinkJustBeforeTheWorkKeepsTheLinksTarget)
             auto session = bench::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
             session->Cost();
             bench::SetTargetPath(*session, L"INSTALLDIR", at);
-            session->ClearRecords();
             bench::SwapAtLine swapper(*session, swap ? place(c.line) : L"", at + c.swapped, outside / L"target");
             EXPECT_EQ(bench::CallAction(c.removesLogs ? "RemoveLogs" : "RemoveShortcuts", *session), 0u);
 
@@ -442,7 +449,6 @@ TEST(RemoveLogs, DeletesTheLogsFolderOfTheInstallationDirectoryOnly) {
         auto session = bench::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
         session->Cost();
         bench::SetTargetPath(*session, L"INSTALLDIR", directory);
-        session->ClearRecords();
         EXPECT_EQ(bench::CallAction("RemoveLogs", *session), 0u);
 
         Lines log = session->Log();
@@ -465,7 +471,6 @@ TEST(RemoveLogs, DeletesTheLogsFolderOfTheInstallationDirectoryOnly) {
 
 TEST(RemoveLogs, FailedTargetPathSendsOneErrorShowsTextEighteenTwiceAndEnablesCancel) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction("RemoveLogs", *session), 0u);
 
     const std::wstring message = L"The Log file removal routine reported the following error: "
@@ -504,7 +509,6 @@ TEST(NukeRegistrySettings, DeletesTheKeyUnderEveryLoadedHiveOneLineEach) {
         keys.back()->SetDword(L"Left", 10);
     }
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction("NukeRegistrySettings", *session), 0u);
 
     Lines expected = {L"Entering NukeRegistrySettings"};

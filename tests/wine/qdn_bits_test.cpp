@@ -168,7 +168,6 @@ TEST(CheckQdnDriverOpen, TriesTheControlDeviceThenOnePerAdapter) {
             GTEST_SKIP() << "no Wine dosdevices folder to place a device that answers access denied";
         AdapterList list(c.adapters);
         auto session = bench::Package().Property(L"QDN_IN_USE", L"false").Open();
-        session->ClearRecords();
         EXPECT_EQ(bench::CallAction("CheckQDNDriverOpen", *session), 0u);
         EXPECT_EQ(session->Log(), c.lines);
         EXPECT_EQ(session->Property(L"QDN_IN_USE"), c.inUse);
@@ -184,7 +183,6 @@ const std::wstring kSetup = L"Bits_v15_Client_Setup.exe";
 
 std::unique_ptr<bench::Session> BitsSession(const std::wstring& autoUpdate) {
     auto session = bench::Package().Property(L"AUTOUPDATE", autoUpdate).Open();
-    session->ClearRecords();
     return session;
 }
 

@@ -30,7 +30,6 @@ Lines Concat(std::initializer_list<Lines> parts) {
 
 TEST(DetectRegistered, NoKeyNothingToClose) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction("CheckRunningBXRApps", *session), 0u);
     EXPECT_TRUE(session->Messages(kFilesInUse).empty());
     EXPECT_EQ(session->Log(), (Lines{L"Entering CheckRunningApps",
@@ -41,7 +40,6 @@ TEST(DetectRegistered, NoKeyNothingToClose) {
 TEST(DetectRegistered, EmptyKeyNothingRunning) {
     bench::RegistryKey key(HKEY_LOCAL_MACHINE, kKey);
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction("CheckRunningBXRApps", *session), 0u);
     EXPECT_EQ(session->Log(), (Lines{L"Entering CheckRunningApps", L"Number of running registered applications is 0",
                                      L"Found no Applications to be shut down",
@@ -55,7 +53,6 @@ TEST(DetectRegistered, SecondOfThreeRunsThenClosesBeforeRetry) {
         .SetString(L"KciThird.exe", L"Third Application");
     bench::DummyProcess second(L"KciSecond.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->OnMessage(kFilesInUse, [&](const bench::Message&) { second.End(); });
     session->Answer(kFilesInUse, {IDRETRY});
     EXPECT_EQ(bench::CallAction("CheckRunningBXRApps", *session), 0u);
@@ -85,7 +82,6 @@ TEST(DetectRegistered, NameInAnotherCaseCountsAsRunning) {
     key.SetString(L"KCICASE.EXE", L"Case Application");
     bench::DummyProcess running(L"KciCase.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->Answer(kFilesInUse, {IDCANCEL});
     EXPECT_EQ(bench::CallAction("CheckRunningBXRApps", *session), 1602u);
     auto prompts = session->Messages(kFilesInUse);
@@ -102,7 +98,6 @@ TEST(DetectRegistered, FailedPromptShowsNoBox) {
     key.SetString(L"KciBox.exe", L"Box Application");
     bench::DummyProcess running(L"KciBox.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     session->Answer(kFilesInUse, {-1});
     bench::MessageBoxWatcher watcher;
     EXPECT_EQ(bench::CallAction("CheckRunningBXRApps", *session), 1602u);
@@ -130,7 +125,6 @@ TEST(DetectRegistered, OddDataIsReadAsTerminatedText) {
         .SetBytes(L"KciE.exe", REG_BINARY, bytes(L"Binary", 0))
         .SetBytes(L"KciF.exe", REG_SZ, bytes(std::wstring(L"Embedded\0Null", 13), 0));
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction("CheckRunningBXRApps", *session), 0u);
     EXPECT_EQ(Steps(*session), Concat({
         {L"Entering CheckRunningApps"},

@@ -46,7 +46,6 @@ TEST(RuntimeStandIns, LengthErrorIsTheFramesFailureLine) {
     HMODULE probe = LoadLibraryW((bench::BuildFolder() + L"\\kci_runtime_probe.dll").c_str());
     ASSERT_NE(probe, nullptr);
     auto session = bench::Package().Open();
-    session->ClearRecords();
     EXPECT_EQ(bench::CallAction(probe, "ThrowLengthError", session->Handle()), 1603u);
     EXPECT_EQ(session->Log(), Lines{L"Unexpected failure in ThrowLengthError: vector::reserve"});
     FreeLibrary(probe);
@@ -56,7 +55,6 @@ TEST(CancelButton, CommonDataBetweenEntryAndExitLines) {
     struct Case { const char* action; int visible; };
     for (Case c : {Case{"DisableCancel", 0}, Case{"EnableCancel", 1}}) {
         auto session = bench::Package().Open();
-        session->ClearRecords();
         // A handle that is no session still gives 0, and nothing reaches the live session.
         for (MSIHANDLE invalid : {MSIHANDLE(0), MSIHANDLE(12345)}) EXPECT_EQ(bench::CallAction(c.action, invalid), 0u);
         EXPECT_EQ(bench::CallAction(c.action, *session), 0u);
@@ -77,7 +75,6 @@ TEST(CancelButton, CommonDataBetweenEntryAndExitLines) {
 TEST(TestMessage, OneUserMessageWhateverTheAnswer) {
     for (int answer : {IDOK, IDCANCEL, -1, 0}) {
         auto session = bench::Package().Open();
-        session->ClearRecords();
         session->Answer(INSTALLMESSAGE_USER, {answer});
         EXPECT_EQ(bench::CallAction("TestMessage", *session), 0u);
         auto messages = session->Messages();
@@ -91,7 +88,6 @@ TEST(TestMessage, OneUserMessageWhateverTheAnswer) {
 
 TEST(LogMessage, LinesArePrefixedAndCutAtTheLineBuffer) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     kci::LogMessage(session->Handle(), L"plain text");
     kci::LogMessage(session->Handle(), L"%s", std::wstring(1013, L'a'));
     kci::LogMessage(session->Handle(), L"%s", std::wstring(5000, L'b'));
@@ -112,7 +108,6 @@ TEST(LogMessage, LinesArePrefixedAndCutAtTheLineBuffer) {
 
 TEST(LogMessage, PercentInsideAnArgumentIsNotInterpreted) {
     auto session = bench::Package().Open();
-    session->ClearRecords();
     kci::LogMessage(session->Handle(), L"Find %s", L"100%s %d %%");
     EXPECT_EQ(session->Log(), (Lines{L"Find 100%s %d %%"}));
 }
@@ -120,7 +115,6 @@ TEST(LogMessage, PercentInsideAnArgumentIsNotInterpreted) {
 TEST(ShowActionStart, LogsTheInstallersAnswer) {
     for (int answer : {0, 1, -1}) {
         auto session = bench::Package().Open();
-        session->ClearRecords();
         session->Answer(INSTALLMESSAGE_ACTIONSTART, {answer});
         kci::ShowActionStart(session->Handle(), L"Removing log files");
 

@@ -49,6 +49,7 @@ Session::Session(std::wstring databasePath) : databasePath_(std::move(databasePa
         Forget();
         throw std::runtime_error("MsiOpenPackage failed: " + std::to_string(result));
     }
+    messages_.clear();  // the opening's own messages are no test's business
 }
 
 Session::~Session() {
@@ -151,6 +152,7 @@ UINT Session::DoAction(const std::wstring& action) { return MsiDoActionW(handle_
 void Session::Cost() {
     for (const wchar_t* action : {L"CostInitialize", L"FileCost", L"CostFinalize"})
         Check(DoAction(action), "costing");
+    messages_.clear();
 }
 
 void Session::SetFeatureLocal(const std::wstring& feature, bool local) {

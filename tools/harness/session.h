@@ -44,7 +44,8 @@ struct Message {
 
 class Session {
 public:
-    // Opens the package at `databasePath` (deleted again with the session).
+    // Opens the package at `databasePath` (deleted again with the session);
+    // the session starts with no records.
     explicit Session(std::wstring databasePath);
     ~Session();
     Session(const Session&) = delete;
@@ -76,7 +77,7 @@ public:
     bool RebootAtEnd() const;
     UINT DoAction(const std::wstring& action);
     // CostInitialize, FileCost, CostFinalize: target paths and feature states
-    // can be read and set afterwards.
+    // can be read and set afterwards. Their messages are not kept.
     void Cost();
     void SetFeatureLocal(const std::wstring& feature, bool local);
 

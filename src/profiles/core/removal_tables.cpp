@@ -10,26 +10,49 @@ constexpr wchar_t kMenuLine[] = L"Deleting startup menu at %s";
 
 // The newer product's menu folder keeps everything but its old reporter entry.
 constexpr RemovalRow kOldShortcutRows[] = {
-    AllUsersFile(L"\\DeskTop\\Tenvor Pelago.lnk", kDesktopLine),
-    AllUsersFile(L"\\Start Menu\\Programs\\Startup\\Tenvor Pelago.lnk", kStartupLine),
-    EachProfileFile(L"\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch\\Tenvor Pelago.lnk", kQuickLaunchLine),
-    EachProfileFile(L"\\Start Menu\\Programs\\Tenvor Pelago\\Tenvor Pelago.lnk", kMenuLine),
-    EachProfileFile(L"\\Start Menu\\Programs\\Tenvor Pelago\\Tenvor Pelago Fault Reporter.lnk", kMenuLine),
-    EachProfileFile(L"\\Start Menu\\Programs\\Tenvor Omni Meridia\\Tenvor Omni Fault Reporter.lnk", kMenuLine),
-    EachProfileFile(L"\\Start Menu\\Programs\\Tenvor Pelago\\Owner Handbook.lnk", kMenuLine),
-    EachProfileFile(L"\\Start Menu\\Programs\\Tenvor Pelago\\Remove Tenvor Pelago.lnk", kMenuLine),
-    EachProfileFolder(L"\\Start Menu\\Programs\\Tenvor Pelago", kMenuLine),
+    RemovalRow().InAllUsers().File(L"\\DeskTop\\Tenvor Pelago.lnk").Logging(kDesktopLine),
+    RemovalRow().InAllUsers().File(L"\\Start Menu\\Programs\\Startup\\Tenvor Pelago.lnk").Logging(kStartupLine),
+    RemovalRow()
+        .InEachProfile()
+        .File(L"\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch\\Tenvor Pelago.lnk")
+        .Logging(kQuickLaunchLine),
+    RemovalRow().InEachProfile().File(L"\\Start Menu\\Programs\\Tenvor Pelago\\Tenvor Pelago.lnk").Logging(kMenuLine),
+    RemovalRow()
+        .InEachProfile()
+        .File(L"\\Start Menu\\Programs\\Tenvor Pelago\\Tenvor Pelago Fault Reporter.lnk")
+        .Logging(kMenuLine),
+    RemovalRow()
+        .InEachProfile()
+        .File(L"\\Start Menu\\Programs\\Tenvor Omni Meridia\\Tenvor Omni Fault Reporter.lnk")
+        .Logging(kMenuLine),
+    RemovalRow().InEachProfile().File(L"\\Start Menu\\Programs\\Tenvor Pelago\\Owner Handbook.lnk").Logging(kMenuLine),
+    RemovalRow()
+        .InEachProfile()
+        .File(L"\\Start Menu\\Programs\\Tenvor Pelago\\Remove Tenvor Pelago.lnk")
+        .Logging(kMenuLine),
+    RemovalRow().InEachProfile().Folder(L"\\Start Menu\\Programs\\Tenvor Pelago").Logging(kMenuLine),
 };
 
 constexpr RemovalRow kShortcutRows[] = {
-    AllUsersFile(L"\\DeskTop\\Tenvor Omni Meridia.lnk", kDesktopLine),
-    AllUsersFile(L"\\Start Menu\\Programs\\Startup\\Tenvor Omni Meridia.lnk", kStartupLine),
-    EachProfileFile(L"\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch\\Tenvor Omni Meridia.lnk",
-                    kQuickLaunchLine),
-    EachProfileFile(L"\\Start Menu\\Programs\\Tenvor Omni Meridia\\Tenvor Omni Meridia.lnk", kMenuLine),
-    EachProfileFile(L"\\Start Menu\\Programs\\Tenvor Omni Meridia\\Tenvor Omni Trouble Reporter.lnk", kMenuLine),
-    EachProfileFile(L"\\Start Menu\\Programs\\Tenvor Omni Meridia\\Owner Handbook.lnk", kMenuLine),
-    EachProfileFolder(L"\\Start Menu\\Programs\\Tenvor Omni Meridia", kMenuLine),
+    RemovalRow().InAllUsers().File(L"\\DeskTop\\Tenvor Omni Meridia.lnk").Logging(kDesktopLine),
+    RemovalRow().InAllUsers().File(L"\\Start Menu\\Programs\\Startup\\Tenvor Omni Meridia.lnk").Logging(kStartupLine),
+    RemovalRow()
+        .InEachProfile()
+        .File(L"\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch\\Tenvor Omni Meridia.lnk")
+        .Logging(kQuickLaunchLine),
+    RemovalRow()
+        .InEachProfile()
+        .File(L"\\Start Menu\\Programs\\Tenvor Omni Meridia\\Tenvor Omni Meridia.lnk")
+        .Logging(kMenuLine),
+    RemovalRow()
+        .InEachProfile()
+        .File(L"\\Start Menu\\Programs\\Tenvor Omni Meridia\\Tenvor Omni Trouble Reporter.lnk")
+        .Logging(kMenuLine),
+    RemovalRow()
+        .InEachProfile()
+        .File(L"\\Start Menu\\Programs\\Tenvor Omni Meridia\\Owner Handbook.lnk")
+        .Logging(kMenuLine),
+    RemovalRow().InEachProfile().Folder(L"\\Start Menu\\Programs\\Tenvor Omni Meridia").Logging(kMenuLine),
 };
 
 }  // namespace
@@ -40,11 +63,11 @@ const RemovalTable kShortcutRemovals{kShortcutRows, sizeof(kShortcutRows) / size
                                      L"Tenvor Omni Meridia.lnk"};
 
 const ShellFolderRemoval kShellFolderRemovals[5] = {
-    {ShellFolder::CommonDesktop, L"", kDesktopLine},
-    {ShellFolder::UserDesktop, L"", kDesktopLine},
-    {ShellFolder::CommonStartup, L"", kStartupLine},
-    {ShellFolder::UserStartup, L"", kStartupLine},
-    {ShellFolder::UserAppData, kQuickLaunchBelowAppData, kQuickLaunchLine},
+    ShellFolderRemoval().In(ShellFolder::CommonDesktop).Logging(kDesktopLine),
+    ShellFolderRemoval().In(ShellFolder::UserDesktop).Logging(kDesktopLine),
+    ShellFolderRemoval().In(ShellFolder::CommonStartup).Logging(kStartupLine),
+    ShellFolderRemoval().In(ShellFolder::UserStartup).Logging(kStartupLine),
+    ShellFolderRemoval().In(ShellFolder::UserAppData).Below(kQuickLaunchBelowAppData).Logging(kQuickLaunchLine),
 };
 
 }  // namespace kci

@@ -5,27 +5,33 @@
 
 #include <cstddef>
 
+#include "runtime/core/named_fields.h"
+
 namespace kci {
 
 enum class ProfileScope { AllUsers, EachProfile };
 enum class RemovalKind { File, Directory };  // a directory goes only when empty
 
+// One row, built by named field, as in
+//   RemovalRow().InAllUsers().File(L"\\DeskTop\\X.lnk").Logging(L"Deleting desktop icon at %s")
 struct RemovalRow {
-    ProfileScope scope;
-    const wchar_t* path;     // begins with a backslash
-    const wchar_t* logLine;  // logged with the full path before the removal
-    RemovalKind kind;
-};
+    ProfileScope scope = ProfileScope::EachProfile;
+    const wchar_t* path = nullptr;     // begins with a backslash
+    const wchar_t* logLine = nullptr;  // logged with the full path before the removal
+    RemovalKind kind = RemovalKind::File;
 
-constexpr RemovalRow AllUsersFile(const wchar_t* path, const wchar_t* logLine) {
-    return RemovalRow{ProfileScope::AllUsers, path, logLine, RemovalKind::File};
-}
-constexpr RemovalRow EachProfileFile(const wchar_t* path, const wchar_t* logLine) {
-    return RemovalRow{ProfileScope::EachProfile, path, logLine, RemovalKind::File};
-}
-constexpr RemovalRow EachProfileFolder(const wchar_t* path, const wchar_t* logLine) {
-    return RemovalRow{ProfileScope::EachProfile, path, logLine, RemovalKind::Directory};
-}
+    constexpr RemovalRow InAllUsers() const { return WithField(*this, &RemovalRow::scope, ProfileScope::AllUsers); }
+    constexpr RemovalRow InEachProfile() const {
+        return WithField(*this, &RemovalRow::scope, ProfileScope::EachProfile);
+    }
+    constexpr RemovalRow File(const wchar_t* below) const {
+        return WithField(WithField(*this, &RemovalRow::path, below), &RemovalRow::kind, RemovalKind::File);
+    }
+    constexpr RemovalRow Folder(const wchar_t* below) const {
+        return WithField(WithField(*this, &RemovalRow::path, below), &RemovalRow::kind, RemovalKind::Directory);
+    }
+    constexpr RemovalRow Logging(const wchar_t* line) const { return WithField(*this, &RemovalRow::logLine, line); }
+};
 
 // The folders the platform names, into which the shortcut is copied for the
 // installing user or for all users.
@@ -34,11 +40,23 @@ enum class ShellFolder { CommonDesktop, UserDesktop, CommonStartup, UserStartup,
 // Where the Quick Launch bar lies below the application-data folder.
 inline constexpr wchar_t kQuickLaunchBelowAppData[] = L"\\Microsoft\\Internet Explorer\\Quick Launch";
 
-// A folder the platform names, cleared of the table's shortcut after the walk.
+// A folder the platform names, cleared of the table's shortcut after the
+// walk. One row, built by named field, as in
+//   ShellFolderRemoval().In(ShellFolder::UserAppData).Below(L"\\...").Logging(L"Deleting ... at %s")
 struct ShellFolderRemoval {
-    ShellFolder folder;
-    const wchar_t* below;    // joined to the folder: empty or beginning with a backslash
-    const wchar_t* logLine;  // logged with the full path before the delete
+    ShellFolder folder = ShellFolder::CommonDesktop;
+    const wchar_t* below = L"";        // joined to the folder: empty or beginning with a backslash
+    const wchar_t* logLine = nullptr;  // logged with the full path before the delete
+
+    constexpr ShellFolderRemoval In(ShellFolder shellFolder) const {
+        return WithField(*this, &ShellFolderRemoval::folder, shellFolder);
+    }
+    constexpr ShellFolderRemoval Below(const wchar_t* path) const {
+        return WithField(*this, &ShellFolderRemoval::below, path);
+    }
+    constexpr ShellFolderRemoval Logging(const wchar_t* line) const {
+        return WithField(*this, &ShellFolderRemoval::logLine, line);
+    }
 };
 
 // Rows in the order of removal, the all-users rows first; then the file

@@ -5,7 +5,7 @@
 namespace bench {
 namespace {
 
-using Setup = std::function<std::unique_ptr<harness::Session>(Stage&)>;
+using Setup = ActionRun::Setup;
 
 std::unique_ptr<harness::Session> Plain(Stage&) { return harness::Package().Open(); }
 
@@ -91,43 +91,50 @@ std::wstring Stage::Program(const std::wstring& name) {
 
 const std::vector<ActionRun>& ActionRuns() {
     static const std::vector<ActionRun> runs = {
-        {"DisableCancel", Plain, false},
-        {"EnableCancel", Plain, false},
-        {"TestMessage", Plain, false},
-        {"CheckRunningApps", Plain, false},
-        {"CheckRunningMOC", Plain, false},
-        {"CheckRunningOutlook", Plain, false},
-        {"CheckRunningBXRApps", RegisteredApplications, false},
-        {"InstallCamera", Deferred(L"WQInstallerExe", L"WQInstaller.exe"), true},
-        {"InstallQdnAndFilter", Deferred(L"QdnAxExe", L"InstallQdnAndAx.exe"), true},
-        {"InstallRtmx", Deferred(L"RtmxDriverInstallerExe", L"RtmxDriverInstaller.exe"), true},
-        {"UninstallCamera", InDirectory(L"CAMERADRIVER", L"WQInstaller.exe"), true},
-        {"UninstallQdnAndFilter", InDirectory(L"INSTALLDIR", L"InstallQdnAndAx.exe"), true},
-        {"UninstallRtmx", InFolderProperty(L"_RTMX_DIR_", L"RtmxDriverInstaller.exe"), true},
-        {"SetRtmxPath", Plain, false},
-        {"CheckQDNDriverOpen", Plain, false},
-        {"InstallBits", InFolderProperty(L"AUTOUPDATE", L"Bits_v15_Client_Setup.exe"), true},
-        {"CreateDisplayableVersion", Plain, false},
-        {"PrecertificationFailureCount", Plain, false},
-        {"ForceFullDump", Plain, false},
-        {"CreateShortcuts", Plain, false},
-        {"RemoveShortcuts", Plain, false},
-        {"RemoveLogs", InDirectory(L"INSTALLDIR"), false},
-        {"NukeRegistrySettings", Plain, false},
-        {"CheckRunningC2CApps", BrowserAddInLocal, false},
-        {"CpuSpeedInMhz", Plain, false},
-        {"CpuHasMinimumInstructionSet", Plain, false},
-        {"netshOperations", Plain, false, true},
-        {"httpcfgOperations", FolderData, false, true},
+        ActionRun().Named("DisableCancel").SetUp(Plain),
+        ActionRun().Named("EnableCancel").SetUp(Plain),
+        ActionRun().Named("TestMessage").SetUp(Plain),
+        ActionRun().Named("CheckRunningApps").SetUp(Plain),
+        ActionRun().Named("CheckRunningMOC").SetUp(Plain),
+        ActionRun().Named("CheckRunningOutlook").SetUp(Plain),
+        ActionRun().Named("CheckRunningBXRApps").SetUp(RegisteredApplications),
+        ActionRun().Named("InstallCamera").SetUp(Deferred(L"WQInstallerExe", L"WQInstaller.exe"))
+            .WaitsForItsProgram(),
+        ActionRun().Named("InstallQdnAndFilter").SetUp(Deferred(L"QdnAxExe", L"InstallQdnAndAx.exe"))
+            .WaitsForItsProgram(),
+        ActionRun().Named("InstallRtmx").SetUp(Deferred(L"RtmxDriverInstallerExe", L"RtmxDriverInstaller.exe"))
+            .WaitsForItsProgram(),
+        ActionRun().Named("UninstallCamera").SetUp(InDirectory(L"CAMERADRIVER", L"WQInstaller.exe"))
+            .WaitsForItsProgram(),
+        ActionRun().Named("UninstallQdnAndFilter").SetUp(InDirectory(L"INSTALLDIR", L"InstallQdnAndAx.exe"))
+            .WaitsForItsProgram(),
+        ActionRun().Named("UninstallRtmx").SetUp(InFolderProperty(L"_RTMX_DIR_", L"RtmxDriverInstaller.exe"))
+            .WaitsForItsProgram(),
+        ActionRun().Named("SetRtmxPath").SetUp(Plain),
+        ActionRun().Named("CheckQDNDriverOpen").SetUp(Plain),
+        ActionRun().Named("InstallBits").SetUp(InFolderProperty(L"AUTOUPDATE", L"Bits_v15_Client_Setup.exe"))
+            .WaitsForItsProgram(),
+        ActionRun().Named("CreateDisplayableVersion").SetUp(Plain),
+        ActionRun().Named("PrecertificationFailureCount").SetUp(Plain),
+        ActionRun().Named("ForceFullDump").SetUp(Plain),
+        ActionRun().Named("CreateShortcuts").SetUp(Plain),
+        ActionRun().Named("RemoveShortcuts").SetUp(Plain),
+        ActionRun().Named("RemoveLogs").SetUp(InDirectory(L"INSTALLDIR")),
+        ActionRun().Named("NukeRegistrySettings").SetUp(Plain),
+        ActionRun().Named("CheckRunningC2CApps").SetUp(BrowserAddInLocal),
+        ActionRun().Named("CpuSpeedInMhz").SetUp(Plain),
+        ActionRun().Named("CpuHasMinimumInstructionSet").SetUp(Plain),
+        ActionRun().Named("netshOperations").SetUp(Plain).LeavesProgramsRunning(),
+        ActionRun().Named("httpcfgOperations").SetUp(FolderData).LeavesProgramsRunning(),
         // The policy tool ends before the action does, but a program the shell
         // starts still moves Wine's shared window slots (measured).
-        {"CaspolOperations", PolicyTool, false, true},
-        {"CaspolOperationsC2C", PolicyTool, false, true},
-        {"netshUndoOperations", Plain, false, true},
-        {"httpcfgUndoOperations", ToolInFolderData(L"httpcfg.exe"), false, true},
-        {"CaspolUndoOperations", PolicyToolWithNothingLeft, false, true},
-        {"ProcessNGENInstall", Plain, false, true},
-        {"ProcessNGENUnInstall", Plain, false, true},
+        ActionRun().Named("CaspolOperations").SetUp(PolicyTool).LeavesProgramsRunning(),
+        ActionRun().Named("CaspolOperationsC2C").SetUp(PolicyTool).LeavesProgramsRunning(),
+        ActionRun().Named("netshUndoOperations").SetUp(Plain).LeavesProgramsRunning(),
+        ActionRun().Named("httpcfgUndoOperations").SetUp(ToolInFolderData(L"httpcfg.exe")).LeavesProgramsRunning(),
+        ActionRun().Named("CaspolUndoOperations").SetUp(PolicyToolWithNothingLeft).LeavesProgramsRunning(),
+        ActionRun().Named("ProcessNGENInstall").SetUp(Plain).LeavesProgramsRunning(),
+        ActionRun().Named("ProcessNGENUnInstall").SetUp(Plain).LeavesProgramsRunning(),
     };
     return runs;
 }

@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "bench/files.h"
+#include "bench/registry_key.h"
+#include "bench/stand_in.h"
+#include "bench/temp_files.h"
 #include "harness/session.h"
+#include "runtime/core/named_fields.h"
 
 namespace bench {
 
@@ -25,13 +28,22 @@ struct Stage {
     std::wstring Program(const std::wstring& name);  // a stand-in in `dir`; its path
 };
 
+// One row, built by named field, as in
+//   ActionRun().Named("InstallCamera").SetUp(...).WaitsForItsProgram()
 struct ActionRun {
-    const char* action;
-    std::function<std::unique_ptr<harness::Session>(Stage&)> setup;
-    bool waits;  // starts a program and waits for it as long as it runs
+    using Setup = std::function<std::unique_ptr<harness::Session>(Stage&)>;
+
+    const char* action = nullptr;
+    Setup setup;
+    bool waits = false;  // starts a program and waits for it as long as it runs
     // Starts programs and leaves them running: under Wine their windows and
     // menus share one table with this process's.
     bool leavesProgramsRunning = false;
+
+    ActionRun Named(const char* name) const { return kci::WithField(*this, &ActionRun::action, name); }
+    ActionRun SetUp(Setup how) const { return kci::WithField(*this, &ActionRun::setup, std::move(how)); }
+    ActionRun WaitsForItsProgram() const { return kci::WithField(*this, &ActionRun::waits, true); }
+    ActionRun LeavesProgramsRunning() const { return kci::WithField(*this, &ActionRun::leavesProgramsRunning, true); }
 };
 
 const std::vector<ActionRun>& ActionRuns();

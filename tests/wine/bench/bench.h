@@ -1,7 +1,11 @@
-// Everything a Wine test needs: sessions, files, registry keys, processes.
+// Everything a Wine test needs: sessions, files, registry keys, stand-in
+// programs, processes; one header per role.
 #pragma once
 
-#include "bench/files.h"
+#include "bench/dummy_process.h"
+#include "bench/registry_key.h"
+#include "bench/stand_in.h"
+#include "bench/temp_files.h"
 #include "bench/ui.h"
 #include "harness/library.h"
 #include "harness/package.h"

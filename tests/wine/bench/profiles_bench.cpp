@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "runtime/handles.h"
+
 namespace bench {
 
 void CreateFolders(const std::wstring& path) {
@@ -109,46 +111,14 @@ SwapAtLine::~SwapAtLine() {
 std::vector<std::wstring> ScratchProfiles::Profiles() const {
     std::vector<std::wstring> found;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((Root() + L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return found;
+    const kci::UniqueHandle<kci::FindHandleTraits> find(FindFirstFileW((Root() + L"*").c_str(), &data));
+    if (!find) return found;
     do {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(Root() + data.cFileName) &&
             data.cFileName[0] != L'.')
             found.push_back(Root() + data.cFileName);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.Get(), &data));
     return found;
-}
-
-namespace {
-
-// A line ending in "*" matches any line that begins with the text before it.
-bool LineMatches(const std::wstring& got, const std::wstring& want) {
-    const bool prefix = !want.empty() && want.back() == L'*';
-    return prefix ? got.compare(0, want.size() - 1, want, 0, want.size() - 1) == 0 : got == want;
-}
-
-}  // namespace
-
-void ExpectLog(const Lines& log, const Lines& expected) {
-    const size_t common = std::min(log.size(), expected.size());
-    for (size_t i = 0; i < common; ++i) {
-        const std::wstring& want = expected[i];
-        const bool same = LineMatches(log[i], want);
-        EXPECT_TRUE(same) << "line " << i << ": got \"" << Narrow(log[i]) << "\", expected \"" << Narrow(want) << "\"";
-        if (!same) return;
-    }
-    EXPECT_EQ(log.size(), expected.size()) << "first extra line: "
-                                           << Narrow(log.size() > common ? log[common] : expected[common]);
-}
-
-void ExpectInOrder(const Lines& log, const Lines& expected) {
-    size_t at = 0;
-    for (const auto& want : expected) {
-        while (at < log.size() && !LineMatches(log[at], want)) ++at;
-        EXPECT_LT(at, log.size()) << "missing, or out of order: " << Narrow(want);
-        if (at++ >= log.size()) return;
-    }
 }
 
 }  // namespace bench

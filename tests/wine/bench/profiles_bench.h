@@ -90,12 +90,4 @@ private:
 // Creates every missing folder of `path`.
 void CreateFolders(const std::wstring& path);
 
-// Asserts (gtest) that `log` equals `expected`, where an expected line ending
-// in "*" matches any line that begins with the text before it.
-void ExpectLog(const Lines& log, const Lines& expected);
-
-// Asserts that the `expected` lines stand in `log` in this order, others
-// between them allowed; "*" matches as above.
-void ExpectInOrder(const Lines& log, const Lines& expected);
-
 }  // namespace bench
