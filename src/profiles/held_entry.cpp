@@ -37,7 +37,8 @@ HeldEntry::HeldEntry(const std::wstring& path) {
         error_ = ERROR_FILENAME_EXCED_RANGE;
         return;
     }
-    handle_.Reset(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE,
+    handle_.Reset(CreateFileW(path.c_str(),
+                              DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION information = {};
@@ -75,6 +76,14 @@ DWORD HeldEntry::List(std::vector<ListedEntry>& entries) const {
 }
 
 DWORD HeldEntry::Delete() {
+    // A read-only entry refuses its delete; the shell's delete that this
+    // replaces took such files too (RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
+    if (attributes_ & FILE_ATTRIBUTE_READONLY) {
+        FILE_BASIC_INFO basic = {};  // zero times stay as they are
+        const DWORD rest = attributes_ & ~FILE_ATTRIBUTE_READONLY;
+        basic.FileAttributes = rest ? rest : FILE_ATTRIBUTE_NORMAL;  // 0 would mean "unchanged"
+        SetFileInformationByHandle(handle_.Get(), FileBasicInfo, &basic, sizeof(basic));
+    }
     FILE_DISPOSITION_INFO disposition = {};
     disposition.DeleteFile = TRUE;
     const DWORD error = SetFileInformationByHandle(handle_.Get(), FileDispositionInfo, &disposition, sizeof(disposition))

@@ -432,9 +432,10 @@ TEST(ProfileDeletes, AFolderSwappedForALinkJustBeforeTheWorkKeepsTheLinksTarget)
 // path does not fit MAX_PATH is not opened: it stays, and so does Logs. A
 // folder too full for one read of its listing is read whole.
 TEST(RemoveLogs, DeletesTheLogsFolderOfTheInstallationDirectoryOnly) {
-    struct Case { bool logsExist; size_t entryChars; const wchar_t* filesResult; const wchar_t* folderResult; int more; };
+    struct Case { bool logsExist; size_t entryChars; const wchar_t* filesResult; const wchar_t* folderResult; int more; DWORD attributes = 0; };
     for (const Case& c : {Case{true, 0, L"0", L"0", 0}, Case{false, 0, L"*", L"*", 0}, Case{true, 259, L"0", L"0", 0},
-                          Case{true, 260, L"206", L"145", 0}, Case{true, 0, L"0", L"0", 700} /* more than one read */}) {
+                          Case{true, 260, L"206", L"145", 0}, Case{true, 0, L"0", L"0", 700} /* more than one read */,
+                          Case{true, 0, L"0", L"0", 0, FILE_ATTRIBUTE_READONLY}}) {
         bench::TempDir top;
         bench::CreateFolders(top / L"Logs");
         bench::WriteFile(top / L"Logs\\keep.log", "x");
@@ -445,6 +446,7 @@ TEST(RemoveLogs, DeletesTheLogsFolderOfTheInstallationDirectoryOnly) {
                                    (c.entryChars ? std::wstring(c.entryChars - folder.size() - 1, L'p') : L"a.log");
         if (c.logsExist) bench::CreateFolders(folder);
         if (c.logsExist) bench::WriteFile(entry, "x");
+        if (c.attributes) ASSERT_TRUE(SetFileAttributesW(entry.c_str(), c.attributes));
         for (int i = 0; i < c.more; ++i) bench::WriteFile(folder + L"\\" + std::to_wstring(i) + std::wstring(97, L'n'), "x");
         auto session = bench::Package().Directory(L"INSTALLDIR", L"TARGETDIR", L"App").Open();
         session->Cost();
