@@ -75,15 +75,15 @@ DWORD HeldEntry::List(std::vector<ListedEntry>& entries) const {
     }
 }
 
+void HeldEntry::DropReadOnly() {
+    if (!(attributes_ & FILE_ATTRIBUTE_READONLY)) return;
+    FILE_BASIC_INFO basic = {};  // zero times stay as they are
+    const DWORD rest = attributes_ & ~FILE_ATTRIBUTE_READONLY;
+    basic.FileAttributes = rest ? rest : FILE_ATTRIBUTE_NORMAL;  // 0 would mean "unchanged"
+    if (SetFileInformationByHandle(handle_.Get(), FileBasicInfo, &basic, sizeof(basic))) attributes_ = rest;
+}
+
 DWORD HeldEntry::Delete() {
-    // A read-only entry refuses its delete; the shell's delete that this
-    // replaces took such files too (RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
-    if (attributes_ & FILE_ATTRIBUTE_READONLY) {
-        FILE_BASIC_INFO basic = {};  // zero times stay as they are
-        const DWORD rest = attributes_ & ~FILE_ATTRIBUTE_READONLY;
-        basic.FileAttributes = rest ? rest : FILE_ATTRIBUTE_NORMAL;  // 0 would mean "unchanged"
-        SetFileInformationByHandle(handle_.Get(), FileBasicInfo, &basic, sizeof(basic));
-    }
     FILE_DISPOSITION_INFO disposition = {};
     disposition.DeleteFile = TRUE;
     const DWORD error = SetFileInformationByHandle(handle_.Get(), FileDispositionInfo, &disposition, sizeof(disposition))

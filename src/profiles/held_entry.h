@@ -35,6 +35,9 @@ public:
     // handle (a listing by path would have to share the delete the handle
     // holds); 0 or the error.
     DWORD List(std::vector<ListedEntry>& entries) const;
+    // Clears a read-only mark, which would refuse the delete, through the
+    // handle; an entry it cannot clear stays read-only.
+    void DropReadOnly();
     // Deletes the entry through its handle and lets go of it, which completes
     // the delete; 0 or the error.
     DWORD Delete();

@@ -22,7 +22,6 @@ namespace kci {
 
 namespace {
 
-
 // The removal of the Logs tree through handles: every entry is held while it
 // is checked and deleted, folders depth first while they are held, and
 // nothing is followed. Links stay; so does every folder on the way to one.
@@ -57,6 +56,13 @@ public:
         return emptied;
     }
 
+    // The shell's delete that this replaces took read-only entries too
+    // (RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
+    static DWORD DeleteHeld(kci::HeldEntry& entry) {
+        entry.DropReadOnly();
+        return entry.Delete();
+    }
+
     void Fail(DWORD error) {
         if (firstError_ == ERROR_SUCCESS) firstError_ = error;
     }
@@ -72,7 +78,7 @@ private:
         }
         std::optional<kci::HeldEntry> entry = Hold(path);
         if (!entry || (entry->IsFolder() && !Empty(*entry, path))) return false;
-        const DWORD error = entry->Delete();
+        const DWORD error = DeleteHeld(*entry);
         Fail(error);
         return error == ERROR_SUCCESS;
     }
@@ -139,7 +145,7 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
             LogMessage(session, L"Log folder holds a link, kept: %s", folder);
         } else {
             LogMessage(session, L"Going to try removing log file folder: %s", folder);
-            const DWORD result = logs && logs->IsFolder() ? logs->Delete() : removal.FirstError();
+            const DWORD result = logs && logs->IsFolder() ? TreeRemoval::DeleteHeld(*logs) : removal.FirstError();
             LogMessage(session, L"SHFileOperation to delete log folder: [%s] returned %d", folder,
                        static_cast<int>(result));
         }
