@@ -39,4 +39,9 @@ void SetProperty(MSIHANDLE session, const wchar_t* name, const wchar_t* value) {
     if (result != ERROR_SUCCESS) LogMessage(session, L"MsiSetProperty failed for %s: %u", name, result);
 }
 
+bool RunsFromScript(MSIHANDLE session) {
+    return MsiGetMode(session, MSIRUNMODE_SCHEDULED) || MsiGetMode(session, MSIRUNMODE_ROLLBACK) ||
+           MsiGetMode(session, MSIRUNMODE_COMMIT);
+}
+
 }  // namespace kci

@@ -21,4 +21,9 @@ PropertyRead ReadTargetPath(MSIHANDLE session, const wchar_t* name, DWORD textCh
 // <name>: <result>"), since a later action would read the old value unawares.
 void SetProperty(MSIHANDLE session, const wchar_t* name, const wchar_t* value);
 
+// True when the installer runs the action from its script: deferred, rollback
+// or commit. Such an action reads its values from CustomActionData, and on
+// Windows may not ask the session for anything else.
+bool RunsFromScript(MSIHANDLE session);
+
 }  // namespace kci
