@@ -1,19 +1,25 @@
-// Every call the library makes to Windows can fail. For each action of the
-// hygiene table, a clean run notes the call sites it reaches (imported
-// function and return address); then each site fails once (the first time it
-// is reached) and then always. Every such run must end within 30 s, leave
-// nothing behind, and return a result the action reference allows. A run
-// that ends with the clean run's result and says nothing the clean run did
-// not is a silent success: each must have its line in docs/failure-paths.md.
+// Every call the library makes to Windows can fail. Each action is swept in
+// its hygiene stage and, where it has one, in its working stage, in which it
+// does all of its work; each run gets a stage built afresh. A clean run
+// counts the reaches of each call site (imported function and return
+// address); then each site fails at its first, second and third reach, and
+// then always. Every such run must end within 30 s, leave nothing behind, and
+// return a result the action reference allows. A run that ends with the
+// clean run's result and says nothing the clean run did not is a silent
+// success: each must have its line in docs/failure-paths.md, as must each
+// failable import that no stage reaches.
 //
-// Each action is swept in a child: this runner started again on the one
+// Each stage is swept in a child: this runner started again on the one
 // disabled test below, so that a crash or a hang costs one run, not the sweep.
+// KCI_FAULT_ONLY=<action> sweeps that action alone.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -56,18 +62,20 @@ TEST(FaultSweep, TheImportTableListsEveryImportOfTheLibrary) {
     EXPECT_EQ(listed, imported);
 }
 
-// ---- the child: one action, from run `from` on ------------------------------
-// It writes "site <i> <what>" per site, then "begin <i>" and "end <i>
-// <injected> <result> <allowed> <silent> <leak>" per run, then "done".
+// ---- the child: one action in one stage, from run `from` on ----------------
+// It writes "run <i> <reach> <site>" per run (reach 0: always), then
+// "begin <i>" and "end <i> <injected> <result> <allowed> <silent> <leak>" per
+// run, then "done".
 
-// Everything the session heard, in order.
+// Everything the session heard, in order, each stage's own folders named alike.
 std::vector<std::wstring> Said(const bench::Session& session) {
+    static const std::wregex stageFolder(L"kci[a-z]*[0-9a-f]{8}_[0-9a-f]{8}_[0-9a-f]{6}");
     std::vector<std::wstring> said;
     for (const bench::Message& message : session.Messages()) {
         std::wstring line = std::to_wstring(message.type);
         for (const bench::Field& field : message.fields)
             line += L"|" + (field.isInteger ? std::to_wstring(field.integer) : field.text);
-        said.push_back(line);
+        said.push_back(std::regex_replace(line, stageFolder, L"kci#"));
     }
     return said;
 }
@@ -83,67 +91,80 @@ LONG WINAPI EndAtOnce(EXCEPTION_POINTERS* crash) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+const std::vector<const std::vector<bench::ActionRun>*> kStages = {&bench::ActionRuns(), &bench::WorkingRuns()};
+
+struct Outcome {
+    UINT result = 0;
+    std::vector<std::wstring> said;
+    std::string leak;  // what the run left behind
+};
+
 TEST(FaultSweep, DISABLED_OneAction) {
-    const std::string action = Env("KCI_FAULT_ACTION");
+    const std::string action = Env("KCI_FAULT_ACTION"), stageName = Env("KCI_FAULT_STAGE");
     std::ofstream out(Env("KCI_FAULT_OUT"), std::ios::app);
     SetUnhandledExceptionFilter(EndAtOnce);
     const bench::ActionRun* run = nullptr;
-    for (const bench::ActionRun& candidate : bench::ActionRuns())
-        if (candidate.action == action) run = &candidate;
-    ASSERT_TRUE(run) << action;
+    for (const auto* stages : kStages)
+        for (const bench::ActionRun& candidate : *stages)
+            if (candidate.action == action && candidate.stage == stageName) run = &candidate;
+    ASSERT_TRUE(run) << action << " " << stageName;
     fault::Patch(bench::Library());
 
-    bench::Stage stage;
-    auto session = run->setup(stage);
-    UINT result = 0;
-    auto call = [&] {
-        session->ClearRecords();
-        return actions::KeepsComState([&] { result = bench::CallAction(run->action, session->Handle()); });
-    };
-    call();  // the warm-up: caches the installer and system DLLs keep
-    fault::Record();
-    call();
-    const UINT cleanResult = result;
-    const std::vector<std::wstring> cleanSaid = Said(*session);
-    const std::vector<fault::Site> sites = fault::Sites();
-    for (size_t i = 0; i < sites.size(); ++i) out << "site " << i << " " << fault::Describe(sites[i]) << std::endl;
-
-    const std::set<UINT>& allowed = kAllowedResults.at(action);
-    auto failRun = [&](const fault::Site& site, bool always) {  // what it left behind
+    // Each run in a stage built afresh: the working runs take what they work on.
+    auto call = [&](const std::function<void()>& arm) {
+        bench::Stage stage;
+        auto session = run->setup(stage);
         const bench::Census before = bench::Census::Take();
-        fault::Arm(site, always);
-        const bool comKept = call();
+        arm();
+        Outcome outcome;
+        const bool comKept =
+            actions::KeepsComState([&] { outcome.result = bench::CallAction(run->action, session->Handle()); });
         fault::Disarm();
+        outcome.said = Said(*session);
         const std::wstring leak = before.LastingGrowth(run->leavesProgramsRunning);
-        return std::string(leak.begin(), leak.end()) + (comKept ? "" : " COM left changed;");
+        outcome.leak = std::string(leak.begin(), leak.end()) + (comKept ? "" : " COM left changed;");
+        return outcome;
     };
-    for (size_t i = atoi(Env("KCI_FAULT_FROM").c_str()); i < 2 * sites.size(); ++i) {
+    call([] {});  // the warm-up: caches the installer and system DLLs keep
+    const Outcome clean = call(fault::Record);
+    struct Run {
+        fault::Site site;
+        int reach;  // 0: every reach
+    };
+    std::vector<Run> runs;
+    for (bool always : {false, true})
+        for (const auto& [site, reaches] : fault::Sites())
+            for (int reach = always ? 0 : 1; reach <= (always ? 0 : std::min(reaches, 3)); ++reach)
+                runs.push_back({site, reach});
+    for (size_t i = 0; i < runs.size(); ++i)
+        out << "run " << i << " " << runs[i].reach << " " << fault::Describe(runs[i].site) << std::endl;
+
+    std::set<UINT> allowed = kAllowedResults.at(action);
+    allowed.insert(run->alsoReturns.begin(), run->alsoReturns.end());
+    for (size_t i = atoi(Env("KCI_FAULT_FROM").c_str()); i < runs.size(); ++i) {
         out << "begin " << i << std::endl;
-        const bool always = i >= sites.size();
-        std::string leak = failRun(sites[i % sites.size()], always);
+        auto arm = [&] { fault::Arm(runs[i].site, runs[i].reach == 0, runs[i].reach); };
+        const Outcome failed = call(arm);
         const int injected = fault::Injected();
-        const UINT failedResult = result;
-        const bool silent = result == cleanResult && Said(*session) == cleanSaid;
+        const bool silent = failed.result == clean.result && failed.said == clean.said;
         // A path's first run may open what the installer or a system DLL then
         // keeps (as the warm-up does for the clean path): a leak repeats.
-        if (!leak.empty()) leak = failRun(sites[i % sites.size()], always);
-        out << "end " << i << " " << injected << " " << failedResult << " "
-            << (allowed.empty() || allowed.count(failedResult)) << " " << silent << leak << std::endl;
+        const std::string leak = failed.leak.empty() ? "" : call(arm).leak;
+        out << "end " << i << " " << injected << " " << failed.result << " "
+            << (kAllowedResults.at(action).empty() || allowed.count(failed.result))
+            << " " << silent << leak << std::endl;
     }
     out << "done" << std::endl;
 }
 
-// ---- the parent: one child per action, started again after a crash or hang --
+// ---- the parent: one child per stage, started again after a crash or hang ---
 
 struct Tally {
-    std::vector<std::string> sites;  // "CreateFileW at +0x1a2b"
+    std::vector<std::string> runs;  // "CreateFileW at +0x1a2b failing at its 2nd reach"
+    std::set<std::string> reaches;  // "CreateFileW at +0x1a2b, reach 2": each (site, reach) once
     int crashes = 0, hangs = 0, leaks = 0;
     std::set<std::string> silentRuns, silentImports;  // "Action, Import"
-    std::set<size_t> silentSites;
     std::vector<std::string> faults;
-    std::string How(size_t run) const {
-        return sites[run % sites.size()] + (run < sites.size() ? " failing once" : " failing always");
-    }
 };
 
 std::vector<std::string> ReadLines(const std::string& path) {
@@ -153,9 +174,10 @@ std::vector<std::string> ReadLines(const std::string& path) {
     return lines;
 }
 
-// Runs the child on `action` from run `from`; false when it hung (and was ended).
-bool RunChild(const std::string& action, size_t from, const std::string& out, DWORD& exitCode) {
-    SetEnvironmentVariableA("KCI_FAULT_ACTION", action.c_str());
+// Runs the child on `row` from run `from`; false when it hung (and was ended).
+bool RunChild(const bench::ActionRun& row, size_t from, const std::string& out, DWORD& exitCode) {
+    SetEnvironmentVariableA("KCI_FAULT_ACTION", row.action);
+    SetEnvironmentVariableA("KCI_FAULT_STAGE", row.stage);
     SetEnvironmentVariableA("KCI_FAULT_FROM", std::to_string(from).c_str());
     SetEnvironmentVariableA("KCI_FAULT_OUT", out.c_str());
     const std::wstring self = bench::BuildFolder() + L"\\kci_wine_tests.exe";
@@ -191,23 +213,34 @@ bool RunChild(const std::string& action, size_t from, const std::string& out, DW
     return !hung;
 }
 
-Tally SweepAction(const std::string& action) {
+std::string Reach(int reach) {
+    static const char* const nth[] = {"always", "once", "at its 2nd reach", "at its 3rd reach"};
+    return std::string(" failing ") + nth[reach];
+}
+
+Tally SweepAction(const bench::ActionRun& row) {
     Tally tally;
     const std::wstring folder = bench::BuildFolder();
     const std::string out = std::string(folder.begin(), folder.end()) + "\\fault-sweep.txt";
     for (size_t from = 0;;) {
         DeleteFileA(out.c_str());
         DWORD exitCode = 0;
-        const bool ended = RunChild(action, from, out, exitCode);
+        const bool ended = RunChild(row, from, out, exitCode);
         long begun = -1;
-        tally.sites.clear();
+        tally.runs.clear();
         for (const std::string& line : ReadLines(out)) {
             std::istringstream words(line);
             std::string word, leak;
             size_t i = 0;
             words >> word >> i;
             if (word == "done") return tally;
-            if (word == "site") tally.sites.emplace_back(), std::getline(words >> std::ws, tally.sites.back());
+            if (word == "run") {
+                int reach = 0;
+                std::string site;
+                std::getline(words >> reach >> std::ws, site);
+                tally.runs.push_back(site + Reach(reach));
+                if (reach > 0) tally.reaches.insert(site + ", reach " + std::to_string(reach));
+            }
             if (word == "begin") begun = static_cast<long>(i);
             if (word != "end") continue;
             begun = -1;
@@ -215,61 +248,78 @@ Tally SweepAction(const std::string& action) {
             UINT result = 0;
             words >> injected >> result >> allowed >> silent;
             std::getline(words, leak);
-            if (!leak.empty()) ++tally.leaks, tally.faults.push_back("leak" + leak + " with " + tally.How(i));
-            if (!allowed) tally.faults.push_back("result " + std::to_string(result) + " with " + tally.How(i));
+            if (!leak.empty()) ++tally.leaks, tally.faults.push_back("leak" + leak + " with " + tally.runs[i]);
+            if (!allowed) tally.faults.push_back("result " + std::to_string(result) + " with " + tally.runs[i]);
             if (injected > 0 && silent && allowed) {
-                const std::string& site = tally.sites[i % tally.sites.size()];
-                tally.silentSites.insert(i % tally.sites.size());
-                tally.silentRuns.insert(tally.How(i));
-                tally.silentImports.insert(action + ", " + site.substr(0, site.find(' ')));
+                tally.silentRuns.insert(tally.runs[i]);
+                tally.silentImports.insert(std::string(row.action) + ", " + tally.runs[i].substr(0, tally.runs[i].find(' ')));
             }
         }
-        if (tally.sites.empty() || begun < 0) {
+        if (tally.runs.empty() || begun < 0) {
             ++tally.crashes, tally.faults.push_back("the clean run ended with code " + std::to_string(exitCode));
             return tally;
         }
-        if (ended) ++tally.crashes, tally.faults.push_back("crash (code " + std::to_string(exitCode) + ") with " + tally.How(begun));
-        else ++tally.hangs, tally.faults.push_back("hang with " + tally.How(begun));
+        if (ended) ++tally.crashes, tally.faults.push_back("crash (code " + std::to_string(exitCode) + ") with " + tally.runs[begun]);
+        else ++tally.hangs, tally.faults.push_back("hang with " + tally.runs[begun]);
         from = static_cast<size_t>(begun) + 1;
     }
 }
 
 // The "- Action, Import: why" lines of docs/failure-paths.md ("every action"
-// for a failure that is silent wherever it happens).
-std::set<std::string> DocumentedSilentSuccesses() {
+// for a failure that is silent wherever it happens), and the "- Import:
+// unreached, because …" lines.
+std::set<std::string> DocumentedLines() {
     std::set<std::string> documented;
     std::ifstream doc(KCI_SOURCE_DIR "/docs/failure-paths.md");
     for (std::string line; std::getline(doc, line);)
         if (line.rfind("- ", 0) == 0 && line.find(':') != std::string::npos)
-            documented.insert(line.substr(2, line.find(':') - 2));
+            documented.insert(line.substr(2, line.find(':') - 2) +
+                              (line.find(": unreached, because ") == line.find(':') ? " unreached" : ""));
     return documented;
 }
 
 TEST(FaultSweep, EveryCallSiteOfEveryActionFailsWithoutCrashHangOrLeak) {
     const auto started = std::chrono::steady_clock::now();
-    const std::set<std::string> documented = DocumentedSilentSuccesses();
-    size_t sites = 0, actionsSwept = 0;
+    const std::set<std::string> documented = DocumentedLines();
+    std::map<std::string, std::set<std::string>> reaches;  // per action, over its stages
     int crashes = 0, hangs = 0, leaks = 0;
-    for (const bench::ActionRun& run : bench::ActionRuns()) {
-        SCOPED_TRACE(run.action);
-        if (!kAllowedResults.count(run.action)) {
-            ADD_FAILURE() << "no allowed results for " << run.action;
-            continue;
+    const std::string only = Env("KCI_FAULT_ONLY");
+    for (const auto* stages : kStages)
+        for (const bench::ActionRun& run : *stages) {
+            if (!only.empty() && only != run.action) continue;
+            SCOPED_TRACE(std::string(run.stage) + " " + run.action);
+            if (!kAllowedResults.count(run.action)) {
+                ADD_FAILURE() << "no allowed results for " << run.action;
+                continue;
+            }
+            const Tally tally = SweepAction(run);
+            printf("fault sweep %s %s: %zu runs, %zu reaches, %d crashes, %d hangs, %d leaks, %zu silent successes\n",
+                   run.stage, run.action, tally.runs.size(), tally.reaches.size(), tally.crashes, tally.hangs,
+                   tally.leaks, tally.silentRuns.size());
+            for (const std::string& fault : tally.faults) ADD_FAILURE() << fault;
+            for (const std::string& how : tally.silentRuns)
+                printf("fault sweep %s %s: silent with %s\n", run.stage, run.action, how.c_str());
+            for (const std::string& silent : tally.silentImports)
+                EXPECT_TRUE(documented.count(silent) || documented.count("every action" + silent.substr(silent.find(','))))
+                    << "silent success not in docs/failure-paths.md: " << silent;
+            EXPECT_FALSE(tally.runs.empty());
+            reaches[run.action].insert(tally.reaches.begin(), tally.reaches.end());
+            crashes += tally.crashes, hangs += tally.hangs, leaks += tally.leaks;
         }
-        const Tally tally = SweepAction(run.action);
-        printf("fault sweep %s: %zu call sites, %d crashes, %d hangs, %d leaks, %zu silent successes\n", run.action,
-               tally.sites.size(), tally.crashes, tally.hangs, tally.leaks, tally.silentSites.size());
-        for (const std::string& fault : tally.faults) ADD_FAILURE() << fault;
-        for (const std::string& how : tally.silentRuns) printf("fault sweep %s: silent with %s\n", run.action, how.c_str());
-        for (const std::string& silent : tally.silentImports)
-            EXPECT_TRUE(documented.count(silent) || documented.count("every action" + silent.substr(silent.find(','))))
-                << "silent success not in docs/failure-paths.md: " << silent;
-        EXPECT_FALSE(tally.sites.empty());
-        sites += tally.sites.size(), crashes += tally.crashes, hangs += tally.hangs, leaks += tally.leaks;
-        ++actionsSwept;
+    size_t sites = 0;
+    std::set<std::string> reached;
+    for (const auto& [action, its] : reaches) {
+        sites += its.size();
+        for (const std::string& reach : its) reached.insert(reach.substr(0, reach.find(' ')));
     }
-    printf("fault sweep: %zu call sites in %zu actions, %d crashes, %d hangs, %d leaks\n", sites, actionsSwept, crashes,
-           hangs, leaks);
+    for (const fault::Import& row : fault::Imports())
+        if (only.empty() && row.standIn && !reached.count(row.name)) {
+            printf("fault sweep: %s reached by no stage\n", row.name.c_str());
+            EXPECT_TRUE(documented.count(row.name + " unreached"))
+                << row.name << " is reached by no stage and has no \"unreached, because\" line in docs/failure-paths.md";
+        }
+    printf("fault sweep: %zu call sites in %zu actions, %d crashes, %d hangs, %d leaks\n", sites, reaches.size(),
+           crashes, hangs, leaks);
     printf("fault sweep took %lld s\n", static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(
                                             std::chrono::steady_clock::now() - started).count()));
 }

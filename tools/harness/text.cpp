@@ -1,6 +1,7 @@
 #include "harness/text.h"
 
 #include <atomic>
+#include <cwchar>
 #include <stdexcept>
 
 namespace harness {
@@ -9,8 +10,10 @@ std::wstring UniqueTempPath(const std::wstring& prefix, const std::wstring& suff
     static std::atomic<unsigned> counter{0};
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + prefix + std::to_wstring(GetCurrentProcessId()) + L"_" +
-           std::to_wstring(GetTickCount()) + L"_" + std::to_wstring(++counter) + suffix;
+    // Of one length, so that a path below it logs alike from run to run.
+    wchar_t unique[32] = {};
+    swprintf(unique, 32, L"%08lx_%08lx_%06x", GetCurrentProcessId(), GetTickCount(), ++counter);
+    return std::wstring(temp) + prefix + unique + suffix;
 }
 
 std::string Narrow(const std::wstring& text) {

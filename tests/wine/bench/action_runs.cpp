@@ -1,6 +1,10 @@
 #include "bench/action_runs.h"
 
 #include "bench/components_bench.h"
+#include "bench/dummy_process.h"
+#include "bench/profiles_bench.h"
+#include "bench/ui.h"
+#include "registration/core/registration_tables.h"
 
 namespace bench {
 namespace {
@@ -82,6 +86,79 @@ std::unique_ptr<harness::Session> RegisteredApplications(Stage& stage) {
     return harness::Package().Open();
 }
 
+// ---- working stages ----
+
+// `with` done to the stage before `setup` opens its session.
+Setup With(std::function<void(Stage&)> with, Setup setup = Plain) {
+    return [=](Stage& stage) {
+        with(stage);
+        return setup(stage);
+    };
+}
+
+// A key the stage makes and deletes, holding one text value.
+std::function<void(Stage&)> Key(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value) {
+    return [=](Stage& stage) {
+        stage.keys.push_back(std::make_unique<RegistryKey>(root, path));
+        stage.keys.back()->SetString(name, value);
+    };
+}
+
+// The Logs folder of the stage's installation directory: files, nested
+// folders, a read-only file.
+void LogsTree(Stage& stage) {
+    for (const wchar_t* file : {L"Logs\\client.log", L"Logs\\old\\client.log", L"Logs\\old\\older\\a.log", L"Logs\\ro.log"}) {
+        CreateFolders((stage.dir / file).substr(0, (stage.dir / file).rfind(L'\\')));
+        WriteFile(stage.dir / file, "x");
+    }
+    SetFileAttributesW((stage.dir / L"Logs\\ro.log").c_str(), FILE_ATTRIBUTE_READONLY);
+}
+
+const std::wstring kShortcut = L"Tenvor Omni Meridia.lnk", kMenu = L"\\Start Menu\\Programs\\Tenvor Omni Meridia";
+
+// The older layout's profiles (All Users, Alice and Bob) with every
+// shortcut of the current product and of the older one in place.
+ScratchProfiles& ProfilesWithShortcuts(Stage& stage) {
+    auto& tree = stage.Hold<ScratchProfiles>(Layout::Older);
+    CreateFolders(tree.Root() + L"Alice" + kMenu);
+    for (const std::wstring& name : {kShortcut, std::wstring(L"Tenvor Pelago.lnk")})
+        for (const std::wstring& file : {tree.CommonDesktop() + L"\\" + name, tree.CommonStartup() + L"\\" + name,
+                                         tree.Root() + L"Alice" + kQuickLaunch + L"\\" + name, tree.Me() + L"\\Desktop\\" + name,
+                                         tree.Root() + L"Alice" + kMenu + L"\\" + name})
+            WriteFile(file, "x");
+    WriteFile(tree.Root() + L"Alice" + kMenu + L"\\Owner Handbook.lnk", "x");
+    return tree;
+}
+
+// Every shortcut asked for, for all users, from the stage's folder.
+std::unique_ptr<harness::Session> AllShortcuts(Stage& stage) {
+    ProfilesWithShortcuts(stage);
+    WriteFile(stage.dir / kShortcut, "shortcut");
+    return harness::Package().Property(L"ApplicationUsers", L"AllUsers").Property(L"STARTUP_SHORTCUT", L"1")
+        .Property(L"DESKTOP_SHORTCUT", L"1").Property(L"QUICKLAUNCH_SHORTCUT", L"1")
+        .Property(L"INSTALLDIR", stage.dir.Path() + L"\\").Open();
+}
+
+// `image` running, and the prompt answered Retry, then Cancel; a box shown
+// when the prompt fails is closed.
+Setup Running(const std::wstring& image, Setup setup = Plain) {
+    return [=](Stage& stage) {
+        stage.Hold<DummyProcess>(image);
+        stage.Hold<MessageBoxWatcher>();
+        auto session = setup(stage);
+        session->Answer(INSTALLMESSAGE_FILESINUSE, {IDRETRY, IDCANCEL});
+        return session;
+    };
+}
+
+// The native image tool where the action looks for it, and the messenger's
+// folder registered.
+void MessengerFolder(Stage& stage) {
+    stage.runtime = std::make_unique<RuntimeFolder>();
+    stage.programs.push_back(std::make_unique<StandIn>(stage.runtime->Place(L"ngen.exe")));
+    Key(HKEY_LOCAL_MACHINE, kci::kMessengerIntegrationKey, L"InstallDir", stage.dir.Path() + L"\\")(stage);
+}
+
 }  // namespace
 
 std::wstring Stage::Program(const std::wstring& name) {
@@ -135,6 +212,30 @@ const std::vector<ActionRun>& ActionRuns() {
         ActionRun().Named("CaspolUndoOperations").SetUp(PolicyToolWithNothingLeft).LeavesProgramsRunning(),
         ActionRun().Named("ProcessNGENInstall").SetUp(Plain).LeavesProgramsRunning(),
         ActionRun().Named("ProcessNGENUnInstall").SetUp(Plain).LeavesProgramsRunning(),
+    };
+    return runs;
+}
+
+const std::vector<ActionRun>& WorkingRuns() {
+    static const std::vector<ActionRun> runs = {
+        ActionRun().Named("RemoveLogs").Working().SetUp(With(LogsTree, InDirectory(L"INSTALLDIR"))),
+        ActionRun().Named("CreateShortcuts").Working().SetUp(AllShortcuts),
+        ActionRun().Named("RemoveShortcuts").Working().SetUp(With([](Stage& s) { ProfilesWithShortcuts(s); })),
+        ActionRun().Named("NukeRegistrySettings").Working()
+            .SetUp(With(Key(HKEY_CURRENT_USER, L"Software\\Tenvor Systems, Inc.\\KORVI\\Tcp\\Window", L"Left", L"10"))),
+        ActionRun().Named("httpcfgOperations").Working().SetUp(ToolInFolderData(L"httpcfg.exe")).LeavesProgramsRunning(),
+        ActionRun().Named("ForceFullDump").Working()
+            .SetUp(With(Key(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\CrashControl", L"CrashDumpEnabled", L"2"))),
+        ActionRun().Named("PrecertificationFailureCount").Working().AlsoReturns(3)
+            .SetUp(With(Key(HKEY_LOCAL_MACHINE, L"Software\\Tenvor Systems, Inc.\\Tenvor Pelago\\Precertification",
+                            L"FailureCount", L"3"))),
+        ActionRun().Named("ProcessNGENInstall").Working().SetUp(With(MessengerFolder)).LeavesProgramsRunning(),
+        ActionRun().Named("ProcessNGENUnInstall").Working().SetUp(With(MessengerFolder)).LeavesProgramsRunning(),
+        ActionRun().Named("CheckRunningApps").Working().SetUp(Running(L"FENWA9.exe")),
+        ActionRun().Named("CheckRunningMOC").Working().SetUp(Running(L"communicator.exe")),
+        ActionRun().Named("CheckRunningOutlook").Working().SetUp(Running(L"OUTLOOK.EXE")),
+        ActionRun().Named("CheckRunningBXRApps").Working().SetUp(Running(L"KciNotRunning.exe", RegisteredApplications)),
+        ActionRun().Named("CheckRunningC2CApps").Working().SetUp(Running(L"firefox.exe", BrowserAddInLocal)),
     };
     return runs;
 }

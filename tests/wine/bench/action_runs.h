@@ -24,8 +24,15 @@ struct Stage {
     std::unique_ptr<RuntimeFolder> runtime;
     std::vector<std::unique_ptr<StandIn>> programs;
     std::vector<std::unique_ptr<RegistryKey>> keys;
+    std::vector<std::shared_ptr<void>> held;  // profiles, running programs, watchers
 
     std::wstring Program(const std::wstring& name);  // a stand-in in `dir`; its path
+    template <class T, class... A>
+    T& Hold(A&&... arguments) {
+        auto item = std::make_shared<T>(std::forward<A>(arguments)...);
+        held.push_back(item);
+        return *item;
+    }
 };
 
 // One row, built by named field, as in
@@ -34,7 +41,9 @@ struct ActionRun {
     using Setup = std::function<std::unique_ptr<harness::Session>(Stage&)>;
 
     const char* action = nullptr;
+    const char* stage = "hygiene";  // "working": the action does all of its work
     Setup setup;
+    std::vector<UINT> alsoReturns;  // beyond what docs/actions.md allows in any stage
     bool waits = false;  // starts a program and waits for it as long as it runs
     // Starts programs and leaves them running: under Wine their windows and
     // menus share one table with this process's.
@@ -42,10 +51,17 @@ struct ActionRun {
 
     ActionRun Named(const char* name) const { return kci::WithField(*this, &ActionRun::action, name); }
     ActionRun SetUp(Setup how) const { return kci::WithField(*this, &ActionRun::setup, std::move(how)); }
+    ActionRun Working() const { return kci::WithField(*this, &ActionRun::stage, "working"); }
+    ActionRun AlsoReturns(UINT result) const { return kci::WithField(*this, &ActionRun::alsoReturns, std::vector<UINT>{result}); }
     ActionRun WaitsForItsProgram() const { return kci::WithField(*this, &ActionRun::waits, true); }
     ActionRun LeavesProgramsRunning() const { return kci::WithField(*this, &ActionRun::leavesProgramsRunning, true); }
 };
 
+// One hygiene stage per exported action.
 const std::vector<ActionRun>& ActionRuns();
+// The stages in which an action does all of its work (the Logs tree removed,
+// the shortcuts made, the prompt shown): the fault sweep runs these as well.
+// A new stage is one more row here.
+const std::vector<ActionRun>& WorkingRuns();
 
 }  // namespace bench

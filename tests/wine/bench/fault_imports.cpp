@@ -15,6 +15,7 @@
 #include <shlwapi.h>
 
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -32,17 +33,19 @@ struct State {
     std::mutex lock;
     DWORD_PTR base = 0;
     bool recording = false;
-    std::set<Site> sites;
+    std::map<Site, int> reaches;
     bool armed = false, always = false;
     Site target{-1, 0};
+    int reach = 0, reached = 0;  // which reach of the target fails; how many came
     int injected = 0;
 } state;
 
 Step Reach(const Slot& slot, void* returnAddress) {
     const Site site{slot.row, static_cast<DWORD>(reinterpret_cast<DWORD_PTR>(returnAddress) - state.base)};
     std::lock_guard<std::mutex> hold(state.lock);
-    if (state.recording) state.sites.insert(site);
+    if (state.recording) ++state.reaches[site];
     if (!state.armed || !(site == state.target)) return Step::Forward;
+    if (!state.always && ++state.reached != state.reach) return Step::Forward;
     if (!state.always) state.armed = false;
     ++state.injected;
     return slot.failure == Failure::Releases ? Step::ReleaseThenFail : Step::Fail;
@@ -218,21 +221,23 @@ void Patch(HMODULE library) {
 
 void Record() {
     std::lock_guard<std::mutex> hold(state.lock);
-    state.sites.clear();
+    state.reaches.clear();
     state.recording = true;
 }
 
-std::vector<Site> Sites() {
+std::vector<std::pair<Site, int>> Sites() {
     std::lock_guard<std::mutex> hold(state.lock);
-    return {state.sites.begin(), state.sites.end()};
+    return {state.reaches.begin(), state.reaches.end()};
 }
 
-void Arm(const Site& site, bool always) {
+void Arm(const Site& site, bool always, int reach) {
     std::lock_guard<std::mutex> hold(state.lock);
     state.recording = false;
     state.target = site;
     state.armed = true;
     state.always = always;
+    state.reach = reach;
+    state.reached = 0;
     state.injected = 0;
 }
 

@@ -6,12 +6,13 @@
 //
 //   bench::fault::Patch(bench::Library());
 //   bench::fault::Record();  run the action;  sites = bench::fault::Sites();
-//   bench::fault::Arm(sites[3], /*always=*/false);  run it again; Injected() > 0
+//   bench::fault::Arm(sites[3].first, /*always=*/false, /*reach=*/2);  run it again; Injected() > 0
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bench::fault {
@@ -55,12 +56,12 @@ struct Site {
     bool operator==(const Site& other) const { return row == other.row && rva == other.rva; }
 };
 
-// Forget the sites seen so far and note each one reached from now on.
+// Forget the sites seen so far and count the reaches of each from now on.
 void Record();
-// The distinct sites reached since Record(), in table order.
-std::vector<Site> Sites();
-// Fail `site` the first time it is reached (or every time), from now on.
-void Arm(const Site& site, bool always);
+// The distinct sites reached since Record(), in table order, with how often.
+std::vector<std::pair<Site, int>> Sites();
+// Fail `site` at its `reach`-th reach from now on (1: the first), or every time.
+void Arm(const Site& site, bool always, int reach = 1);
 void Disarm();
 // How many calls failed since the last Arm.
 int Injected();
