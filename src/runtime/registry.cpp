@@ -44,14 +44,16 @@ LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegK
 }
 
 std::optional<std::wstring> ReadLoggedString(MSIHANDLE session, HKEY root, const wchar_t* path, const wchar_t* name,
-                                             DWORD textChars) {
+                                             DWORD textChars, LSTATUS* failure) {
     RegKey key;
     const LSTATUS opened = OpenRegistryKey(root, path, KEY_READ, key);
+    if (failure) *failure = opened;
     if (opened != ERROR_SUCCESS) {
         LogMessage(session, L"RegOpenKey returned %lx", opened);
         return std::nullopt;
     }
     const RegistryText value = ReadRegistryText(key.Get(), name, textChars);
+    if (failure) *failure = value.status;
     if (value.status != ERROR_SUCCESS) {
         LogMessage(session, L"RegQueryValueEx returned 0x%lx", value.status);
         return std::nullopt;

@@ -35,9 +35,11 @@ LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegK
 // on the way: "RegOpenKey returned %lx" when the key cannot be opened,
 // "RegQueryValueEx returned 0x%lx" when the value cannot be read, and
 // "RegQueryValueEx returned a string: %s" when it is REG_SZ. A value of any
-// other type is passed over without a line. Nothing unless it is a string.
+// other type is passed over without a line. Nothing unless it is a string;
+// `failure`, where given, receives the failing open's or read's result (0 when
+// neither failed).
 std::optional<std::wstring> ReadLoggedString(MSIHANDLE session, HKEY root, const wchar_t* path, const wchar_t* name,
-                                             DWORD textChars);
+                                             DWORD textChars, LSTATUS* failure = nullptr);
 
 // Reads value `name` (null for the default value) as text, whatever its type,
 // with room for `textChars` characters and a terminator. Data stored without

@@ -90,69 +90,52 @@ std::unique_ptr<harness::Session> RegisteredApplications(Stage& stage) {
 
 // `with` done to the stage before `setup` opens its session.
 Setup With(std::function<void(Stage&)> with, Setup setup = Plain) {
-    return [=](Stage& stage) {
-        with(stage);
-        return setup(stage);
-    };
+    return [=](Stage& stage) { return with(stage), setup(stage); };
 }
 
 // A key the stage makes and deletes, holding one text value.
 std::function<void(Stage&)> Key(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& value) {
-    return [=](Stage& stage) {
-        stage.keys.push_back(std::make_unique<RegistryKey>(root, path));
-        stage.keys.back()->SetString(name, value);
-    };
+    return [=](Stage& stage) { stage.keys.emplace_back(new RegistryKey(root, path))->SetString(name, value); };
 }
 
-// The Logs folder of the stage's installation directory: files, nested
-// folders, a read-only file.
+// The Logs folder of the installation directory: files, nested folders, a read-only file.
 void LogsTree(Stage& stage) {
-    for (const wchar_t* file : {L"Logs\\client.log", L"Logs\\old\\client.log", L"Logs\\old\\older\\a.log", L"Logs\\ro.log"}) {
-        CreateFolders((stage.dir / file).substr(0, (stage.dir / file).rfind(L'\\')));
+    CreateFolders(stage.dir / L"Logs\\old\\older");
+    for (const wchar_t* file : {L"Logs\\client.log", L"Logs\\old\\client.log", L"Logs\\old\\older\\a.log", L"Logs\\ro.log"})
         WriteFile(stage.dir / file, "x");
-    }
     SetFileAttributesW((stage.dir / L"Logs\\ro.log").c_str(), FILE_ATTRIBUTE_READONLY);
 }
 
-const std::wstring kShortcut = L"Tenvor Omni Meridia.lnk", kMenu = L"\\Start Menu\\Programs\\Tenvor Omni Meridia";
-
-// The older layout's profiles (All Users, Alice and Bob) with every
-// shortcut of the current product and of the older one in place.
-ScratchProfiles& ProfilesWithShortcuts(Stage& stage) {
+// The older layout's profiles (All Users, Alice and Bob) with the shortcuts of
+// the current product and of the older one in place, and its shortcut file.
+void ProfilesWithShortcuts(Stage& stage) {
     auto& tree = stage.Hold<ScratchProfiles>(Layout::Older);
-    CreateFolders(tree.Root() + L"Alice" + kMenu);
-    for (const std::wstring& name : {kShortcut, std::wstring(L"Tenvor Pelago.lnk")})
-        for (const std::wstring& file : {tree.CommonDesktop() + L"\\" + name, tree.CommonStartup() + L"\\" + name,
-                                         tree.Root() + L"Alice" + kQuickLaunch + L"\\" + name, tree.Me() + L"\\Desktop\\" + name,
-                                         tree.Root() + L"Alice" + kMenu + L"\\" + name})
-            WriteFile(file, "x");
-    WriteFile(tree.Root() + L"Alice" + kMenu + L"\\Owner Handbook.lnk", "x");
-    return tree;
+    const std::wstring menu = tree.Root() + L"Alice\\Start Menu\\Programs\\Tenvor Omni Meridia\\";
+    CreateFolders(menu);
+    for (const wchar_t* name : {L"Tenvor Omni Meridia.lnk", L"Tenvor Pelago.lnk", L"Owner Handbook.lnk"})
+        for (const std::wstring& folder : {tree.CommonDesktop(), tree.CommonStartup(), tree.Root() + L"Alice" + kQuickLaunch,
+                                           tree.Me() + L"\\Desktop", menu, stage.dir.Path()})
+            WriteFile(folder + L"\\" + name, "x");
 }
 
-// Every shortcut asked for, for all users, from the stage's folder.
+// Every shortcut asked for, for all users.
 std::unique_ptr<harness::Session> AllShortcuts(Stage& stage) {
-    ProfilesWithShortcuts(stage);
-    WriteFile(stage.dir / kShortcut, "shortcut");
     return harness::Package().Property(L"ApplicationUsers", L"AllUsers").Property(L"STARTUP_SHORTCUT", L"1")
         .Property(L"DESKTOP_SHORTCUT", L"1").Property(L"QUICKLAUNCH_SHORTCUT", L"1")
         .Property(L"INSTALLDIR", stage.dir.Path() + L"\\").Open();
 }
 
-// `image` running, and the prompt answered Retry, then Cancel; a box shown
-// when the prompt fails is closed.
+// `image` running, the prompt answered Retry, then Cancel; a box shown when the prompt fails is closed.
 Setup Running(const std::wstring& image, Setup setup = Plain) {
     return [=](Stage& stage) {
-        stage.Hold<DummyProcess>(image);
-        stage.Hold<MessageBoxWatcher>();
+        stage.Hold<DummyProcess>(image), stage.Hold<MessageBoxWatcher>();
         auto session = setup(stage);
         session->Answer(INSTALLMESSAGE_FILESINUSE, {IDRETRY, IDCANCEL});
         return session;
     };
 }
 
-// The native image tool where the action looks for it, and the messenger's
-// folder registered.
+// The native image tool where the action looks for it, and the messenger's folder registered.
 void MessengerFolder(Stage& stage) {
     stage.runtime = std::make_unique<RuntimeFolder>();
     stage.programs.push_back(std::make_unique<StandIn>(stage.runtime->Place(L"ngen.exe")));
@@ -219,8 +202,8 @@ const std::vector<ActionRun>& ActionRuns() {
 const std::vector<ActionRun>& WorkingRuns() {
     static const std::vector<ActionRun> runs = {
         ActionRun().Named("RemoveLogs").Working().SetUp(With(LogsTree, InDirectory(L"INSTALLDIR"))),
-        ActionRun().Named("CreateShortcuts").Working().SetUp(AllShortcuts),
-        ActionRun().Named("RemoveShortcuts").Working().SetUp(With([](Stage& s) { ProfilesWithShortcuts(s); })),
+        ActionRun().Named("CreateShortcuts").Working().SetUp(With(ProfilesWithShortcuts, AllShortcuts)),
+        ActionRun().Named("RemoveShortcuts").Working().SetUp(With(ProfilesWithShortcuts)),
         ActionRun().Named("NukeRegistrySettings").Working()
             .SetUp(With(Key(HKEY_CURRENT_USER, L"Software\\Tenvor Systems, Inc.\\KORVI\\Tcp\\Window", L"Left", L"10"))),
         ActionRun().Named("httpcfgOperations").Working().SetUp(ToolInFolderData(L"httpcfg.exe")).LeavesProgramsRunning(),
