@@ -211,10 +211,7 @@ bool RunChild(const bench::ActionRun& row, size_t from, const std::string& out, 
     return !hung;
 }
 
-std::string Reach(int reach) {
-    static const char* const nth[] = {"always", "once", "at its 2nd reach", "at its 3rd reach"};
-    return std::string(" failing ") + nth[reach];
-}
+const char* const kFailing[] = {" failing always", " failing once", " failing at its 2nd reach", " failing at its 3rd reach"};
 
 Tally SweepAction(const bench::ActionRun& row, int lane) {
     Tally tally;
@@ -236,7 +233,7 @@ Tally SweepAction(const bench::ActionRun& row, int lane) {
                 int reach = 0;
                 std::string site;
                 std::getline(words >> reach >> std::ws, site);
-                tally.runs.push_back(site + Reach(reach));
+                tally.runs.push_back(site + kFailing[reach]);
                 if (reach > 0) tally.reaches.insert(site + ", reach " + std::to_string(reach));
             }
             if (word == "begin") begun = static_cast<long>(i);

@@ -38,7 +38,7 @@ TEST(CreateDisplayableVersion, SetsTheShortFormAndLogsTheFieldsRead) {
     }
 }
 
-// A count other than "0" is returned at once, without the leaving line.
+// A count other than "0" is returned at once, without the leaving line; one too long to read fails.
 TEST(PrecertificationFailureCount, ReturnsTheCountStoredAsText) {
     enum class Stored { Text, Number, NoKey };
     struct Case { Stored stored; std::wstring text; UINT result; Lines lines; };
@@ -46,6 +46,7 @@ TEST(PrecertificationFailureCount, ReturnsTheCountStoredAsText) {
         {Stored::Text, L"2", 2, {L"RegQueryValueEx returned a string: 2"}},
         {Stored::Text, L"0", 0, {L"RegQueryValueEx returned a string: 0", L"Leaving PrecertificationFailureCount"}},
         {Stored::Text, L"x1", 0, {L"RegQueryValueEx returned a string: x1"}},
+        {Stored::Text, std::wstring(300, L'1'), 1603, {L"RegQueryValueEx returned 0xea", L"FailureCount cannot be read, returning 1603"}},
         {Stored::Number, L"", 0, {L"Leaving PrecertificationFailureCount"}},
         {Stored::NoKey, L"", 0, {L"RegOpenKey returned 2", L"Leaving PrecertificationFailureCount"}},
     };

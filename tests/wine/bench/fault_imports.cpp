@@ -130,6 +130,7 @@ std::vector<Import> FailableImports() {
         FAILS("msi.dll", MsiGetFeatureStateW, ERROR_UNKNOWN_FEATURE, 0),
         FAILS("msi.dll", MsiSetPropertyW, ERROR_FUNCTION_FAILED, 0),
         FAILS("msi.dll", MsiSetMode, ERROR_ACCESS_DENIED, 0),
+        FAILS("msi.dll", MsiGetMode, FALSE, 0),
         FAILS("msi.dll", MsiCreateRecord, 0, 0),
         FAILS("msi.dll", MsiRecordSetStringW, ERROR_INVALID_HANDLE, 0),
         FAILS("msi.dll", MsiRecordSetInteger, ERROR_INVALID_HANDLE, 0),
