@@ -125,7 +125,8 @@ std::unique_ptr<harness::Session> AllShortcuts(Stage& stage) {
         .Property(L"INSTALLDIR", stage.dir.Path() + L"\\").Open();
 }
 
-// `image` running, the prompt answered Retry, then Cancel; a box shown when the prompt fails is closed.
+// `image` running, the prompt answered Retry, then Cancel; a box shown when the
+// prompt fails is closed (Wine frees its window about two seconds later).
 Setup Running(const std::wstring& image, Setup setup = Plain) {
     return [=](Stage& stage) {
         stage.Hold<DummyProcess>(image), stage.Hold<MessageBoxWatcher>();
@@ -214,11 +215,13 @@ const std::vector<ActionRun>& WorkingRuns() {
                             L"FailureCount", L"3"))),
         ActionRun().Named("ProcessNGENInstall").Working().SetUp(With(MessengerFolder)).LeavesProgramsRunning(),
         ActionRun().Named("ProcessNGENUnInstall").Working().SetUp(With(MessengerFolder)).LeavesProgramsRunning(),
-        ActionRun().Named("CheckRunningApps").Working().SetUp(Running(L"FENWA9.exe")),
-        ActionRun().Named("CheckRunningMOC").Working().SetUp(Running(L"communicator.exe")),
-        ActionRun().Named("CheckRunningOutlook").Working().SetUp(Running(L"OUTLOOK.EXE")),
-        ActionRun().Named("CheckRunningBXRApps").Working().SetUp(Running(L"KciNotRunning.exe", RegisteredApplications)),
-        ActionRun().Named("CheckRunningC2CApps").Working().SetUp(Running(L"firefox.exe", BrowserAddInLocal)),
+        ActionRun().Named("CheckRunningApps").Working().SetUp(Running(L"FENWA9.exe")).LeavesProgramsRunning(),
+        ActionRun().Named("CheckRunningMOC").Working().SetUp(Running(L"communicator.exe")).LeavesProgramsRunning(),
+        ActionRun().Named("CheckRunningOutlook").Working().SetUp(Running(L"OUTLOOK.EXE")).LeavesProgramsRunning(),
+        ActionRun().Named("CheckRunningBXRApps").Working().SetUp(Running(L"KciNotRunning.exe", RegisteredApplications))
+            .LeavesProgramsRunning(),
+        ActionRun().Named("CheckRunningC2CApps").Working().SetUp(Running(L"firefox.exe", BrowserAddInLocal))
+            .LeavesProgramsRunning(),
     };
     return runs;
 }

@@ -10,7 +10,10 @@ namespace bench {
 StandIn::StandIn(const std::wstring& folder, const std::wstring& fileName, Bitness bits)
     : path_(folder + L"\\" + fileName) {
     const wchar_t* build = bits == Bitness::x64 ? L"\\kci_standin64.exe" : L"\\kci_standin.exe";
-    if (!CopyFileW((BuildFolder() + build).c_str(), path_.c_str(), FALSE))
+    // A copy started a moment ago may still be ending.
+    BOOL copied = FALSE;
+    for (int i = 0; i < 100 && !(copied = CopyFileW((BuildFolder() + build).c_str(), path_.c_str(), FALSE)); ++i) Sleep(50);
+    if (!copied)
         throw std::runtime_error("cannot copy the stand-in to " + Narrow(path_));
 }
 
