@@ -125,13 +125,13 @@ std::unique_ptr<harness::Session> AllShortcuts(Stage& stage) {
         .Property(L"INSTALLDIR", stage.dir.Path() + L"\\").Open();
 }
 
-// `image` running, the prompt answered Retry, then Cancel; a box shown when the
+// `image` running, the prompt answered Cancel; a box shown when the
 // prompt fails is closed (Wine frees its window about two seconds later).
 Setup Running(const std::wstring& image, Setup setup = Plain) {
     return [=](Stage& stage) {
         stage.Hold<DummyProcess>(image), stage.Hold<MessageBoxWatcher>();
         auto session = setup(stage);
-        session->Answer(INSTALLMESSAGE_FILESINUSE, {IDRETRY, IDCANCEL});
+        session->Answer(INSTALLMESSAGE_FILESINUSE, {IDCANCEL});
         return session;
     };
 }
