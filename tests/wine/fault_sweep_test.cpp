@@ -192,6 +192,12 @@ bool RunChild(const bench::ActionRun& row, size_t from, const std::string& out, 
     CloseHandle(nul);
     starting.unlock();
     if (!started) throw std::runtime_error("cannot start the sweep's child");
+    // The programs a stage runs go with a child that crashed or hung.
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limit{};
+    limit.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limit, sizeof limit);
+    AssignProcessToJobObject(job, child.hProcess);
     size_t seen = 0;
     auto lastNews = std::chrono::steady_clock::now();
     bool hung = false;
@@ -207,6 +213,7 @@ bool RunChild(const bench::ActionRun& row, size_t from, const std::string& out, 
         }
     }
     GetExitCodeProcess(child.hProcess, &exitCode);
+    CloseHandle(job);
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
     return !hung;
