@@ -113,6 +113,8 @@ TEST(FaultSweep, DISABLED_OneAction) {
     auto call = [&](const std::function<void()>& arm) {
         bench::Stage stage;
         auto session = run->setup(stage);
+        int lines = 0;  // a run that keeps logging is alive, however long it takes
+        session->OnMessage(INSTALLMESSAGE_INFO, [&](const bench::Message&) { if (++lines % 10 == 0) out << "said" << std::endl; });
         const bench::Census before = bench::Census::Take();
         arm();
         Outcome outcome;
@@ -159,8 +161,10 @@ struct Tally {
     std::set<std::string> reaches;  // "CreateFileW at +0x1a2b, reach 2": each (site, reach) once
     int crashes = 0, hangs = 0, leaks = 0;
     std::set<std::string> silentRuns, silentImports;  // "Action, Import"
-    std::vector<std::string> faults;
+    std::vector<std::string> faults, loops;
 };
+
+enum class Exit { Ended, Hung, Looped };
 
 std::vector<std::string> ReadLines(const std::string& path) {
     std::ifstream in(path);
@@ -171,8 +175,10 @@ std::vector<std::string> ReadLines(const std::string& path) {
 
 std::mutex startingChild;  // the environment it inherits is the process's
 
-// Runs the child on `row` from run `from`; false when it hung (and was ended).
-bool RunChild(const bench::ActionRun& row, size_t from, const std::string& out, DWORD& exitCode) {
+// Runs the child on `row` from run `from`. It is ended when it says nothing for
+// the run limit (a hang), or when a run still logging lasts half as long: the
+// silent files-in-use loop, which answers of 0 keep going.
+Exit RunChild(const bench::ActionRun& row, size_t from, const std::string& out, DWORD& exitCode) {
     std::unique_lock<std::mutex> starting(startingChild);
     SetEnvironmentVariableA("KCI_FAULT_ACTION", row.action);
     SetEnvironmentVariableA("KCI_FAULT_STAGE", row.stage);
@@ -199,24 +205,25 @@ bool RunChild(const bench::ActionRun& row, size_t from, const std::string& out, 
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limit, sizeof limit);
     AssignProcessToJobObject(job, child.hProcess);
     size_t seen = 0;
-    auto lastNews = std::chrono::steady_clock::now();
-    bool hung = false;
+    auto lastNews = std::chrono::steady_clock::now(), runBegun = lastNews;
+    Exit exit = Exit::Ended;
     while (WaitForSingleObject(child.hProcess, 200) == WAIT_TIMEOUT) {
-        const size_t lines = ReadLines(out).size();
-        if (lines != seen) seen = lines, lastNews = std::chrono::steady_clock::now();
+        const std::vector<std::string> lines = ReadLines(out);
+        const auto now = std::chrono::steady_clock::now();
+        if (lines.size() != seen) seen = lines.size(), lastNews = now, runBegun = lines.back() == "said" ? runBegun : now;
         // The two clean runs come before the first line.
         const auto limit = std::chrono::milliseconds(seen == 0 ? 3 * kRunLimitMs : kRunLimitMs);
-        if (std::chrono::steady_clock::now() - lastNews > limit) {
+        if (now - lastNews > limit || (seen > 0 && lines.back() == "said" && now - runBegun > limit / 2)) {
             TerminateProcess(child.hProcess, WAIT_TIMEOUT);
             WaitForSingleObject(child.hProcess, INFINITE);
-            hung = true;
+            exit = now - lastNews > limit ? Exit::Hung : Exit::Looped;
         }
     }
     GetExitCodeProcess(child.hProcess, &exitCode);
     CloseHandle(job);
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
-    return !hung;
+    return exit;
 }
 
 const char* const kFailing[] = {" failing always", " failing once", " failing at its 2nd reach", " failing at its 3rd reach"};
@@ -228,7 +235,7 @@ Tally SweepAction(const bench::ActionRun& row, int lane) {
     for (size_t from = 0;;) {
         DeleteFileA(out.c_str());
         DWORD exitCode = 0;
-        const bool ended = RunChild(row, from, out, exitCode);
+        const Exit exit = RunChild(row, from, out, exitCode);
         long begun = -1;
         tally.runs.clear();
         for (const std::string& line : ReadLines(out)) {
@@ -262,7 +269,8 @@ Tally SweepAction(const bench::ActionRun& row, int lane) {
             ++tally.crashes, tally.faults.push_back("the clean run ended with code " + std::to_string(exitCode));
             return tally;
         }
-        if (ended) ++tally.crashes, tally.faults.push_back("crash (code " + std::to_string(exitCode) + ") with " + tally.runs[begun]);
+        if (exit == Exit::Looped) tally.loops.push_back(tally.runs[begun]);
+        else if (exit == Exit::Ended) ++tally.crashes, tally.faults.push_back("crash (code " + std::to_string(exitCode) + ") with " + tally.runs[begun]);
         else ++tally.hangs, tally.faults.push_back("hang with " + tally.runs[begun]);
         from = static_cast<size_t>(begun) + 1;
     }
@@ -333,6 +341,8 @@ TEST(FaultSweep, EveryCallSiteOfEveryActionFailsWithoutCrashHangOrLeak) {
                run.stage, run.action, tally.runs.size(), tally.reaches.size(), tally.crashes, tally.hangs, tally.leaks,
                tally.silentRuns.size(), seconds[i]);
         for (const std::string& fault : tally.faults) ADD_FAILURE() << fault;
+        for (const std::string& how : tally.loops)
+            printf("fault sweep %s %s: the silent files-in-use loop with %s\n", run.stage, run.action, how.c_str());
         for (const std::string& how : tally.silentRuns)
             printf("fault sweep %s %s: silent with %s\n", run.stage, run.action, how.c_str());
         for (const std::string& silent : tally.silentImports)
