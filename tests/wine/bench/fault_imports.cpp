@@ -159,18 +159,13 @@ std::vector<Import> FailableImports() {
 const char* const kNeverFailed[][2] = {
     {"advapi32.dll", "CryptAcquireContextA CryptGenRandom CryptReleaseContext"},
     {"kernel32.dll",
-     "AddVectoredExceptionHandler CreateEventA CreateSemaphoreA DeleteCriticalSection DuplicateHandle "
-     "EnterCriticalSection FreeLibrary GetCurrentProcess GetCurrentProcessId GetCurrentThread GetCurrentThreadId "
-     "GetHandleInformation GetLastError GetModuleHandleA GetProcessAffinityMask GetSystemTimeAsFileTime "
-     "GetThreadContext GetThreadPriority GetTickCount64 InitializeCriticalSection IsDebuggerPresent "
-     "LeaveCriticalSection LoadLibraryA OutputDebugStringA RaiseException ReleaseSemaphore "
-     "RemoveVectoredExceptionHandler ResetEvent ResumeThread SetEvent SetLastError SetProcessAffinityMask "
-     "SetThreadContext SetThreadPriority Sleep SuspendThread TlsAlloc TlsGetValue TlsSetValue "
-     "TryEnterCriticalSection VirtualProtect VirtualQuery WaitForMultipleObjects"},
+     "DeleteCriticalSection EnterCriticalSection FlsAlloc FlsFree FlsGetValue FlsSetValue FreeLibrary "
+     "GetLastError GetModuleHandleA InitializeCriticalSection LeaveCriticalSection LoadLibraryA "
+     "SetLastError Sleep TlsGetValue VirtualProtect VirtualQuery"},
     {"msvcrt.dll",
-     "_amsg_exit _beginthreadex _endthreadex _errno _exit _initterm _iob _lock _setjmp3 _ultoa _unlock _wremove "
-     "abort calloc exit fprintf free fwrite malloc memcpy memmove memset printf realloc strcmp strlen strncmp "
-     "vfprintf wcslen longjmp _write _strdup _open _close"},
+     "_amsg_exit _exit _initterm _iob _lock _unlock _wremove abort calloc free fwrite malloc memcpy "
+     "memmove memset realloc strcmp strlen strncmp vfprintf wcslen _write _open _close"},
+    {"msi.dll", "MsiGetMode"},
     {"ole32.dll", "CoUninitialize"},
     {"oleaut32.dll", "SysFreeString SysStringLen VariantInit"},
 };
