@@ -67,6 +67,7 @@ TEST(CustomActionData, ScriptValueLines) {
     const Case cases[] = {
         {&pairs, L"INSTALLDIR", 259, L"CustomActionData says INSTALLDIR is D:\\Elsewhere\\", true},
         {&pairs, L"AUTOUPDATE", 259, L"CustomActionData says AUTOUPDATE is ", true},
+        {&pairs, L"_RTMX_DIR_", 261, L"CustomActionData says _RTMX_DIR_ is ", true},
         {&pairs, L"_RTMX_DIR_", 260, L"CustomActionData says _RTMX_DIR_ is ", true},
         {&pairs, L"_RTMX_DIR_", 259, L"CustomActionData has no usable _RTMX_DIR_", false},
         {&pairs, L"installdir", 259, L"CustomActionData has no usable installdir", false},
