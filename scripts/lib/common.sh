@@ -207,6 +207,14 @@ build_package() {
     for row in $(sed -n 's/.*<CustomAction Id="\([A-Za-z0-9_]*\)" .*Execute="rollback".*/\1/p' "$stage/KorviCustomImmediate.wxi"); do
         msibuild "$stage/KorviDemo.msi" -q "UPDATE CustomAction SET Type=3329 WHERE Action='$row'" || return
     done
+    # Commit rows too come out as 2049 (an impersonated one as 1): 3585 as the system (1 + commit
+    # 512 + in-script 1024 + no impersonation 2048), 1537 impersonated.
+    local impersonated type
+    for row in $(sed -n 's/.*<CustomAction Id="\([A-Za-z0-9_]*\)" .*Execute="commit".*/\1/p' "$stage/KorviCustomImmediate.wxi"); do
+        impersonated=$(grep -c "<CustomAction Id=\"$row\" .*Impersonate=\"yes\"" "$stage/KorviCustomImmediate.wxi")
+        type=$([ "$impersonated" -gt 0 ] && echo 1537 || echo 3585)
+        msibuild "$stage/KorviDemo.msi" -q "UPDATE CustomAction SET Type=$type WHERE Action='$row'" || return
+    done
 }
 
 # Runs msiexec in the current prefix with a verbose log; prints the exit code.

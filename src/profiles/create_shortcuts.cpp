@@ -17,6 +17,7 @@
 #include "runtime/core/errors.h"
 #include "runtime/core/named_fields.h"
 #include "runtime/core/text_limits.h"
+#include "runtime/custom_action_data.h"
 #include "runtime/known_folder.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
@@ -88,35 +89,57 @@ struct ShortcutChoice {
     std::wstring source;
 };
 
-// Reads a property of up to kPathChars characters into a cleared buffer; a
-// failed read (a longer value included) ends the action with its text.
-kci::PropertyRead ReadLoggedProperty(MSIHANDLE session, const wchar_t* name) {
-    const kci::PropertyRead read = kci::ReadProperty(session, name, kci::kPathChars);
-    if (read.result != ERROR_SUCCESS)
-        throw stp::exstring(kci::Format(L"Couldn't get property for %s, return code = 0x%x", name, read.result));
-    LogMessage(session, L"%s property: %s", name, read.value);
-    return read;
+std::wstring ReadFailure(const wchar_t* name, unsigned result) {
+    return kci::Format(L"Couldn't get property for %s, return code = 0x%x", name, result);
 }
 
-// A *_SHORTCUT flag, its value and its length logged: true only for "1".
-bool ReadFlag(MSIHANDLE session, const wchar_t* name) {
-    const kci::PropertyRead flag = ReadLoggedProperty(session, name);
-    LogMessage(session, L"%s property length: %d", name, static_cast<int>(flag.length));
-    return flag.value == L"1";
-}
+// Reads each value of up to kPathChars characters, logged: a property of the
+// installation, or in the script form the value CustomActionData gives under
+// its name. A failed read (a longer value included) ends the action with its
+// text; the script form has no installer result to give, so it gives 0.
+class ChoiceReader {
+public:
+    explicit ChoiceReader(MSIHANDLE session) : session_(session) {
+        if (kci::RunsFromScript(session)) script_.emplace(session);
+    }
+
+    kci::PropertyRead Read(const wchar_t* name) {
+        if (script_) {
+            std::optional<std::wstring> value = script_->Read(name, kci::kPathChars);
+            if (!value) throw stp::exstring(ReadFailure(name, ERROR_SUCCESS));
+            return kci::PropertyRead{ERROR_SUCCESS, *value, static_cast<unsigned>(value->size())};
+        }
+        const kci::PropertyRead read = kci::ReadProperty(session_, name, kci::kPathChars);
+        if (read.result != ERROR_SUCCESS) throw stp::exstring(ReadFailure(name, read.result));
+        LogMessage(session_, L"%s property: %s", name, read.value);
+        return read;
+    }
+
+    // A *_SHORTCUT flag, its value and its length logged: true only for "1".
+    bool ReadFlag(const wchar_t* name) {
+        const kci::PropertyRead flag = Read(name);
+        LogMessage(session_, L"%s property length: %d", name, static_cast<int>(flag.length));
+        return flag.value == L"1";
+    }
+
+private:
+    MSIHANDLE session_;
+    std::optional<kci::ScriptValues> script_;
+};
 
 ShortcutChoice ReadChoice(MSIHANDLE session) {
+    ChoiceReader reader(session);
     ShortcutChoice choice;
-    choice.allUsers = ReadLoggedProperty(session, L"ApplicationUsers").value == L"AllUsers";
+    choice.allUsers = reader.Read(L"ApplicationUsers").value == L"AllUsers";
     // Kept though unused: its line is in the log packages read, and one too long still ends the action
     // (CreateShortcuts.FailedPropertyReadEndsTheActionBeforeTheSweep).
-    ReadLoggedProperty(session, L"DesktopFolder");
+    reader.Read(L"DesktopFolder");
     // Startup is read before Desktop although it is copied after it: packages
     // look for this order of lines (held by CreateShortcuts.LooksUpOnlyTheFoldersWhoseFlagIsOne).
-    choice.startup = ReadFlag(session, L"STARTUP_SHORTCUT");
-    choice.desktop = ReadFlag(session, L"DESKTOP_SHORTCUT");
-    choice.quickLaunch = ReadFlag(session, L"QUICKLAUNCH_SHORTCUT");
-    choice.source = ReadLoggedProperty(session, L"INSTALLDIR").value + kShortcutFile;
+    choice.startup = reader.ReadFlag(L"STARTUP_SHORTCUT");
+    choice.desktop = reader.ReadFlag(L"DESKTOP_SHORTCUT");
+    choice.quickLaunch = reader.ReadFlag(L"QUICKLAUNCH_SHORTCUT");
+    choice.source = reader.Read(L"INSTALLDIR").value + kShortcutFile;
     LogMessage(session, L"Shortcut link is here: %s", choice.source);
     return choice;
 }
@@ -184,7 +207,10 @@ void RemoveOldShortcuts(MSIHANDLE session) {
 // INSTALLDIR; copies "Tenvor Omni Meridia.lnk" to the desktop, Startup and
 // Quick Launch folders whose flag is "1" (none through a folder link), then
 // removes the older product's shortcuts. A failed read or folder lookup ends
-// it early; always returns 0.
+// it early; always returns 0. Also deferred after InstallFiles, reading the
+// six values from CustomActionData under the same names: as the system (type
+// 3073, KorviCreateShortcutsDeferred) for "AllUsers", impersonated (type
+// 1025, KorviCreateShortcutsForUser) for the installing user's own folders.
 extern "C" UINT __stdcall CreateShortcuts(MSIHANDLE session) {
     return kci::RunAction(session, L"CreateShortcuts", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering CreateShortcuts");

@@ -193,19 +193,19 @@ class Component(typing.NamedTuple):
     program: str
     install: str       # the install switch
     uninstall: str     # the uninstall switch
-    folder_line: str   # the uninstaller's line naming the folder
+    data_name: str     # the name its uninstaller's folder has in CustomActionData
 
 
 COMPONENTS = [
     Component(name="Camera", folder=os.path.join(INSTALL_DIR, "Camera"), win_dir=WIN_INSTALL_DIR + "Camera\\",
               data_key="WQInstallerExe", program="WQInstaller.exe", install="/install", uninstall="/uninstall",
-              folder_line="MsiGetTargetPath says CAMERADRIVER is "),
+              data_name="CAMERADRIVER"),
     Component(name="QdnAndFilter", folder=INSTALL_DIR, win_dir=WIN_INSTALL_DIR, data_key="QdnAxExe",
               program="InstallQdnAndAx.exe", install="/I", uninstall="/U",
-              folder_line="MsiGetTargetPath says INSTALLDIR is "),
+              data_name="INSTALLDIR"),
     Component(name="Rtmx", folder=RTMX_DIR, win_dir=WIN_RTMX_DIR, data_key="RtmxDriverInstallerExe",
               program="RtmxDriverInstaller.exe", install="/install", uninstall="/uninstall",
-              folder_line="MsiGetProperty says _RTMX_DIR_ is "),
+              data_name="_RTMX_DIR_"),
 ]
 
 
@@ -220,17 +220,22 @@ def component_installs(*exit_codes):
             for c, code in zip(COMPONENTS, list(exit_codes) + [0, 0, 0])]
 
 
+def script_uninstall(c, row, folder, exit_line="Process returned 0x0"):
+    """A component's uninstaller run from a script row, from the folder its CustomActionData names."""
+    return (f"Uninstall{c.name}{row}", [f"Entering Uninstall{c.name}", "Entering ParseCustomActionData",
+                                        f"'CustomActionData' contains the following value: '{c.data_name}|{folder}'",
+                                        "Exiting ParseCustomActionData", f"CustomActionData says {c.data_name} is {folder}",
+                                        f'Going to try executing "{c.win_dir}{c.program}" {c.uninstall}', exit_line,
+                                        f"Exiting Uninstall{c.name}"])
+
+
 def component_uninstalls():
-    # The folder lines carry the folder in brackets; the installer reads a log
-    # line as a template, so in its log the bracketed folder expands to nothing.
+    # SetRtmxPath gives the media driver's folder without its separator.
     return [("SetRtmxPath", ["Entering SetRtmxPath",
                              "SHGetFolderPath returned valid folder: C:\\Program Files (x86)\\Common Files",
                              "RegOpenKey returned 2", "Setting _RTMX_DIR_ property to " + WIN_RTMX_DIR.rstrip("\\"),
                              "Leaving SetRtmxPath"])] + [
-        ("Uninstall" + c.name, [f"Entering Uninstall{c.name}", c.folder_line,
-                                f'Going to try executing "{c.win_dir}{c.program}" {c.uninstall}',
-                                "Process returned 0x0", f"Exiting Uninstall{c.name}"])
-        for c in COMPONENTS]
+        script_uninstall(c, "Deferred", c.win_dir.rstrip("\\") if c.name == "Rtmx" else c.win_dir) for c in COMPONENTS]
 
 
 def stand_in_runs(folder, program, count=0):
@@ -256,6 +261,17 @@ def remove_leftovers():
 # ---------------------------------------------------------------- the cases
 
 def case_install_and_remove():
+    # The stand-ins record elsewhere, so that the removal can leave the installation folder empty.
+    records = os.path.join(WORK, "records")
+    os.makedirs(records, exist_ok=True)
+    os.environ["KCI_STANDIN_RECORDS"] = winpath(records)
+    try:
+        install_and_remove(records)
+    finally:
+        del os.environ["KCI_STANDIN_RECORDS"]
+
+
+def install_and_remove(records):
     case = "clean install"
     text = msiexec("/i", "install", ["KCI_TEST_MESSAGE=1", SKIP_REGISTRATION], case)
     expect_actions(case, text, CLEAN_MACHINE + [
@@ -265,17 +281,26 @@ def case_install_and_remove():
         cancel("DisableCancel"), ("TestMessage", []), cancel("EnableCancel")] + component_installs())
     check(f"{case}: no error report", REPORT_HEADER not in text)
     check(f"{case}: stand-ins ran with their install switches",
-          [stand_in_runs(c.folder, c.program) for c in COMPONENTS] == [[c.install] for c in COMPONENTS])
+          [stand_in_runs(records, c.program) for c in COMPONENTS] == [[c.install] for c in COMPONENTS])
     check(f"{case}: TestMessage user message in the log", "\nhey dude\n" in text)
     check(f"{case}: product files installed", os.path.exists(README))
 
-    case = "removal"
+    case = "removal through the script rows"
+    os.makedirs(os.path.join(INSTALL_DIR, "Logs"))
+    open(os.path.join(INSTALL_DIR, "Logs", "client.log"), "w").close()
     text = msiexec("/x", "remove", case=case)
-    expect_actions(case, text, CLEAN_MACHINE + [cancel("DisableCancel")] + component_uninstalls()
-                   + [cancel("EnableCancel")])
+    uninstalls = component_uninstalls()
+    win_logs = WIN_INSTALL_DIR + "Logs"
+    expect_actions(case, text, CLEAN_MACHINE + [cancel("DisableCancel"), uninstalls[0], cancel("EnableCancel")]
+                   + uninstalls[1:] + [
+        ("RemoveLogsCommit", InOrder([f"CustomActionData says INSTALLDIR is {WIN_INSTALL_DIR}",
+                                      f"Going to try removing log file folder: {win_logs}",
+                                      "Installation folder left empty, removed: " + WIN_INSTALL_DIR.rstrip("\\"),
+                                      "Exiting RemoveLogs"])),
+        ("NukeRegistrySettingsCommit", InOrder(["Entering NukeRegistrySettings", "Leaving NukeRegistrySettings"]))])
     check(f"{case}: stand-ins ran with their uninstall switches",
-          [stand_in_runs(c.folder, c.program) for c in COMPONENTS] == [[c.install, c.uninstall] for c in COMPONENTS])
-    check(f"{case}: product files removed", not os.path.exists(README))
+          [stand_in_runs(records, c.program) for c in COMPONENTS] == [[c.install, c.uninstall] for c in COMPONENTS])
+    check(f"{case}: the installation folder went with Logs", not os.path.exists(INSTALL_DIR))
 
 
 def silent_install_while_running(case, image_name, action, lines, prompts):
@@ -399,8 +424,8 @@ def case_shortcuts_made_and_removed_logs_removed():
         text = msiexec("/i", "shortcuts", ["ApplicationUsers=AllUsers", "DESKTOP_SHORTCUT=1", "STARTUP_SHORTCUT=1",
                                          "QUICKLAUNCH_SHORTCUT=1", SKIP_REGISTRATION], case)
         source = WIN_INSTALL_DIR + SHORTCUT
-        expect_actions(case, text, [("KorviCreateShortcuts", InOrder([
-            "Entering CreateShortcuts", "ApplicationUsers property: AllUsers", "Shortcut link is here: " + source,
+        expect_actions(case, text, [("KorviCreateShortcutsDeferred", InOrder([
+            "Entering CreateShortcuts", "CustomActionData says ApplicationUsers is AllUsers", "Shortcut link is here: " + source,
             f"Copying {source} to {desktop}", f"Copying {source} to {startup}",
             f"Going to iterate quick launch bars at {OLD_LAYOUT_FOLDERS['Common AppData']}, result=0",
             "Copy operation returned 0x0", "Calling RemoveOldShortcuts", "Entering RemoveOldShortcuts",
@@ -414,15 +439,15 @@ def case_shortcuts_made_and_removed_logs_removed():
             f.write("log")
         text = msiexec("/x", "shortcuts-remove", case=case + " removal")
         expect_actions(case + " removal", text, [
-            ("RemoveLogs", InOrder(["Entering RemoveLogs",
-                                    "Going to try removing log files: " + WIN_INSTALL_DIR + "Logs\\*.*",
-                                    "Going to try removing log file folder: " + WIN_INSTALL_DIR + "Logs",
-                                    "Exiting RemoveLogs"])),
             ("KorviRemoveShortcuts", InOrder([
                 "Entering RemoveShortcuts", f"Deleting desktop icon at {desktop}\\{SHORTCUT}", "Result = 1",
                 f"Deleting quick launch icon at {profiles[1]}{QUICK_LAUNCH}\\{SHORTCUT}", "Result = 1",
                 "Leaving RemoveShortcuts"])),
-            ("NukeRegistrySettings", InOrder(["Entering NukeRegistrySettings", "Leaving NukeRegistrySettings"])),
+            ("RemoveLogsCommit", InOrder(["Entering RemoveLogs",
+                                    "Going to try removing log files: " + WIN_INSTALL_DIR + "Logs\\*.*",
+                                    "Going to try removing log file folder: " + WIN_INSTALL_DIR + "Logs",
+                                    "Exiting RemoveLogs"])),
+            ("NukeRegistrySettingsCommit", InOrder(["Entering NukeRegistrySettings", "Leaving NukeRegistrySettings"])),
         ])
         check(f"{case}: every copy removed again", not any(map(os.path.exists, copies)),
               str([c for c in copies if os.path.exists(c)]))
@@ -465,7 +490,7 @@ def case_current_layout_stays_inside_what_the_product_made():
         text = msiexec("/i", "current-layout", ["DESKTOP_SHORTCUT=1", "STARTUP_SHORTCUT=1", "QUICKLAUNCH_SHORTCUT=1",
                                                 SKIP_REGISTRATION], case)
         source = WIN_INSTALL_DIR + SHORTCUT
-        expect_actions(case, text, [("KorviCreateShortcuts", InOrder([
+        expect_actions(case, text, [("KorviCreateShortcutsDeferred", InOrder([
             f"Copying {source} to {CURRENT_LAYOUT['common desktop']}",
             f"Copying {source} to {CURRENT_LAYOUT['common startup']}", "Calling RemoveOldShortcuts"] + NO_PROFILES_ROOT
             + [f"Deleting desktop icon at {CURRENT_LAYOUT['common desktop']}\\Tenvor Pelago.lnk",
@@ -480,11 +505,6 @@ def case_current_layout_stays_inside_what_the_product_made():
         text = msiexec("/x", "current-layout-remove", case=case + " removal")
         win_logs = WIN_INSTALL_DIR + "Logs"
         expect_actions(case + " removal", text, [
-            ("RemoveLogs", InOrder([f"Going to try removing log files: {win_logs}\\*.*",
-                                    f"Link left in place: {win_logs}\\linked",
-                                    # the installer's log expands "[...]" as a property: empty here
-                                    "SHFileOperation to delete log files:  returned 0",
-                                    f"Log folder holds a link, kept: {win_logs}", "Exiting RemoveLogs"])),
             ("KorviRemoveShortcuts", InOrder(["Entering RemoveShortcuts"] + NO_PROFILES_ROOT + [
                 f"Deleting desktop icon at {CURRENT_LAYOUT['common desktop']}\\{SHORTCUT}", "Result = 1",
                 f"Deleting desktop icon at {CURRENT_LAYOUT['user desktop']}\\{SHORTCUT}", "Result = 0",
@@ -492,6 +512,11 @@ def case_current_layout_stays_inside_what_the_product_made():
                 f"Deleting startup icon at {CURRENT_LAYOUT['user startup']}\\{SHORTCUT}", "Result = 0",
                 f"Link on the way, not deleted: {CURRENT_LAYOUT['user quick launch']}\\{SHORTCUT}",
                 "Leaving RemoveShortcuts"])),
+            ("RemoveLogsCommit", InOrder([f"Going to try removing log files: {win_logs}\\*.*",
+                                    f"Link left in place: {win_logs}\\linked",
+                                    # the installer's log expands "[...]" as a property: empty here
+                                    "SHFileOperation to delete log files:  returned 0",
+                                    f"Log folder holds a link, kept: {win_logs}", "Exiting RemoveLogs"])),
         ])
         check(f"{case}: the copies removed", not any(map(os.path.exists, copies)))
         check(f"{case}: the drive-root canaries stay", all(map(os.path.exists, canaries)))
@@ -549,7 +574,8 @@ def case_version_driver_check_crash_dumps_and_bits():
         ("CpuSpeedInMhz", InOrder(["ProcessorNameString WMI returned 3200"])),
         ("ForceFullDump", ["Entering ForceFullDump", "RegSetValueEx succeeded", "Exiting ForceFullDump"]),
         # Wine registers BITS, so its client setup is only deleted.
-        ("InstallBits", InOrder(["Entering InstallBits", "Not installing BITS",
+        ("InstallBitsDeferred", InOrder(["Entering InstallBits", "CustomActionData says AUTOUPDATE is "
+                                         + WIN_INSTALL_DIR + "AutoUpdate\\", "Not installing BITS",
                                  "Delete of BITS install exe returned 0"])),
     ])
     check(f"{case}: PDisplayableVersion set", "Property(S): PDisplayableVersion = 1.0(0)\n" in text)
@@ -595,7 +621,9 @@ NGEN_INSTALL, NGEN_UNINSTALL = "/nologo /silent ", "uninstall /nologo /silent "
 # Each policy action's assembly folder below the installation, and whether it logs whole lines.
 CASPOL_ACTIONS = {"CaspolOperations": ("Dial Assist\\add-ins\\namecard\\", False),
                   "CaspolOperationsC2C": ("add-ins\\smarttag\\plugin\\", True)}
-DEFERRED = ("InstallCamera", "InstallQdnAndFilter", "InstallRtmx", "ForceFullDump", "netshOperations",
+DEFERRED = ("InstallCamera", "InstallQdnAndFilter", "InstallRtmx", "ForceFullDump", "InstallBitsDeferred",
+            "KorviCreateShortcutsDeferred", *(f"Uninstall{c.name}Deferred" for c in COMPONENTS), "RemoveLogsCommit",
+            "NukeRegistrySettingsCommit", "netshOperations",
             "httpcfgOperations", *CASPOL_ACTIONS, "ProcessNGENInstall", "ProcessNGENUnInstall", "netshUndoOperations",
             "httpcfgUndoOperations", "CaspolUndoOperations")
 # 32-bit code that names the system folder reaches syswow64: the netsh.exe the library starts.
@@ -803,12 +831,64 @@ def case_runtime_registration():
                   caspol_got == [line for line in CASPOL_UNDO_LINES for _ in range(8)], f"got {caspol_got}")
 
 
+# ------------------------------------------------------- script rows rolled back
+
+class ScriptRollback(typing.NamedTuple):
+    """A run that the probe's deferred failure ends late, and what its rollback must leave."""
+    case: str
+    mode: str           # the failing run's: /i, or /x after an installation
+    properties: list
+    rows: list          # (rollback row, lines), last scheduled first
+    kept: list          # paths (Unix) that must exist afterwards; copies, which must not
+    copies: list
+
+
+COPIES = [unix_path(CURRENT_LAYOUT[f"common {n}"] + "\\" + SHORTCUT) for n in ("desktop", "startup")]
+SCRIPT_ROLLBACKS = [
+    # Wine removes the installed files before it runs the rollback rows: the uninstallers are gone by then.
+    ScriptRollback(case="installation rolled back", mode="/i",
+                   properties=["DESKTOP_SHORTCUT=1", "STARTUP_SHORTCUT=1"], copies=COPIES, kept=[],
+                   rows=[("KorviRemoveShortcutsRollback", InOrder([
+                       f"Deleting desktop icon at {CURRENT_LAYOUT['common desktop']}\\{SHORTCUT}", "Result = 1",
+                       f"Deleting startup icon at {CURRENT_LAYOUT['common startup']}\\{SHORTCUT}", "Result = 1"]))]
+                   + [script_uninstall(c, "Rollback", c.win_dir, "CreateProcess failed with error: 0x2")
+                      for c in reversed(COMPONENTS)]),
+    # The commit rows never run: the logs and the per-user settings stay with the product.
+    ScriptRollback(case="removal rolled back", mode="/x", properties=[], copies=[], rows=[],
+                   kept=[os.path.join(INSTALL_DIR, "Logs", "client.log"), README]),
+]
+
+
+def case_script_rows_roll_back():
+    for row in SCRIPT_ROLLBACKS:
+        remove_leftovers()
+        if row.mode == "/x":
+            msiexec("/i", "rollback-install", [SKIP_REGISTRATION], row.case + " install")
+            os.makedirs(os.path.join(INSTALL_DIR, "Logs"))
+            open(row.kept[0], "w").close()
+        wine_reg("add", SETTINGS_KEY, "/v", "Left", "/d", "10", "/f")
+        text = msiexec(row.mode, "rollback" + row.mode[1], [SKIP_REGISTRATION, "KCI_FAIL_AFTER_REGISTRATION=1",
+                                                           *row.properties], row.case, 1603)
+        blocks = last_blocks(text, [action for action, _ in row.rows])
+        for (action, expected), later in zip(row.rows, [None] + row.rows):
+            start, got = blocks.get(action, (-1, None))
+            check(f"{row.case}: {action} lines", got is not None and (
+                expected.matches(got) if hasattr(expected, "matches") else got == expected), f"got {got}")
+            check(f"{row.case}: {action} after the rows scheduled after it", not later or start > blocks.get(later[0], (start,))[0])
+        check(f"{row.case}: no commit row ran", f"{PREFIX}Entering RemoveLogs" not in text)
+        check(f"{row.case}: the per-user settings stay", wine_reg("query", SETTINGS_KEY)[0] == 0)
+        check(f"{row.case}: what must stay stays", all(map(os.path.exists, row.kept)))
+        check(f"{row.case}: the copies went again", not any(map(os.path.exists, row.copies)))
+        wine_reg("delete", SETTINGS_KEY, "/f")
+        msiexec("/x", "rollback-cleanup", [SKIP_REGISTRATION])
+
+
 CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_install,
          case_component_failures_report_once_and_ask_for_reboot,
          case_running_browser_stops_a_silent_install_in_the_tenth_try, case_shortcuts_made_and_removed_logs_removed,
          case_current_layout_stays_inside_what_the_product_made,
          case_version_driver_check_crash_dumps_and_bits, case_precertification_failures_fail_the_install,
-         case_runtime_registration]
+         case_runtime_registration, case_script_rows_roll_back]
 
 
 def main():

@@ -2,7 +2,8 @@
 // name. Copied under the name a test needs; its behaviour comes from files
 // beside it, because the library fixes its arguments:
 //   <program>.exitcode  the exit code, decimal or 0x-hex (0 when absent)
-//   <program>.cmdline   each run appends the command line it received
+//   <program>.cmdline   each run appends the command line it received (in the
+//                       folder KCI_STANDIN_RECORDS names, when it is set)
 // Started with "--hold" it writes <program>.ready and runs until ended.
 #include <windows.h>
 
@@ -52,6 +53,9 @@ int wmain(int argc, wchar_t** argv) {
         AppendUtf8(self + L".ready", L"ready\n");
         for (;;) Sleep(1000);
     }
-    AppendUtf8(self + L".cmdline", std::wstring(GetCommandLineW()) + L"\n");
+    wchar_t records[MAX_PATH] = {};
+    const bool elsewhere = GetEnvironmentVariableW(L"KCI_STANDIN_RECORDS", records, MAX_PATH) - 1 < MAX_PATH - 1;
+    const std::wstring record = elsewhere ? records + self.substr(self.find_last_of(L'\\')) : self;
+    AppendUtf8(record + L".cmdline", std::wstring(GetCommandLineW()) + L"\n");
     ExitProcess(ChosenExitCode(self + L".exitcode"));
 }

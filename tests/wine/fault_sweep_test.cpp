@@ -89,7 +89,7 @@ TEST(FaultSweep, DISABLED_OneAction) {
     SetUnhandledExceptionFilter(EndAtOnce);
     const bench::ActionRun* run = nullptr;
     for (const bench::ActionRun& candidate : bench::ActionRuns())
-        if (candidate.action == action) run = &candidate;
+        if (candidate.Label() == action) run = &candidate;
     ASSERT_TRUE(run) << action;
     fault::Patch(bench::Library());
 
@@ -98,7 +98,7 @@ TEST(FaultSweep, DISABLED_OneAction) {
     UINT result = 0;
     auto call = [&] {
         session->ClearRecords();
-        return actions::KeepsComState([&] { result = bench::CallAction(run->action, session->Handle()); });
+        return actions::KeepsComState([&] { result = run->Call(session->Handle()); });
     };
     call();  // the warm-up: caches the installer and system DLLs keep
     fault::Record();
@@ -108,7 +108,7 @@ TEST(FaultSweep, DISABLED_OneAction) {
     const std::vector<fault::Site> sites = fault::Sites();
     for (size_t i = 0; i < sites.size(); ++i) out << "site " << i << " " << fault::Describe(sites[i]) << std::endl;
 
-    const std::set<UINT>& allowed = kAllowedResults.at(action);
+    const std::set<UINT>& allowed = kAllowedResults.at(run->action);
     auto failRun = [&](const fault::Site& site, bool always) {  // what it left behind
         const bench::Census before = bench::Census::Take();
         fault::Arm(site, always);
@@ -191,14 +191,14 @@ bool RunChild(const std::string& action, size_t from, const std::string& out, DW
     return !hung;
 }
 
-Tally SweepAction(const std::string& action) {
+Tally SweepAction(const std::string& action, const std::string& label) {
     Tally tally;
     const std::wstring folder = bench::BuildFolder();
     const std::string out = std::string(folder.begin(), folder.end()) + "\\fault-sweep.txt";
     for (size_t from = 0;;) {
         DeleteFileA(out.c_str());
         DWORD exitCode = 0;
-        const bool ended = RunChild(action, from, out, exitCode);
+        const bool ended = RunChild(label, from, out, exitCode);
         long begun = -1;
         tally.sites.clear();
         for (const std::string& line : ReadLines(out)) {
@@ -251,16 +251,16 @@ TEST(FaultSweep, EveryCallSiteOfEveryActionFailsWithoutCrashHangOrLeak) {
     size_t sites = 0, actionsSwept = 0;
     int crashes = 0, hangs = 0, leaks = 0;
     for (const bench::ActionRun& run : bench::ActionRuns()) {
-        SCOPED_TRACE(run.action);
+        SCOPED_TRACE(run.Label());
         if (!kAllowedResults.count(run.action)) {
             ADD_FAILURE() << "no allowed results for " << run.action;
             continue;
         }
-        const Tally tally = SweepAction(run.action);
-        printf("fault sweep %s: %zu call sites, %d crashes, %d hangs, %d leaks, %zu silent successes\n", run.action,
+        const Tally tally = SweepAction(run.action, run.Label());
+        printf("fault sweep %s: %zu call sites, %d crashes, %d hangs, %d leaks, %zu silent successes\n", run.Label().c_str(),
                tally.sites.size(), tally.crashes, tally.hangs, tally.leaks, tally.silentSites.size());
         for (const std::string& fault : tally.faults) ADD_FAILURE() << fault;
-        for (const std::string& how : tally.silentRuns) printf("fault sweep %s: silent with %s\n", run.action, how.c_str());
+        for (const std::string& how : tally.silentRuns) printf("fault sweep %s: silent with %s\n", run.Label().c_str(), how.c_str());
         for (const std::string& silent : tally.silentImports)
             EXPECT_TRUE(documented.count(silent) || documented.count("every action" + silent.substr(silent.find(','))))
                 << "silent success not in docs/failure-paths.md: " << silent;

@@ -20,14 +20,14 @@ TEST(Hygiene, EveryExportedActionHasARun) {
 
 TEST(Hygiene, NoActionLeavesAHandleKeyGuiObjectOrComStateBehind) {
     for (const bench::ActionRun& run : bench::ActionRuns()) {
-        SCOPED_TRACE(run.action);
+        SCOPED_TRACE(run.Label());
         bench::Stage stage;
         auto session = run.setup(stage);
         // A first run lets the installer and system DLLs open what they keep
         // for the rest of the process (caches, loaded modules).
-        actions::KeepsComState([&] { bench::CallAction(run.action, session->Handle()); });
+        actions::KeepsComState([&] { run.Call(session->Handle()); });
         const bench::Census before = bench::Census::Take();
-        EXPECT_TRUE(actions::KeepsComState([&] { bench::CallAction(run.action, session->Handle()); })) << "COM left changed";
+        EXPECT_TRUE(actions::KeepsComState([&] { run.Call(session->Handle()); })) << "COM left changed";
         // Wine keeps every process's windows and menus in one table: programs
         // an action leaves running move its slots, whatever this process holds.
         const std::wstring growth = before.LastingGrowth(run.leavesProgramsRunning);

@@ -160,4 +160,9 @@ void Session::SetFeatureLocal(const std::wstring& feature, bool local) {
           "MsiSetFeatureState");
 }
 
+void Session::SetTargetPath(const std::wstring& directory, const std::wstring& path) const {
+    const UINT result = MsiSetTargetPathW(handle_.Get(), directory.c_str(), path.c_str());
+    if (result != ERROR_SUCCESS) throw std::runtime_error("MsiSetTargetPath failed: " + std::to_string(result));
+}
+
 }  // namespace harness

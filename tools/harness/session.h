@@ -80,6 +80,8 @@ public:
     // can be read and set afterwards. Their messages are not kept.
     void Cost();
     void SetFeatureLocal(const std::wstring& feature, bool local);
+    // After Cost(): the directory's target path; throws when the installer refuses it.
+    void SetTargetPath(const std::wstring& directory, const std::wstring& path) const;
 
     int Handle(UINT type, MSIHANDLE record);  // the record handler's work
 

@@ -1,6 +1,7 @@
 #include "bench/action_runs.h"
 
 #include "bench/components_bench.h"
+#include "harness/library.h"
 
 namespace bench {
 namespace {
@@ -75,6 +76,22 @@ Setup ToolInFolderData(const std::wstring& program) {
     };
 }
 
+// A script form's run: CustomActionData names the stage's folder under
+// `name`, holding `program` where one is named. The session itself has no such
+// directory or property, so only a run that reads the data finds the folder.
+Setup ScriptData(const std::wstring& name, const std::wstring& program = L"") {
+    return [=](Stage& stage) {
+        if (!program.empty()) stage.Program(program);
+        return harness::Package().Property(L"CustomActionData", name + L"|" + stage.dir.Path()).Open();
+    };
+}
+
+std::unique_ptr<harness::Session> ShortcutChoiceData(Stage&) {
+    return harness::Package().Property(L"CustomActionData", L"ApplicationUsers||DesktopFolder||STARTUP_SHORTCUT||"
+                                                            L"DESKTOP_SHORTCUT||QUICKLAUNCH_SHORTCUT||INSTALLDIR|")
+        .Open();
+}
+
 std::unique_ptr<harness::Session> RegisteredApplications(Stage& stage) {
     stage.keys.push_back(std::make_unique<RegistryKey>(
         HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\Omni Communications\\LORSF\\RegisteredApplications"));
@@ -83,6 +100,19 @@ std::unique_ptr<harness::Session> RegisteredApplications(Stage& stage) {
 }
 
 }  // namespace
+
+std::string ActionRun::Label() const {
+    static const char* const kModes[] = {"", " deferred", " rollback", " commit"};
+    return action + std::string(kModes[static_cast<int>(mode)]);
+}
+
+UINT ActionRun::Call(MSIHANDLE handle) const {
+    harness::AnswerRunMode(harness::Library());
+    harness::SetRunMode(mode);
+    const UINT result = harness::CallAction(action, handle);
+    harness::SetRunMode(harness::RunMode::Immediate);
+    return result;
+}
 
 std::wstring Stage::Program(const std::wstring& name) {
     programs.push_back(std::make_unique<StandIn>(dir.Path(), name));
@@ -124,6 +154,18 @@ const std::vector<ActionRun>& ActionRuns() {
         ActionRun().Named("CheckRunningC2CApps").SetUp(BrowserAddInLocal),
         ActionRun().Named("CpuSpeedInMhz").SetUp(Plain),
         ActionRun().Named("CpuHasMinimumInstructionSet").SetUp(Plain),
+        // The script forms, before the actions that leave programs running.
+        ActionRun().Named("UninstallCamera").SetUp(ScriptData(L"CAMERADRIVER", L"WQInstaller.exe"))
+            .WaitsForItsProgram().FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("UninstallQdnAndFilter").SetUp(ScriptData(L"INSTALLDIR", L"InstallQdnAndAx.exe"))
+            .WaitsForItsProgram().FromScript(harness::RunMode::Rollback),
+        ActionRun().Named("UninstallRtmx").SetUp(ScriptData(L"_RTMX_DIR_", L"RtmxDriverInstaller.exe"))
+            .WaitsForItsProgram().FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("InstallBits").SetUp(ScriptData(L"AUTOUPDATE", L"Bits_v15_Client_Setup.exe"))
+            .WaitsForItsProgram().FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("CreateShortcuts").SetUp(ShortcutChoiceData).FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("RemoveLogs").SetUp(ScriptData(L"INSTALLDIR")).FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("RemoveLogs").SetUp(ScriptData(L"INSTALLDIR")).FromScript(harness::RunMode::Commit),
         ActionRun().Named("netshOperations").SetUp(Plain).LeavesProgramsRunning(),
         ActionRun().Named("httpcfgOperations").SetUp(FolderData).LeavesProgramsRunning(),
         // The policy tool ends before the action does, but a program the shell

@@ -22,8 +22,7 @@ void ExpectOneReport(const Session& session, const std::wstring& text) {
 }
 
 void SetTargetPath(const Session& session, const std::wstring& directory, const std::wstring& path) {
-    UINT result = MsiSetTargetPathW(session.Handle(), directory.c_str(), path.c_str());
-    if (result != ERROR_SUCCESS) throw std::runtime_error("MsiSetTargetPath failed: " + std::to_string(result));
+    session.SetTargetPath(directory, path);
 }
 
 std::wstring Hex(DWORD code) {

@@ -22,6 +22,7 @@
 #include <type_traits>
 
 #include "harness/pe_image.h"
+#include "harness/run_mode.h"
 
 namespace bench::fault {
 namespace {
@@ -125,6 +126,7 @@ std::vector<Import> FailableImports() {
         FAILS("msi.dll", MsiGetPropertyW, ERROR_INVALID_HANDLE, 0),
         FAILS("msi.dll", MsiGetTargetPathW, ERROR_DIRECTORY, 0),
         FAILS("msi.dll", MsiGetFeatureStateW, ERROR_UNKNOWN_FEATURE, 0),
+        FAILS("msi.dll", MsiGetMode, FALSE, 0),
         FAILS("msi.dll", MsiSetPropertyW, ERROR_FUNCTION_FAILED, 0),
         FAILS("msi.dll", MsiSetMode, ERROR_ACCESS_DENIED, 0),
         FAILS("msi.dll", MsiCreateRecord, 0, 0),
@@ -197,16 +199,13 @@ void Patch(HMODULE library) {
     if (patched) return;
     patched = true;
     state.base = reinterpret_cast<DWORD_PTR>(library);
+    // The run-mode answer lies under the stand-in, which the library then calls itself.
+    harness::AnswerRunMode(library);
     const auto& imports = Imports();
     harness::ForEachImport(library, [&](const std::string& dll, const std::string& name, void** entry) {
         for (const Import& row : imports) {
             if (!row.standIn || ImportKey(row.dll, row.name) != ImportKey(dll, name)) continue;
-            row.slot->real = *entry;
-            DWORD was = 0;
-            if (!VirtualProtect(entry, sizeof(void*), PAGE_READWRITE, &was))
-                throw std::runtime_error("cannot write the import table");
-            *entry = row.standIn;
-            VirtualProtect(entry, sizeof(void*), was, &was);
+            row.slot->real = harness::ReplaceImport(entry, row.standIn);
         }
     });
 }
