@@ -167,7 +167,6 @@ const char* const kNeverFailed[][2] = {
     {"msvcrt.dll",
      "_amsg_exit _exit _initterm _iob _lock _unlock _wremove abort calloc free fwrite malloc memcpy "
      "memmove memset realloc strcmp strlen strncmp vfprintf wcslen _write _open _close"},
-    {"msi.dll", "MsiGetMode"},
     {"ole32.dll", "CoUninitialize"},
     {"oleaut32.dll", "SysFreeString SysStringLen VariantInit"},
 };
