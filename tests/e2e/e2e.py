@@ -199,13 +199,13 @@ class Component(typing.NamedTuple):
 COMPONENTS = [
     Component(name="Camera", folder=os.path.join(INSTALL_DIR, "Camera"), win_dir=WIN_INSTALL_DIR + "Camera\\",
               data_key="WQInstallerExe", program="WQInstaller.exe", install="/install", uninstall="/uninstall",
-              folder_line="MsiGetTargetPath says CAMERADRIVER is "),
+              folder_line=f"MsiGetTargetPath says CAMERADRIVER is [{WIN_INSTALL_DIR}Camera\\]"),
     Component(name="QdnAndFilter", folder=INSTALL_DIR, win_dir=WIN_INSTALL_DIR, data_key="QdnAxExe",
               program="InstallQdnAndAx.exe", install="/I", uninstall="/U",
-              folder_line="MsiGetTargetPath says INSTALLDIR is "),
+              folder_line=f"MsiGetTargetPath says INSTALLDIR is [{WIN_INSTALL_DIR}]"),
     Component(name="Rtmx", folder=RTMX_DIR, win_dir=WIN_RTMX_DIR, data_key="RtmxDriverInstallerExe",
               program="RtmxDriverInstaller.exe", install="/install", uninstall="/uninstall",
-              folder_line="MsiGetProperty says _RTMX_DIR_ is "),
+              folder_line=f"MsiGetProperty says _RTMX_DIR_ is [{WIN_RTMX_DIR[:-1]}]"),
 ]
 
 
@@ -221,8 +221,6 @@ def component_installs(*exit_codes):
 
 
 def component_uninstalls():
-    # The folder lines carry the folder in brackets; the installer reads a log
-    # line as a template, so in its log the bracketed folder expands to nothing.
     return [("SetRtmxPath", ["Entering SetRtmxPath",
                              "SHGetFolderPath returned valid folder: C:\\Program Files (x86)\\Common Files",
                              "RegOpenKey returned 2", "Setting _RTMX_DIR_ property to " + WIN_RTMX_DIR.rstrip("\\"),
