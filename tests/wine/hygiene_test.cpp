@@ -2,8 +2,10 @@
 // key, GDI or USER object more, and COM on the calling thread as it was.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "bench/bench.h"
 #include "action_thread.h"
@@ -26,13 +28,37 @@ TEST(Hygiene, NoActionLeavesAHandleKeyGuiObjectOrComStateBehind) {
         // A first run lets the installer and system DLLs open what they keep
         // for the rest of the process (caches, loaded modules).
         actions::KeepsComState([&] { bench::CallAction(run.action, session->Handle()); });
-        const bench::Census before = bench::Census::Take();
-        EXPECT_TRUE(actions::KeepsComState([&] { bench::CallAction(run.action, session->Handle()); })) << "COM left changed";
+        const auto measured = [&] {
+            EXPECT_TRUE(actions::KeepsComState([&] { bench::CallAction(run.action, session->Handle()); }))
+                << "COM left changed";
+        };
         // Wine keeps every process's windows and menus in one table: programs
         // an action leaves running move its slots, whatever this process holds.
-        const std::wstring growth = before.LastingGrowth(run.leavesProgramsRunning);
-        EXPECT_EQ(growth, L"");
+        EXPECT_EQ(bench::RepeatedGrowth(measured, run.leavesProgramsRunning), L"");
     }
+}
+
+// A leak repeats, so it still fails the census: a key, a process handle, a
+// brush and a menu each left open by every run.
+TEST(Hygiene, APlantedLeakOfEachKindFailsTheCensus) {
+    std::vector<HANDLE> handles;
+    std::vector<HKEY> keys;
+    std::vector<HGDIOBJ> brushes;
+    std::vector<HMENU> menus;
+    const struct { std::function<void()> leak; const wchar_t* growth; } rows[] = {
+        {[&] { keys.emplace_back(); RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &keys.back()); },
+         L"more registry keys"},
+        {[&] { handles.push_back(OpenProcess(SYNCHRONIZE, FALSE, GetCurrentProcessId())); }, L"more handles"},
+        {[&] { brushes.push_back(CreateSolidBrush(RGB(4, 5, 6))); }, L"a GDI object slot stays taken"},
+        {[&] { menus.push_back(CreateMenu()); }, L"a USER object slot stays taken"},
+    };
+    for (const auto& row : rows)
+        EXPECT_NE(bench::RepeatedGrowth(row.leak, false).find(row.growth), std::wstring::npos) << row.growth;
+    EXPECT_EQ(handles.size() + keys.size() + brushes.size() + menus.size(), 8u);  // each leaked twice
+    for (HANDLE handle : handles) CloseHandle(handle);
+    for (HKEY key : keys) RegCloseKey(key);
+    for (HGDIOBJ brush : brushes) DeleteObject(brush);
+    for (HMENU menu : menus) DestroyMenu(menu);
 }
 
 }  // namespace
