@@ -41,24 +41,21 @@ TEST(Hygiene, NoActionLeavesAHandleKeyGuiObjectOrComStateBehind) {
 // A leak repeats, so it still fails the census: a key, a process handle, a
 // brush and a menu each left open by every run.
 TEST(Hygiene, APlantedLeakOfEachKindFailsTheCensus) {
-    std::vector<HANDLE> handles;
-    std::vector<HKEY> keys;
-    std::vector<HGDIOBJ> brushes;
-    std::vector<HMENU> menus;
+    std::vector<std::function<void()>> undo;  // each run's leak, closed at the end
     const struct { std::function<void()> leak; const wchar_t* growth; } rows[] = {
-        {[&] { keys.emplace_back(); RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &keys.back()); },
-         L"more registry keys"},
-        {[&] { handles.push_back(OpenProcess(SYNCHRONIZE, FALSE, GetCurrentProcessId())); }, L"more handles"},
-        {[&] { brushes.push_back(CreateSolidBrush(RGB(4, 5, 6))); }, L"a GDI object slot stays taken"},
-        {[&] { menus.push_back(CreateMenu()); }, L"a USER object slot stays taken"},
+        {[&] { HKEY key = nullptr; RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key);
+               undo.push_back([key] { RegCloseKey(key); }); }, L"more registry keys"},
+        {[&] { HANDLE self = OpenProcess(SYNCHRONIZE, FALSE, GetCurrentProcessId());
+               undo.push_back([self] { CloseHandle(self); }); }, L"more handles"},
+        {[&] { HBRUSH brush = CreateSolidBrush(RGB(4, 5, 6)); undo.push_back([brush] { DeleteObject(brush); }); },
+         L"a GDI object slot stays taken"},
+        {[&] { HMENU menu = CreateMenu(); undo.push_back([menu] { DestroyMenu(menu); }); },
+         L"a USER object slot stays taken"},
     };
     for (const auto& row : rows)
         EXPECT_NE(bench::RepeatedGrowth(row.leak, false).find(row.growth), std::wstring::npos) << row.growth;
-    EXPECT_EQ(handles.size() + keys.size() + brushes.size() + menus.size(), 8u);  // each leaked twice
-    for (HANDLE handle : handles) CloseHandle(handle);
-    for (HKEY key : keys) RegCloseKey(key);
-    for (HGDIOBJ brush : brushes) DeleteObject(brush);
-    for (HMENU menu : menus) DestroyMenu(menu);
+    EXPECT_EQ(undo.size(), 8u);  // every leak was run a second time
+    for (const auto& close : undo) close();
 }
 
 }  // namespace
