@@ -196,7 +196,7 @@ void RemoveOldShortcuts(MSIHANDLE session) {
     LogMessage(session, L"Entering RemoveOldShortcuts");
     kci::RunRemovalSweep(session, kci::kOldShortcutRemovals);
     // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
-    // (CreateShortcuts.LooksUpOnlyTheFoldersWhoseFlagIsOne).
+    // (tests/e2e, case_shortcuts_made_and_removed_logs_removed).
     LogMessage(session, L"Leaving RemoveOldShortcuts");
 }
 

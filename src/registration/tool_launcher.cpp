@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "runtime/core/text_limits.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
@@ -41,7 +42,7 @@ PropertyRead ReadCustomActionData(MSIHANDLE session, DWORD textChars) {
 }
 
 std::wstring ReadEnvironmentVariable(const wchar_t* name) {
-    std::vector<wchar_t> buffer(MAX_PATH, L'\0');
+    std::vector<wchar_t> buffer(kPathChars + 1, L'\0');
     for (;;) {
         // The length without the terminator when the value fits, else the size it needs.
         const DWORD length = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -51,9 +52,9 @@ std::wstring ReadEnvironmentVariable(const wchar_t* name) {
 }
 
 std::wstring SystemFolder() {
-    wchar_t folder[MAX_PATH + 1] = {};
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH + 1);
-    return length <= MAX_PATH ? std::wstring(folder, length) : std::wstring();
+    wchar_t folder[kPathChars + 1] = {};
+    const UINT length = GetSystemDirectoryW(folder, kPathChars + 1);
+    return length <= kPathChars ? std::wstring(folder, length) : std::wstring();
 }
 
 }  // namespace kci

@@ -480,7 +480,7 @@ TEST(RemoveLogs, FailedTargetPathSendsOneErrorShowsTextEighteenTwiceAndEnablesCa
                                  L"the Error Reporting Tool to report and resolve this problem";
     std::vector<std::pair<UINT, std::wstring>> seen;
     for (const auto& m : session->Messages())
-        seen.emplace_back(m.type, m.kind() == INSTALLMESSAGE_INFO          ? m.Text(0).substr(26)
+        seen.emplace_back(m.type, m.kind() == INSTALLMESSAGE_INFO          ? m.logged.substr(26)
                                   : m.kind() == INSTALLMESSAGE_ACTIONSTART ? m.Text(2)
                                   : m.kind() == INSTALLMESSAGE_ERROR       ? m.Text(0)
                                                                            : L"");

@@ -132,10 +132,20 @@ TEST(LogMessage, LinesArePrefixedAndCutAtTheLineBuffer) {
     EXPECT_EQ(raw[3], kPrefix + L"Process returned 0x3");
 }
 
-TEST(LogMessage, PercentInsideAnArgumentIsNotInterpreted) {
-    auto session = bench::Package().Open();
-    kci::LogMessage(session->Handle(), L"Find %s", L"100%s %d %%");
-    EXPECT_EQ(session->Log(), (Lines{L"Find 100%s %d %%"}));
+// An argument is neither a format nor installer syntax: the installer's own
+// log file, and the bench's reading of the record, show the line as built.
+TEST(LogMessage, ArgumentsReachTheLogAsTheyAre) {
+    const std::wstring references = L"[ProductCode] [%PATH] {x} [\\[] [~] {[1]}";
+    const std::wstring line = L"Find 100%s %d %% " + references;
+    bench::TempDir dir;
+    MsiEnableLogW(INSTALLLOGMODE_INFO, (dir / L"install.log").c_str(), 0);
+    {
+        auto session = bench::Package().Open();
+        kci::LogMessage(session->Handle(), L"Find %s %s", L"100%s %d %%", references);
+        EXPECT_EQ(session->Log(), (Lines{line}));
+    }
+    MsiEnableLogW(0, nullptr, 0);
+    EXPECT_NE(bench::ReadFile(dir / L"install.log").find(bench::Narrow(kPrefix + line)), std::string::npos);
 }
 
 TEST(ShowActionStart, LogsTheInstallersAnswer) {

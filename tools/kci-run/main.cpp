@@ -194,7 +194,7 @@ std::wstring HexType(UINT type) {
 void PrintMessage(const harness::Message& message) {
     const UINT kind = message.kind();
     if (kind == INSTALLMESSAGE_INFO) {
-        Print(L"log: " + OneLine(message.Text(0)));
+        Print(L"log: " + OneLine(message.logged));
         return;
     }
     std::wstring line = std::wstring(KindName(kind)) + L" (" + HexType(message.type) + L"):";

@@ -39,7 +39,7 @@ int IndexOfLogLine(const Session& session, const std::wstring& line) {
     const std::wstring wanted = L"CUSTOM IMMEDIATE ACTION   " + line;
     auto messages = session.Messages();
     for (size_t i = 0; i < messages.size(); ++i)
-        if (messages[i].kind() == INSTALLMESSAGE_INFO && messages[i].Text(0) == wanted)
+        if (messages[i].kind() == INSTALLMESSAGE_INFO && messages[i].logged == wanted)
             return static_cast<int>(i);
     return -1;
 }
