@@ -117,6 +117,7 @@ const std::vector<ActionRun>& ActionRuns() {
         ActionRun().Named("CreateDisplayableVersion").SetUp(Plain),
         ActionRun().Named("PrecertificationFailureCount").SetUp(Plain),
         ActionRun().Named("ForceFullDump").SetUp(Plain),
+        ActionRun().Named("UndoForceFullDump").SetUp(Plain),
         ActionRun().Named("CreateShortcuts").SetUp(Plain),
         ActionRun().Named("RemoveShortcuts").SetUp(Plain),
         ActionRun().Named("RemoveLogs").SetUp(InDirectory(L"INSTALLDIR")),
