@@ -57,8 +57,10 @@ void RecordCrashDumpSetting(MSIHANDLE session) {
     if (status != ERROR_SUCCESS) LogMessage(session, L"Could not record CrashDumpEnabled: %lu", status);
 }
 
-void LogFailure(MSIHANDLE session, const wchar_t* call, LSTATUS status) {
-    LogMessage(session, L"%s returned %lu", call, static_cast<DWORD>(status));
+// A call that fails on the way keeps the record: false.
+bool Failed(MSIHANDLE session, const wchar_t* call, LSTATUS status) {
+    LogFailedCall(session, call, status);
+    return false;
 }
 
 // Puts CrashDumpEnabled back as the record has it, unless it is no longer the
@@ -68,22 +70,22 @@ bool RestoreCrashDumpSetting(MSIHANDLE session) {
     RegKey record;
     const LSTATUS opened = OpenRegistryKey(HKEY_LOCAL_MACHINE, SharedChangePath(kCrashControl), KEY_QUERY_VALUE, record);
     if (opened == ERROR_SUCCESS) recorded = ReadRegistryData(record.Get(), kCrashDumpEnabled, kRecordBytes);
-    else if (opened != ERROR_FILE_NOT_FOUND) return LogFailure(session, L"RegOpenKeyEx", opened), false;
+    else if (opened != ERROR_FILE_NOT_FOUND) return Failed(session, L"RegOpenKeyEx", opened);
     if (recorded.status == ERROR_FILE_NOT_FOUND) {
         LogMessage(session, L"No record of CrashDumpEnabled, nothing to restore");
         return true;
     }
-    if (recorded.status != ERROR_SUCCESS) return LogFailure(session, L"RegQueryValueEx", recorded.status), false;
+    if (recorded.status != ERROR_SUCCESS) return Failed(session, L"RegQueryValueEx", recorded.status);
 
     RegKey crashControl;
     const LSTATUS reopened = OpenRegistryKey(HKEY_LOCAL_MACHINE, kCrashControlKey, KEY_QUERY_VALUE | KEY_SET_VALUE,
                                              crashControl);
     if (reopened != ERROR_SUCCESS && reopened != ERROR_FILE_NOT_FOUND)
-        return LogFailure(session, L"RegOpenKeyEx", reopened), false;
+        return Failed(session, L"RegOpenKeyEx", reopened);
     const RegistryData now = crashControl ? ReadRegistryData(crashControl.Get(), kCrashDumpEnabled, kRecordBytes)
                                           : RegistryData{};
     if (now.status != ERROR_SUCCESS && now.status != ERROR_FILE_NOT_FOUND && now.status != ERROR_MORE_DATA)
-        return LogFailure(session, L"RegQueryValueEx", now.status), false;
+        return Failed(session, L"RegQueryValueEx", now.status);
     const bool stillComplete = now.status == ERROR_SUCCESS && now.type == REG_DWORD &&
                                now.bytes.size() == sizeof(DWORD) &&
                                *reinterpret_cast<const DWORD*>(now.bytes.data()) == kCompleteDump;
@@ -93,13 +95,13 @@ bool RestoreCrashDumpSetting(MSIHANDLE session) {
     }
     if (recorded.type == REG_NONE && recorded.bytes.empty()) {
         const LSTATUS deleted = RegDeleteValueW(crashControl.Get(), kCrashDumpEnabled);
-        if (deleted != ERROR_SUCCESS) return LogFailure(session, L"RegDeleteValue", deleted), false;
+        if (deleted != ERROR_SUCCESS) return Failed(session, L"RegDeleteValue", deleted);
         LogMessage(session, L"Removed CrashDumpEnabled, as before");
         return true;
     }
     const LSTATUS written = RegSetValueExW(crashControl.Get(), kCrashDumpEnabled, 0, recorded.type,
                                            recorded.bytes.data(), static_cast<DWORD>(recorded.bytes.size()));
-    if (written != ERROR_SUCCESS) return LogFailure(session, L"RegSetValueEx", written), false;
+    if (written != ERROR_SUCCESS) return Failed(session, L"RegSetValueEx", written);
     if (recorded.type == REG_DWORD && recorded.bytes.size() == sizeof(DWORD))
         LogMessage(session, L"Restored CrashDumpEnabled to %lu", *reinterpret_cast<const DWORD*>(recorded.bytes.data()));
     else LogMessage(session, L"Restored CrashDumpEnabled as it was");

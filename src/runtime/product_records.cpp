@@ -14,23 +14,19 @@ constexpr wchar_t kSharedKeyPath[] = L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\Sh
 // Longer value names than a path's are no product's: they count as none.
 constexpr DWORD kValueNameChars = 259;
 
-void LogFailure(MSIHANDLE session, const wchar_t* call, LSTATUS status) {
-    LogMessage(session, L"%s returned %lu", call, static_cast<DWORD>(status));
-}
-
 // True when the key at `path` holds neither subkey nor value; false, logged
 // where a call fails, otherwise.
 bool IsEmptyKey(MSIHANDLE session, const std::wstring& path) {
     RegKey key;
     const LSTATUS opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.Receive());
     if (opened != ERROR_SUCCESS) {
-        LogFailure(session, L"RegOpenKeyEx", opened);
+        LogFailedCall(session, L"RegOpenKeyEx", opened);
         return false;
     }
     DWORD subkeys = 0, values = 0;
     const LSTATUS queried = RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                                              &values, nullptr, nullptr, nullptr, nullptr);
-    if (queried != ERROR_SUCCESS) LogFailure(session, L"RegQueryInfoKey", queried);
+    if (queried != ERROR_SUCCESS) LogFailedCall(session, L"RegQueryInfoKey", queried);
     return queried == ERROR_SUCCESS && subkeys == 0 && values == 0;
 }
 
@@ -40,6 +36,10 @@ bool KeyExists(const std::wstring& path) {
 }
 
 }  // namespace
+
+void LogFailedCall(MSIHANDLE session, const wchar_t* call, LSTATUS status) {
+    LogMessage(session, L"%s returned %lu", call, static_cast<DWORD>(status));
+}
 
 std::wstring SharedChangePath(const wchar_t* change) { return std::wstring(kSharedKeyPath) + L"\\" + change; }
 
@@ -64,7 +64,7 @@ std::optional<int> CountProducts(MSIHANDLE session, HKEY key) {
         if (value.status == ERROR_SUCCESS) {
             products += IsProductCode(value.name) ? 1 : 0;
         } else if (value.status != ERROR_MORE_DATA) {
-            LogFailure(session, L"RegEnumValue", value.status);
+            LogFailedCall(session, L"RegEnumValue", value.status);
             return std::nullopt;
         }
     }
@@ -76,12 +76,12 @@ void AddSharedReference(MSIHANDLE session, const wchar_t* change, const wchar_t*
     RegKey key;
     const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, SharedChangePath(change).c_str(), 0, nullptr,
                                             REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, key.Receive(), nullptr);
-    if (created != ERROR_SUCCESS) return LogFailure(session, L"RegCreateKeyEx", created);
+    if (created != ERROR_SUCCESS) return LogFailedCall(session, L"RegCreateKeyEx", created);
     const std::wstring name(action);
     const LSTATUS written = RegSetValueExW(key.Get(), product->c_str(), 0, REG_SZ,
                                            reinterpret_cast<const BYTE*>(name.c_str()),
                                            static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
-    if (written != ERROR_SUCCESS) return LogFailure(session, L"RegSetValueEx", written);
+    if (written != ERROR_SUCCESS) return LogFailedCall(session, L"RegSetValueEx", written);
     LogMessage(session, L"Product %s needs %s", *product, change);
 }
 
@@ -92,12 +92,12 @@ bool ReleaseSharedReference(MSIHANDLE session, const wchar_t* change) {
     const LSTATUS opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, SharedChangePath(change).c_str(), 0,
                                          KEY_QUERY_VALUE | KEY_SET_VALUE, key.Receive());
     if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND) {
-        LogFailure(session, L"RegOpenKeyEx", opened);
+        LogFailedCall(session, L"RegOpenKeyEx", opened);
         return true;
     }
     const LSTATUS deleted = key ? RegDeleteValueW(key.Get(), product->c_str()) : ERROR_FILE_NOT_FOUND;
     if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
-        LogFailure(session, L"RegDeleteValue", deleted);
+        LogFailedCall(session, L"RegDeleteValue", deleted);
         return true;
     }
     LogMessage(session, L"Product %s no longer needs %s", *product, change);
@@ -115,7 +115,7 @@ void DeleteKeyAndEmptyParents(MSIHANDLE session, const std::wstring& path, First
         if (KeyExists(key)) {
             if (onlyWhileEmpty && !IsEmptyKey(session, key)) return;
             const LSTATUS deleted = RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
-            if (deleted != ERROR_SUCCESS) return LogFailure(session, L"RegDeleteKey", deleted);
+            if (deleted != ERROR_SUCCESS) return LogFailedCall(session, L"RegDeleteKey", deleted);
         }
         onlyWhileEmpty = true;
     }

@@ -27,6 +27,9 @@ inline constexpr wchar_t kUrlReservations[] = L"UrlReservations";
 inline constexpr wchar_t kCodeAccessPolicy[] = L"CodeAccessPolicy";
 inline constexpr wchar_t kCrashControl[] = L"CrashControl";
 
+// Logs a failing call of the records as "<call> returned <result>".
+void LogFailedCall(MSIHANDLE session, const wchar_t* call, LSTATUS status);
+
 // "SOFTWARE\Tenvor Systems, Inc.\KORVI\Shared\<change>".
 std::wstring SharedChangePath(const wchar_t* change);
 

@@ -217,7 +217,9 @@ def component_installs(*exit_codes):
                                   f"'{c.data_key}|{c.win_dir}{c.program}'",
                                   "Exiting ParseCustomActionData",
                                   f'Going to try executing "{c.win_dir}{c.program}" {c.install}',
-                                  f"Process returned 0x{code:x}", f"Exiting Install{c.name}"])
+                                  f"Process returned 0x{code:x}",
+                                  *([f"Reboot request recorded for {DEMO_PRODUCT}"] if c.name == "Camera" and code == 3 else []),
+                                  f"Exiting Install{c.name}"])
             for c, code in zip(COMPONENTS, list(exit_codes) + [0, 0, 0])]
 
 
@@ -319,7 +321,10 @@ def case_component_failures_report_once_and_ask_for_reboot():
         with open(os.path.join(c.folder, c.program + ".exitcode"), "w") as f:
             f.write(str(code))
     text = msiexec("/i", "component-failures", [SKIP_REGISTRATION], case, 3010)
-    expect_actions(case, text, component_installs(3, 5))
+    # The deferred camera install's reboot is recorded, and asked for after InstallFinalize.
+    expect_actions(case, text, component_installs(3, 5) + [
+        ("RequestRecordedReboot", ["A deferred action asked for a reboot: InstallCamera"])])
+    check(f"{case}: no reboot record left", wine_reg("query", REBOOT_PENDING, "/reg:32")[0] != 0)
     report = (f"{REPORT_HEADER}\n   - QDN driver install failed   - QDN driver marked for deletion\n"
               "Finish install then use the Error Reporting Tool to report this problem")
     check(f"{case}: one error report with texts 9 and 11", text.count(REPORT_HEADER) == 1 and report in text,
@@ -510,6 +515,7 @@ def case_current_layout_stays_inside_what_the_product_made():
 
 CRASH_CONTROL = r"HKLM\SYSTEM\CurrentControlSet\Control\CrashControl"
 PRECERTIFICATION = r"HKLM\Software\Tenvor Systems, Inc.\Tenvor Pelago\Precertification"
+REBOOT_PENDING = r"HKLM\SOFTWARE\Tenvor Systems, Inc.\KORVI\RebootPending"
 
 
 PROCESSOR = r"HKLM\HARDWARE\DESCRIPTION\System\CentralProcessor\0"
@@ -829,26 +835,23 @@ def registry_snapshot():
     for file, (shown, roots) in REGISTRY_FILES.items():
         key = None
         with open(os.path.join(os.environ["WINEPREFIX"], file), encoding="utf-8", errors="replace") as f:
-            text = f.read().replace("\\\n  ", "")
-        for line in text.splitlines():
-            if line.startswith("["):
-                path = line[1:line.rindex("]")].replace("\\\\", "\\")
-                key = shown + path if path.lower().startswith(roots) else None
-                entries.update({key: "key"} if key else {})
-            elif key and (m := re.match(r'(@|"(?:[^"\\]|\\.)*")=(.*)', line)):
-                entries[key + "|" + m[1]] = m[2]
+            for line in f.read().replace("\\\n  ", "").splitlines():
+                if line.startswith("["):
+                    path = line[1:line.rindex("]")].replace("\\\\", "\\")
+                    key = shown + path if path.lower().startswith(roots) else None
+                    entries.update({key: "key"} if key else {})
+                elif key and (m := re.match(r'(@|"(?:[^"\\]|\\.)*")=(.*)', line)):
+                    entries[key + "|" + m[1]] = m[2]
     return entries
 
 
 def file_snapshot():
     """Every file and folder under C:\\ with its size (a link as a link)."""
-    drive, entries = os.path.join(os.environ["WINEPREFIX"], "drive_c"), {}
-    for folder, folders, files in os.walk(drive):
-        for name in folders + files:
-            path = os.path.join(folder, name)
-            size = "link" if os.path.islink(path) else "folder" if name in folders else os.path.getsize(path)
-            entries["C:\\" + os.path.relpath(path, drive).replace("/", "\\")] = size
-    return entries
+    drive = os.path.join(os.environ["WINEPREFIX"], "drive_c")
+    return {"C:\\" + os.path.relpath(os.path.join(folder, name), drive).replace("/", "\\"):
+            "link" if os.path.islink(os.path.join(folder, name)) else "folder" if name in folders
+            else os.path.getsize(os.path.join(folder, name))
+            for folder, folders, files in os.walk(drive) for name in folders + files}
 
 
 def differences(before, after):
@@ -879,23 +882,18 @@ def case_machine_left_as_found():
 
 def case_two_products_share_the_reservations():
     """A second product code of the demo: the reservations stay until both are removed."""
-    second = os.path.join(WORK, "KorviDemo2.msi")
+    second, case = os.path.join(WORK, "KorviDemo2.msi"), "two products"
     shutil.copy(MSI, second)
-    subprocess.run(["msibuild", second, "-s", "Korvi Demo", "Tenvor Systems, Inc.", "Intel;1033",
-                    "{6A0E4B77-1F6C-4D3B-9B1E-2C7A5D8E9F10}"])
-    subprocess.run(["msibuild", second, "-q",
-                    "UPDATE Property SET Value='{0B3C5D7E-2A4F-4E6B-8C9D-1E2F3A4B5C6D}' WHERE Property='ProductCode'"])
-    case = "two products"
+    for change in (["-s", "Korvi Demo", "Tenvor Systems, Inc.", "Intel;1033", "{6A0E4B77-1F6C-4D3B-9B1E-2C7A5D8E9F10}"],
+                   ["-q", "UPDATE Property SET Value='{0B3C5D7E-2A4F-4E6B-8C9D-1E2F3A4B5C6D}' WHERE Property='ProductCode'"]):
+        subprocess.run(["msibuild", second, *change])
     with registration_stand_ins():
-        msiexec("/i", "first", [], case)
-        msiexec("/i", "second", [], case, msi=second)
-        first = msiexec("/x", "first-remove", [], case)
-        check(f"{case}: the first removal keeps the reservations",
-              f"{PREFIX}Still needed by 1 other products: UrlReservations kept" in first
-              and "Netshing : 'http delete" not in first)
-        last = msiexec("/x", "second-remove", [], case, msi=second)
-        check(f"{case}: the last removal deletes them", "Netshing : 'http delete urlacl url=http://+:44452/'" in last
-              and "Still needed" not in last)
+        msiexec("/i", "first", [], case), msiexec("/i", "second", [], case, msi=second)
+        first, last = msiexec("/x", "first-remove", [], case), msiexec("/x", "second-remove", [], case, msi=second)
+    check(f"{case}: the first removal keeps the reservations", "Netshing : 'http delete" not in first and
+          f"{PREFIX}Still needed by 1 other products: UrlReservations kept" in first)
+    check(f"{case}: the last removal deletes them", "Still needed" not in last
+          and "Netshing : 'http delete urlacl url=http://+:44452/'" in last)
 
 
 CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_install,

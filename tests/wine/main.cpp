@@ -9,9 +9,8 @@
 // The library's records of shared changes and reboot requests, which the
 // actions under test write for the bench's packages, go before and after.
 struct LibraryRecords : testing::Environment {
-    static void Remove() { SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI"); }
-    void SetUp() override { Remove(); }
-    void TearDown() override { Remove(); }
+    void SetUp() override { SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI"); }
+    void TearDown() override { SetUp(); }
 };
 
 int main(int argc, char** argv) {
