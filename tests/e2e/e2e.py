@@ -24,6 +24,7 @@ REPORT_HEADER = "The following error(s) occurred:"
 # The registration case runs the registration actions; every other install leaves them out.
 SKIP_REGISTRATION = "KCI_SKIP_REGISTRATION=1"
 DEMO_PRODUCT = "{4C1B7E2A-9D3F-4E85-B6A0-7F2C9D1E3B54}"
+NEEDS_RESERVATIONS = f"Product {DEMO_PRODUCT} needs UrlReservations"
 
 passed = 0
 failed = 0
@@ -252,7 +253,7 @@ def stand_in_runs(folder, program, count=0):
 
 def remove_leftovers():
     """What the stand-ins wrote beside themselves is no product file: msiexec leaves it."""
-    for folder in (INSTALL_DIR, RTMX_DIR):
+    for folder in (INSTALL_DIR, os.path.dirname(RTMX_DIR)):  # the maker's folder is the demo's too
         shutil.rmtree(folder, ignore_errors=True)
 
 
@@ -649,7 +650,7 @@ def caspol(action):
                     + literal(f"Installdir: '{WIN_INSTALL_DIR}'", f"caspolPath path: {WIN_RUNTIME_DIR}Caspol.Exe")
                     + launches([f"Caspoling : CASPOL{i} = {line} " if whole else f"Caspoling : CASPOL'{i}'"
                                 for i, line in enumerate(caspol_lines(action))], "CASPOL")
-                    + (literal(f"Exiting {action}") if whole else []))
+                    + literal(f"Product {DEMO_PRODUCT} needs CodeAccessPolicy", *([f"Exiting {action}"] if whole else [])))
 
 
 def process_ngen(prefix, exit_line):
@@ -666,7 +667,7 @@ def not_started(announced, tool):
 
 def url_undo(action, tool, lines, announce, head=(), started=True):
     announced = [f"{announce} : '{line}'" for line in lines]
-    return Matching(literal(f"Entering {action}", *head)
+    return Matching(literal(f"Entering {action}", f"Product {DEMO_PRODUCT} no longer needs UrlReservations", *head)
                     + (launches if started else not_started)(announced, tool) + literal(f"Exiting {action}"))
 
 
@@ -674,7 +675,8 @@ def caspol_undo():
     """The policy stand-in exits with 0, as the tool does while a group is left: 8 runs per level."""
     runs = [p for line in CASPOL_UNDO_LINES for _ in range(8)
             for p in launches([f"Caspoling : {line}"], "CASPOL") + [re.escape("CASPOL exit code: 0")]]
-    return Matching(literal("Entering CaspolUndoOperations", f"caspolPath path: {WIN_RUNTIME_DIR}Caspol.Exe")
+    return Matching(literal("Entering CaspolUndoOperations", f"Product {DEMO_PRODUCT} no longer needs CodeAccessPolicy",
+                            f"caspolPath path: {WIN_RUNTIME_DIR}Caspol.Exe")
                     + runs + literal("Exiting CaspolUndoOperations"))
 
 
@@ -708,9 +710,10 @@ def registration_stand_ins():
 def registration_installed(case, text):
     expect_actions(case, text, [
         ("netshOperations", Matching(literal("Entering netshOperations") + launches(
-            [f"Netshing : '{line}'" for line in NETSH_LINES], "netsh"))),
+            [f"Netshing : '{line}'" for line in NETSH_LINES], "netsh") + literal(NEEDS_RESERVATIONS))),
         ("httpcfgOperations", Matching(literal("Entering httpcfgOperations", f"httpcfg.exe path: '{WIN_INSTALL_DIR}'")
-                                       + launches([f"httpcfging : '{l}'" for l in HTTPCFG_LINES], "httpcfg"))),
+                                       + launches([f"httpcfging : '{l}'" for l in HTTPCFG_LINES], "httpcfg")
+                                       + literal(NEEDS_RESERVATIONS))),
         *((action, caspol(action)) for action in CASPOL_ACTIONS),
         ("ProcessNGENInstall", process_ngen(NGEN_INSTALL, "Existing ProcessNGENInstall")),
     ])
