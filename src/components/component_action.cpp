@@ -11,6 +11,7 @@
 #include "runtime/log.h"
 #include "runtime/process.h"
 #include "runtime/property.h"
+#include "runtime/reboot_request.h"
 
 namespace kci {
 namespace {
@@ -77,7 +78,7 @@ void ApplyExitCode(MSIHANDLE session, const ComponentAction& action, DWORD exitC
     // The reboot is asked for before the report is shown.
     if (outcome.reboot) {
         if (action.rebootLine) LogMessage(session, L"%s", action.rebootLine);
-        MsiSetMode(session, MSIRUNMODE_REBOOTATEND, TRUE);
+        RequestRebootAtEnd(session, action.name);
     }
     if (!errors.empty()) throw errors;
 }

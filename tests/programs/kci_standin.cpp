@@ -2,8 +2,8 @@
 // name. Copied under the name a test needs; its behaviour comes from files
 // beside it, because the library fixes its arguments:
 //   <program>.exitcode  the exit code, decimal or 0x-hex (0 when absent)
-//   <program>.cmdline   each run appends the command line it received (in the
-//                       folder KCI_STANDIN_RECORDS names, when it is set)
+//   <program>.cmdline   each run appends the command line it received, in the
+//                       folder KCI_STANDIN_RECORDS names where it is set
 // Started with "--hold" it writes <program>.ready and runs until ended.
 #include <windows.h>
 
@@ -45,6 +45,12 @@ DWORD ChosenExitCode(const std::wstring& path) {
     return static_cast<DWORD>(std::strtoul(text, nullptr, 0));
 }
 
+std::wstring RecordsOf(const std::wstring& self) {
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"KCI_STANDIN_RECORDS", folder, MAX_PATH);
+    return length && length < MAX_PATH ? folder + self.substr(self.rfind(L'\\')) : self;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -53,9 +59,6 @@ int wmain(int argc, wchar_t** argv) {
         AppendUtf8(self + L".ready", L"ready\n");
         for (;;) Sleep(1000);
     }
-    wchar_t records[MAX_PATH] = {};
-    const bool elsewhere = GetEnvironmentVariableW(L"KCI_STANDIN_RECORDS", records, MAX_PATH) - 1 < MAX_PATH - 1;
-    const std::wstring record = elsewhere ? records + self.substr(self.find_last_of(L'\\')) : self;
-    AppendUtf8(record + L".cmdline", std::wstring(GetCommandLineW()) + L"\n");
+    AppendUtf8(RecordsOf(self) + L".cmdline", std::wstring(GetCommandLineW()) + L"\n");
     ExitProcess(ChosenExitCode(self + L".exitcode"));
 }

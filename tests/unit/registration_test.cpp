@@ -179,7 +179,6 @@ TEST(CodeAccessPolicy, FourLinesEachToolWaitedForUpToFiveSeconds) {
                               : L"Caspoling : CASPOL'" + std::to_wstring(i) + L"'\n");
             log.push_back(L"CASPOL successful returned: '42'\n");
         }
-        if (c2c) log.push_back(L"Exiting CaspolOperationsC2C");
         EXPECT_EQ(host.log, log);
         EXPECT_EQ(host.waits, std::vector<unsigned>(4, 5000));
     }

@@ -88,11 +88,17 @@ Lines Expected(Lines head, const Lines& announced, const std::wstring& result, c
     return head;
 }
 
+// The record line that ends each adding run whose tool was found.
+std::wstring Needs(bench::Session& session, const wchar_t* change) {
+    return L"Product " + session.Property(L"ProductCode") + L" needs " + change;
+}
+
 TEST(UrlReservations, NetshGetsFourteenLinesAndEachLaunchIsLogged) {
     auto session = bench::Package().Open();
     EXPECT_EQ(bench::CallAction("netshOperations", *session), 0u);
     EXPECT_EQ(WithStarts(session->Log()), Expected({L"Entering netshOperations"},
-                                                   Each(L"Netshing : '", kNetshLines, L"'\n"), L"netsh started"));
+                                                   Each(L"Netshing : '", kNetshLines, L"'\n"), L"netsh started",
+                                                   {Needs(*session, L"UrlReservations")}));
 }
 
 // Without a folder, a stand-in where the shell would look for a bare name
@@ -120,7 +126,8 @@ TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOnlyAndNeverBySearch) {
         }
         if (tool) EXPECT_EQ(Received(*tool, 0), kHttpcfgLines);  // each waited for: all in, in order
         EXPECT_EQ(WithStarts(session->Log()), Expected(head, Each(L"httpcfging : '", kHttpcfgLines, L"'\n"),
-                                                       tool ? L"httpcfg started" : L"httpcfg not successful returned: '2'\n"));
+                                                       tool ? L"httpcfg started" : L"httpcfg not successful returned: '2'\n",
+                                                       {Needs(*session, L"UrlReservations")}));
     }
 }
 
@@ -142,7 +149,8 @@ TEST(CodeAccessPolicy, ShippedLibraryWaitsForEachOfItsFourToolsAndNoLonger) {
     EXPECT_EQ(Received(caspol, 0), PolicyLines(dir, L"Dial Assist\\add-ins\\namecard\\"));
     EXPECT_EQ(WithStarts(session->Log()),  // no exit line
               Expected(CaspolHead(L"CaspolOperations", dir, caspol),
-                       Each(L"Caspoling : CASPOL'", Lines{L"0", L"1", L"2", L"3"}, L"'\n"), L"CASPOL started"));
+                       Each(L"Caspoling : CASPOL'", Lines{L"0", L"1", L"2", L"3"}, L"'\n"), L"CASPOL started",
+                       {Needs(*session, L"CodeAccessPolicy")}));
 }
 
 TEST(CodeAccessPolicy, ClickToCallShowsText42AndLogsEachWholeLine) {
@@ -164,7 +172,7 @@ TEST(CodeAccessPolicy, ClickToCallShowsText42AndLogsEachWholeLine) {
     for (const auto& line : lines)
         announced.push_back(L"Caspoling : CASPOL" + std::to_wstring(announced.size()) + L" = " + line + L" \n");
     EXPECT_EQ(log, Expected(CaspolHead(L"CaspolOperationsC2C", dir, caspol), announced, L"CASPOL started",
-                            {L"Exiting CaspolOperationsC2C"}));
+                            {Needs(*session, L"CodeAccessPolicy"), L"Exiting CaspolOperationsC2C"}));
 }
 
 TEST(CodeAccessPolicy, ADirectoryOf260CharactersIsNotRead) {

@@ -56,13 +56,14 @@ std::optional<std::wstring> HttpcfgTool(ToolHost& host, const PropertyRead& fold
     return std::nullopt;
 }
 
-void RunUrlLines(ToolHost& host, const std::optional<std::wstring>& tool, const UrlLines& lines,
+bool RunUrlLines(ToolHost& host, const std::optional<std::wstring>& tool, const UrlLines& lines,
                  const wchar_t* lineFormat, const wchar_t* label) {
-    if (!tool) return;
+    if (!tool) return false;
     for (const wchar_t* line : lines) {
         Log(host, lineFormat, line);
         LaunchLogged(host, *tool, line, label, kToolWaitMs);
     }
+    return true;
 }
 
 // Caspol.Exe below "windir", logged; none, with the refusal logged, when
@@ -82,8 +83,8 @@ std::optional<std::wstring> CaspolTool(ToolHost& host, const std::wstring& windi
 
 }  // namespace
 
-void ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
-    RunUrlLines(host, NetshTool(host, systemFolder), kNetshLines, L"Netshing : '%s'\n", L"netsh");
+bool ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
+    return RunUrlLines(host, NetshTool(host, systemFolder), kNetshLines, L"Netshing : '%s'\n", L"netsh");
 }
 
 // The undo's lines are announced without the adding runs' line feed, as packages search for
@@ -92,8 +93,8 @@ void ReleaseUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
     RunUrlLines(host, NetshTool(host, systemFolder), kNetshUndoLines, L"Netshing : '%s'", L"netsh");
 }
 
-void ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
-    RunUrlLines(host, HttpcfgTool(host, folder), kHttpcfgLines, L"httpcfging : '%s'\n", L"httpcfg");
+bool ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
+    return RunUrlLines(host, HttpcfgTool(host, folder), kHttpcfgLines, L"httpcfging : '%s'\n", L"httpcfg");
 }
 
 void ReleaseUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
@@ -110,19 +111,19 @@ std::array<std::wstring, kCaspolLineCount> CaspolParameterLines(const std::wstri
     return lines;
 }
 
-void ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const PropertyRead& directory,
+bool ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const PropertyRead& directory,
                        const std::wstring& windir) {
     const std::wstring folder = CustomActionDataValue(host, directory);
     Log(host, L"Installdir: '%s'\n", folder);
     const auto lines = CaspolParameterLines(folder, action);
     const std::optional<std::wstring> tool = CaspolTool(host, windir);
-    if (!tool) return;
+    if (!tool) return false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (action.logsWholeLines) Log(host, L"Caspoling : CASPOL%d = %s \n", static_cast<int>(i), lines[i]);
         else Log(host, L"Caspoling : CASPOL'%d'\n", static_cast<int>(i));
         LaunchLogged(host, *tool, lines[i], L"CASPOL", kToolWaitMs);
     }
-    if (action.exitLine) Log(host, L"%s", action.exitLine);
+    return true;
 }
 
 void RemoveCaspolGroups(ToolHost& host, const std::wstring& windir) {

@@ -45,20 +45,21 @@ struct RegistryRead {
 };
 
 // netsh.exe from the system folder, over the fourteen ports: Reserve adds
-// the reservations, Release deletes them.
-void ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder);
+// the reservations, Release deletes them. Reserve is true when it ran the
+// tool, false when it refused the folder.
+bool ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder);
 void ReleaseUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder);
 // httpcfg.exe from the folder the package gives, over the fourteen ports;
-// nothing when that folder is not absolute.
-void ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
+// nothing (false) when that folder is not absolute.
+bool ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
 void ReleaseUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
 
 std::array<std::wstring, kCaspolLineCount> CaspolParameterLines(const std::wstring& directory, const CaspolAction& action);
 // The four policy lines for the add-in below `directory`, each tool waited
-// for up to kToolWaitMs; the action's exit line, if it has one, after the
-// last. A "windir" too long for the tool path, or not absolute, launches
-// nothing.
-void ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const PropertyRead& directory,
+// for up to kToolWaitMs; the action writes its exit line, if it has one,
+// after its record of the change. A "windir" too long for the tool path, or not absolute, launches
+// nothing and gives false.
+bool ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const PropertyRead& directory,
                        const std::wstring& windir);
 // Each undo line in turn, run again while the tool exits with 0, at most
 // kCaspolUndoRunsPerLevel times; "windir" is refused as the policy run does.

@@ -99,6 +99,15 @@ std::unique_ptr<harness::Session> RegisteredApplications(Stage& stage) {
     return harness::Package().Open();
 }
 
+// A reboot that a deferred action of the session's product recorded.
+std::unique_ptr<harness::Session> RecordedReboot(Stage& stage) {
+    auto session = harness::Package().Open();
+    stage.keys.push_back(
+        std::make_unique<RegistryKey>(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\RebootPending"));
+    stage.keys.back()->SetString(session->Property(L"ProductCode"), L"InstallCamera");
+    return session;
+}
+
 }  // namespace
 
 std::string ActionRun::Label() const {
@@ -142,11 +151,13 @@ const std::vector<ActionRun>& ActionRuns() {
             .WaitsForItsProgram(),
         ActionRun().Named("SetRtmxPath").SetUp(Plain),
         ActionRun().Named("CheckQDNDriverOpen").SetUp(Plain),
+        ActionRun().Named("RequestRecordedReboot").SetUp(RecordedReboot),
         ActionRun().Named("InstallBits").SetUp(InFolderProperty(L"AUTOUPDATE", L"Bits_v15_Client_Setup.exe"))
             .WaitsForItsProgram(),
         ActionRun().Named("CreateDisplayableVersion").SetUp(Plain),
         ActionRun().Named("PrecertificationFailureCount").SetUp(Plain),
         ActionRun().Named("ForceFullDump").SetUp(Plain),
+        ActionRun().Named("UndoForceFullDump").SetUp(Plain),
         ActionRun().Named("CreateShortcuts").SetUp(Plain),
         ActionRun().Named("RemoveShortcuts").SetUp(Plain),
         ActionRun().Named("RemoveLogs").SetUp(InDirectory(L"INSTALLDIR")),
