@@ -121,6 +121,7 @@ TEST(Library, TheWixIncludeDefinesOneCustomActionPerExportAndTheScriptRows) {
         "CaspolOperationsRollback", "CaspolOperationsC2CRollback", "CaspolUndoOperationsRollback",
         "ProcessNGENInstallRollback", "ProcessNGENUnInstallRollback", "httpcfgOperationsRollback",
         "httpcfgUndoOperationsRollback", "netshOperationsRollback", "netshUndoOperationsRollback",
+        "ForceFullDumpRollback", "UndoForceFullDumpRollback",
         "UninstallCameraDeferred", "UninstallQdnAndFilterDeferred", "UninstallRtmxDeferred", "RemoveLogsDeferred",
         "NukeRegistrySettingsDeferred", "InstallBitsDeferred", "KorviCreateShortcutsDeferred",
         "KorviCreateShortcutsForUser", "UninstallCameraRollback", "UninstallQdnAndFilterRollback",
