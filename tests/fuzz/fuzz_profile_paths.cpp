@@ -1,8 +1,8 @@
-// Any name and capacity for a shell file list, any folder for the profile
-// cuts and the log folder: lists hold the one name and end in two nulls,
-// every cut is a prefix of what it was cut from, and the folders on a
-// removal's way start at its base and grow, each a prefix of the next; a
-// path is the one its local final path names and never its own final path.
+// Any folder for the profile cuts and the log folder: every cut is a prefix
+// of what it was cut from, and the folders on a removal's way start at its
+// base and grow, each a prefix of the next; a path is the one its local final
+// path names and never its own final path; no entry without the reparse mark
+// is a link, and every name surrogate's tag is.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,12 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::wstring text;
     for (std::size_t i = 1; i < size; ++i) text.push_back(static_cast<wchar_t>(data[i] == 'S' ? L'\\' : data[i]));
 
-    if (const auto list = kci::SingleNameList(text, capacity)) {
-        if (list->size() != capacity || text.empty() || text.size() + 2 > capacity) __builtin_trap();
-        if (std::wstring(list->data(), text.size()) != text) __builtin_trap();
-        for (std::size_t i = text.size(); i < capacity; ++i)
-            if ((*list)[i] != L'\0') __builtin_trap();
-    }
     const kci::ProfileCuts cuts = kci::CutCommonAppData(text);
     if (!IsPrefix(cuts.allUsers, text) || !IsPrefix(cuts.root, cuts.allUsers)) __builtin_trap();
     if (kci::IsBareRoot(cuts.root) && cuts.root.size() > 3 && cuts.root.compare(0, 2, L"\\\\") != 0) __builtin_trap();
@@ -40,5 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!IsPrefix(install, text) || text.size() - install.size() > 1) __builtin_trap();
     const bool uncForm = text.compare(0, 4, L"UNC\\") == 0;
     if (kci::IsFinalPathOf(L"\\\\?\\" + text, text) == uncForm || kci::IsFinalPathOf(text, text)) __builtin_trap();
+    std::uint32_t tag = 0;
+    for (std::size_t i = 0; i < 4 && i < size; ++i) tag = tag << 8 | data[i];
+    if (kci::ReparseKindOf(false, tag) != kci::ReparseKind::Plain) __builtin_trap();
+    if ((tag & 0x20000000) && kci::ReparseKindOf(true, tag) != kci::ReparseKind::Link) __builtin_trap();
     return 0;
 }
