@@ -30,14 +30,16 @@ class TreeRemoval {
 public:
     explicit TreeRemoval(MSIHANDLE session) : session_(session) {}
 
-    // Holds `path` for its removal, or gives nothing: after its line when it
-    // is a link or leads elsewhere, counted as a failure when it cannot be
-    // opened.
-    std::optional<kci::HeldEntry> Hold(const std::wstring& path) {
-        kci::HeldEntry entry(path);
+    // Holds `path` (meant as `meant`, its long form, where known) for its
+    // removal, or gives nothing: after its line when it is a link or leads
+    // elsewhere, counted as a failure when it cannot be opened. `elsewhere`
+    // is the line for a path that leads elsewhere.
+    std::optional<kci::HeldEntry> Hold(const std::wstring& path, const std::wstring& meant = L"",
+                                       const wchar_t* elsewhere = L"Link on the way, not deleted: %s") {
+        kci::HeldEntry entry(path, kci::HeldEntry::Use::Removal, meant);
         if (entry.OpenError()) Fail(entry.OpenError());
         else if (entry.IsLink()) Keep(L"Link left in place: %s", path);
-        else if (entry.IsElsewhere()) Keep(L"Link on the way, not deleted: %s", path);
+        else if (entry.IsElsewhere()) Keep(elsewhere, path);
         else return entry;
         return std::nullopt;
     }
@@ -53,16 +55,13 @@ public:
         }
         bool emptied = true;
         for (const kci::ListedEntry& entry : entries)
-            emptied = Remove(path + L"\\" + entry.name, entry.attributes) && emptied;
+            emptied = Remove(path + L"\\" + entry.name, folder.Meant() + L"\\" + entry.name, entry) && emptied;
         return emptied;
     }
 
     // The shell's delete that this replaces took read-only entries too
     // (RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
-    static DWORD DeleteHeld(kci::HeldEntry& entry) {
-        entry.DropReadOnly();
-        return entry.Delete();
-    }
+    static DWORD DeleteHeld(kci::HeldEntry& entry) { return entry.Delete(true); }
 
     void Fail(DWORD error) {
         if (firstError_ == ERROR_SUCCESS) firstError_ = error;
@@ -71,15 +70,17 @@ public:
     bool KeptLink() const { return keptLink_; }
 
 private:
-    // One entry the listing gave: a link stays, a folder goes once emptied.
-    bool Remove(const std::wstring& path, DWORD listedAttributes) {
-        if (listedAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    // One entry the listing gave: a link stays, a folder goes once emptied,
+    // a read-only file with other names keeps its mark and may stay.
+    bool Remove(const std::wstring& path, const std::wstring& meant, const kci::ListedEntry& listed) {
+        if (kci::IsListedLink(listed)) {
             Keep(L"Link left in place: %s", path);
             return false;
         }
-        std::optional<kci::HeldEntry> entry = Hold(path);
+        std::optional<kci::HeldEntry> entry = Hold(path, meant);
         if (!entry || (entry->IsFolder() && !Empty(*entry, path))) return false;
         const DWORD error = DeleteHeld(*entry);
+        if (error && entry->IsReadOnly() && entry->HasOtherNames()) LogMessage(session_, L"Hard link left in place: %s", path);
         Fail(error);
         return error == ERROR_SUCCESS;
     }
@@ -162,7 +163,10 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
         const std::wstring folder = installation + L"\\Logs";
         LogMessage(session, L"Going to try removing log files: %s", folder + L"\\*.*");
         TreeRemoval removal(session);
-        std::optional<kci::HeldEntry> logs = removal.Hold(folder);
+        // A link above the installation folder leads its final path away too: the
+        // folder's own final path cannot say where it was meant to be.
+        std::optional<kci::HeldEntry> logs =
+            removal.Hold(folder, L"", L"Installation folder reached through a link, logs kept: %s");
         if (logs && logs->IsFolder()) removal.Empty(*logs, folder);
         else if (logs) removal.Fail(ERROR_DIRECTORY);
         // The shell's words, which packages look for, with the removal's own number (held by RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).

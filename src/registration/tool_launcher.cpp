@@ -29,9 +29,11 @@ ToolRun ShellToolHost::Launch(const std::wstring& tool, const std::wstring& para
     ToolRun run;
     run.launchValue = static_cast<int>(reinterpret_cast<INT_PTR>(launch.hInstApp));
     if (!process) return run;
-    WaitForSingleObject(process.Get(), maxWaitMs);
+    // A tool still running has no exit code yet; the 259 the platform would
+    // read for it is no code the tool gave.
+    run.stillRunning = WaitForSingleObject(process.Get(), maxWaitMs) == WAIT_TIMEOUT;
     DWORD exitCode = 0;
-    if (GetExitCodeProcess(process.Get(), &exitCode)) run.exitCode = exitCode;
+    if (!run.stillRunning && GetExitCodeProcess(process.Get(), &exitCode)) run.exitCode = exitCode;
     return run;
 }
 

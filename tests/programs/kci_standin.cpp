@@ -4,6 +4,7 @@
 //   <program>.exitcode  the exit code, decimal or 0x-hex (0 when absent)
 //   <program>.cmdline   each run appends the command line it received, in the
 //                       folder KCI_STANDIN_RECORDS names where it is set
+//   <program>.sleepms   how long it runs before it exits, in ms (0 when absent)
 // Started with "--hold" it writes <program>.ready and runs until ended.
 #include <windows.h>
 
@@ -35,7 +36,7 @@ void AppendUtf8(const std::wstring& path, const std::wstring& text) {
     CloseHandle(file);
 }
 
-DWORD ChosenExitCode(const std::wstring& path) {
+DWORD ChosenNumber(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     char text[32] = {};
@@ -60,5 +61,6 @@ int wmain(int argc, wchar_t** argv) {
         for (;;) Sleep(1000);
     }
     AppendUtf8(RecordsOf(self) + L".cmdline", std::wstring(GetCommandLineW()) + L"\n");
-    ExitProcess(ChosenExitCode(self + L".exitcode"));
+    Sleep(ChosenNumber(self + L".sleepms"));
+    ExitProcess(ChosenNumber(self + L".exitcode"));
 }

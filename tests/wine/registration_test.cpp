@@ -104,14 +104,17 @@ TEST(UrlReservations, NetshGetsFourteenLinesAndEachLaunchIsLogged) {
 // Without a folder, a stand-in where the shell would look for a bare name
 // first after the starting program's folder (the Windows folder) never runs.
 TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOnlyAndNeverBySearch) {
-    enum class Tool { InFolder, Missing, InWindowsFolder };
-    for (Tool where : {Tool::InFolder, Tool::Missing, Tool::InWindowsFolder}) {
+    enum class Tool { InFolder, Missing, InWindowsFolder, NoBackslash };
+    for (Tool where : {Tool::InFolder, Tool::Missing, Tool::InWindowsFolder, Tool::NoBackslash}) {
         SCOPED_TRACE(static_cast<int>(where));
         bench::TempDir folder;
-        const bool searched = where == Tool::InWindowsFolder;
-        const std::wstring data = searched ? L"" : folder.Path() + L"\\";
+        const bool searched = where == Tool::InWindowsFolder || where == Tool::NoBackslash;
+        const std::wstring data = where == Tool::NoBackslash ? folder.Path() : searched ? L"" : folder.Path() + L"\\";
         std::unique_ptr<bench::StandIn> tool;
-        if (where != Tool::Missing)
+        if (where == Tool::NoBackslash)  // where the folder as a plain prefix would lead
+            tool = std::make_unique<bench::StandIn>(folder.Path().substr(0, folder.Path().rfind(L'\\')),
+                                                    folder.Path().substr(folder.Path().rfind(L'\\') + 1) + L"httpcfg.exe");
+        else if (where != Tool::Missing)
             tool = std::make_unique<bench::StandIn>(searched ? kci::ReadEnvironmentVariable(L"windir") : folder.Path(),
                                                     L"httpcfg.exe");
         auto session = bench::Package().Property(L"CustomActionData", data).Open();
@@ -151,6 +154,24 @@ TEST(CodeAccessPolicy, ShippedLibraryWaitsForEachOfItsFourToolsAndNoLonger) {
               Expected(CaspolHead(L"CaspolOperations", dir, caspol),
                        Each(L"Caspoling : CASPOL'", Lines{L"0", L"1", L"2", L"3"}, L"'\n"), L"CASPOL started",
                        {Needs(*session, L"CodeAccessPolicy")}));
+}
+
+// A policy tool that hangs is waited for 5 s, and the undo starts no other
+// edit while it runs.
+TEST(CodeAccessPolicy, UndoStopsWhileATimedOutToolStillRuns) {
+    bench::RuntimeFolder runtime;
+    bench::StandIn caspol = runtime.Place(L"Caspol.Exe");
+    bench::WriteFile(caspol.Path() + L".sleepms", "6500");
+    auto session = bench::Package().Open();
+    EXPECT_EQ(bench::CallAction("CaspolUndoOperations", *session), 0u);
+    const std::wstring line = L"-polchgprompt off -enterprise -remgroup TenvorSmartTags";
+    EXPECT_EQ(WithStarts(session->Log()),
+              (Lines{L"Entering CaspolUndoOperations", L"caspolPath path: " + caspol.Path(), L"Caspoling : " + line,
+                     L"CASPOL started", L"CASPOL still running after 5000 ms",
+                     L"Skipping the remaining levels while CASPOL runs", L"Exiting CaspolUndoOperations"}));
+    EXPECT_EQ(Received(caspol, 1), Lines{line});
+    Sleep(2000);  // until it has ended, so that its file can go
+    DeleteFileW((caspol.Path() + L".sleepms").c_str());
 }
 
 TEST(CodeAccessPolicy, ClickToCallShowsText42AndLogsEachWholeLine) {

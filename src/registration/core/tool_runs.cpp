@@ -19,12 +19,15 @@ void Log(ToolHost& host, const wchar_t* format, const Args&... args) {
 bool Started(const ToolRun& run) { return run.launchValue > kLastLaunchError; }
 
 // Launches one line and logs "<label> successful returned: '<value>'\n" or
-// "<label> not successful ...".
+// "<label> not successful ...", then, where it was waited for and is still
+// running, "<label> still running after <wait> ms": the one way every run
+// that waits reports a tool it no longer waits for.
 ToolRun LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& parameters, const wchar_t* label,
                      unsigned maxWaitMs = 0) {
     const ToolRun run = host.Launch(tool, parameters, maxWaitMs);
     Log(host, Started(run) ? L"%s successful returned: '%d'\n" : L"%s not successful returned: '%d'\n", label,
         run.launchValue);
+    if (run.stillRunning) Log(host, L"%s still running after %d ms", label, static_cast<int>(maxWaitMs));
     return run;
 }
 
@@ -47,11 +50,12 @@ std::optional<std::wstring> NetshTool(ToolHost& host, const std::wstring& system
 }
 
 // httpcfg.exe in the folder CustomActionData names; none when that folder is
-// not absolute.
+// not absolute or, used as a plain prefix, would not end where the tool's
+// name begins ("C:\tools" would start "C:\toolshttpcfg.exe").
 std::optional<std::wstring> HttpcfgTool(ToolHost& host, const PropertyRead& folder) {
     const std::wstring value = CustomActionDataValue(host, folder);
     Log(host, L"httpcfg.exe path: '%s'\n", value);
-    if (IsAbsolutePath(value)) return HttpcfgPath(value);
+    if (IsToolFolder(value)) return HttpcfgPath(value);
     Log(host, L"httpcfg.exe folder is not an absolute path, nothing started");
     return std::nullopt;
 }
@@ -134,6 +138,10 @@ void RemoveCaspolGroups(ToolHost& host, const std::wstring& windir) {
             Log(host, L"Caspoling : %s", line);
             const ToolRun run = LaunchLogged(host, *tool, line, L"CASPOL", kToolWaitMs);
             if (run.exitCode) Log(host, L"CASPOL exit code: %d", *run.exitCode);
+            if (run.stillRunning) {
+                Log(host, L"Skipping the remaining levels while CASPOL runs");
+                return;
+            }
             if (run.exitCode != 0u || runs == kCaspolUndoRunsPerLevel) break;
         }
     }

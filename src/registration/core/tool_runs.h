@@ -2,8 +2,9 @@
 // line of its table, hidden and with no dialog of the shell's, and logs every
 // launch with the value the launch gave: above 32 the tool was started, 32 or
 // less is the platform's launch error. The URL and policy runs wait for each
-// tool to end, at most kToolWaitMs, before the next line; only the policy's
-// undo reads what the tool exited with.
+// tool to end, at most kToolWaitMs, before the next line, and log a tool that
+// did not end by then; only the policy's undo reads what the tool exited
+// with.
 //
 // Platform-free: the launcher and the log reach the runs through ToolHost, so
 // what is launched and logged is tested on any host.
@@ -22,9 +23,9 @@ namespace kci {
 // What one launch gave.
 struct ToolRun {
     int launchValue = 0;  // above 32: the tool was started
-    // Read after the wait where the tool was waited for; a tool still running
-    // then reads 259 (the platform's "still active").
+    // Read after the wait where the tool ended within it.
     std::optional<std::uint32_t> exitCode;
+    bool stillRunning = false;  // waited for, and not ended within the wait
 };
 
 class ToolHost {
@@ -50,7 +51,7 @@ struct RegistryRead {
 bool ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder);
 void ReleaseUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder);
 // httpcfg.exe from the folder the package gives, over the fourteen ports;
-// nothing (false) when that folder is not absolute.
+// nothing (false) when that folder is not absolute or does not end in a backslash.
 bool ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
 void ReleaseUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
 
@@ -62,7 +63,9 @@ std::array<std::wstring, kCaspolLineCount> CaspolParameterLines(const std::wstri
 bool ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const PropertyRead& directory,
                        const std::wstring& windir);
 // Each undo line in turn, run again while the tool exits with 0, at most
-// kCaspolUndoRunsPerLevel times; "windir" is refused as the policy run does.
+// kCaspolUndoRunsPerLevel times; a tool still running after its wait ends the
+// undo, so that two policy edits never run at once. "windir" is refused as
+// the policy run does.
 void RemoveCaspolGroups(ToolHost& host, const std::wstring& windir);
 
 std::wstring NgenParameterLine(NgenMode mode, const std::wstring& folder, const wchar_t* assembly);
