@@ -132,7 +132,8 @@ void RemoveEmptiedInstallationFolder(MSIHANDLE session, TreeRemoval& removal, co
     std::optional<kci::HeldEntry> held = removal.Hold(folder);
     std::vector<kci::ListedEntry> entries;
     if (!held || !held->IsFolder() || held->List(entries) != ERROR_SUCCESS || !entries.empty()) return;
-    if (held->Delete() == ERROR_SUCCESS) LogMessage(session, L"Installation folder left empty, removed: %s", folder);
+    if (TreeRemoval::DeleteHeld(*held) == ERROR_SUCCESS)
+        LogMessage(session, L"Installation folder left empty, removed: %s", folder);
 }
 
 }  // namespace
