@@ -81,20 +81,20 @@ void NoOpAction(MSIHANDLE session, const std::vector<harness::Message>& messages
 void MeasureActions(int repetitions, std::vector<Row>& rows) {
     for (const bench::ActionRun& run : bench::ActionRuns()) {
         if (run.waits) {
-            rows.push_back({"a", run.action, 0, 1.2, "waits for a program as long as it runs: not measured"});
+            rows.push_back({"a", run.Label(), 0, 1.2, "waits for a program as long as it runs: not measured"});
             continue;
         }
         bench::Stage stage;
         auto session = run.setup(stage);
         session->Answer(INSTALLMESSAGE_FILESINUSE, {IDCANCEL});
         session->Answer(INSTALLMESSAGE_USER, {IDOK});
-        bench::CallAction(run.action, *session);  // warm-up: modules loaded, caches filled
+        run.Call(session->Handle());  // warm-up: modules loaded, caches filled
         session->ClearRecords();
-        bench::CallAction(run.action, *session);
+        run.Call(session->Handle());
         const std::vector<harness::Message> sent = session->Messages();
         const double action = TimeOf(repetitions, [&] {
             session->ClearRecords();
-            bench::CallAction(run.action, *session);
+            run.Call(session->Handle());
         });
         const double floor = TimeOf(repetitions, [&] {
             session->ClearRecords();
@@ -103,7 +103,7 @@ void MeasureActions(int repetitions, std::vector<Row>& rows) {
         char detail[128];
         std::snprintf(detail, sizeof(detail), "%.1f us against %.1f us for %u messages", action * 1e6, floor * 1e6,
                       static_cast<unsigned>(sent.size()));
-        rows.push_back({"a", run.action, floor > 0 ? action / floor : 0, 1.2, detail});
+        rows.push_back({"a", run.Label(), floor > 0 ? action / floor : 0, 1.2, detail});
     }
 }
 

@@ -1,5 +1,6 @@
 // Linked into the mingw build of the DLL only: small stand-ins for two parts
-// of libstdc++ whose own versions drag a great deal into every DLL.
+// of libstdc++ and for the thread library, whose own versions drag a great
+// deal into every DLL.
 //
 // - The default terminate handler prints the escaping exception's demangled
 //   type, which pulls in the demangler and the whole printf engine (about
@@ -18,9 +19,18 @@
 // mere overload. Each type is pinned below against those declarations, and
 // CMakeLists.txt accepts only the compiler versions this file was checked
 // with. The Wine test RuntimeStandIns.LengthErrorIsTheFramesFailureLine runs
-// a length error through them.
+// a length error through them, and RuntimeStandIns.ThreadsThrowAtOnce throws
+// on several threads at once.
 #include <bits/functexcept.h>
 
+// The fiber-local storage calls are declared from Vista on, as the DLL's header says.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600
+#include <windows.h>
+// Declares the eight functions below; a definition that differed from it would not compile.
+#include <pthread.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <exception>
 #include <new>
@@ -88,3 +98,161 @@ namespace std {
 [[noreturn]] void __throw_overflow_error(const char* what) { throw LibraryFailure(what); }
 [[noreturn]] void __throw_underflow_error(const char* what) { throw LibraryFailure(what); }
 }  // namespace std
+
+// ---- the thread library ------------------------------------------------------
+// The runtime locks a handful of statically initialised mutexes, runs its
+// set-up once, and keeps one key (the emulated thread-locals), whose
+// destructor frees a thread's block when the thread ends.
+namespace {
+
+// A mutex holds its critical section's address, or one of winpthread's static
+// initialisers (PTHREAD_MUTEX_INITIALIZER is -1, not 0) until first locked.
+bool IsStaticInitializer(pthread_mutex_t value) {
+    return value == PTHREAD_MUTEX_INITIALIZER || value == PTHREAD_ERRORCHECK_MUTEX_INITIALIZER ||
+           value == PTHREAD_RECURSIVE_MUTEX_INITIALIZER;
+}
+
+CRITICAL_SECTION* NewSection() {
+    auto* section = static_cast<CRITICAL_SECTION*>(std::malloc(sizeof(CRITICAL_SECTION)));
+    if (section) InitializeCriticalSection(section);
+    return section;
+}
+
+void FreeSection(CRITICAL_SECTION* section) {
+    DeleteCriticalSection(section);
+    std::free(section);
+}
+
+// The mutex's section, made on first use: of two threads that race, one
+// installs its section and the other frees its own. Null without memory, as
+// winpthread answers then (ENOMEM).
+CRITICAL_SECTION* SectionOf(pthread_mutex_t* mutex) {
+    auto* slot = reinterpret_cast<void* volatile*>(mutex);
+    void* seen = InterlockedCompareExchangePointer(slot, nullptr, nullptr);
+    if (!IsStaticInitializer(reinterpret_cast<pthread_mutex_t>(seen))) return static_cast<CRITICAL_SECTION*>(seen);
+    CRITICAL_SECTION* made = NewSection();
+    if (!made) return nullptr;
+    void* before = InterlockedCompareExchangePointer(slot, made, seen);
+    if (before == seen) return made;
+    FreeSection(made);
+    return static_cast<CRITICAL_SECTION*>(before);
+}
+
+// pthread_once: 0 (PTHREAD_ONCE_INIT) not run, then running, then done.
+constexpr LONG kOnceRunning = 1;
+constexpr LONG kOnceDone = 2;
+
+// Keys: the runtime makes one. A fiber-local slot's callback gets the value
+// alone, so each key has its own callback, which calls the key's destructor
+// for a value that is set, as POSIX asks.
+using Destructor = void (*)(void*);
+constexpr LONG kKeys = 4;
+struct Key {
+    DWORD slot = FLS_OUT_OF_INDEXES;
+    Destructor destructor = nullptr;
+};
+Key keys[kKeys];
+LONG keysMade = 0;
+
+template <int N>
+void WINAPI RunDestructor(void* value) {
+    if (value) keys[N].destructor(value);
+}
+constexpr PFLS_CALLBACK_FUNCTION kDestructorCalls[kKeys] = {RunDestructor<0>, RunDestructor<1>, RunDestructor<2>,
+                                                             RunDestructor<3>};
+
+Key* KeyOf(pthread_key_t key) {
+    return key < static_cast<pthread_key_t>(kKeys) && keys[key].slot != FLS_OUT_OF_INDEXES ? &keys[key] : nullptr;
+}
+
+// The slots' callbacks are this DLL's code, and a slot lives as long as the
+// process: the slots are freed when the DLL unloads (which runs each value's
+// destructor), after every other static object of the DLL is gone.
+struct KeysRelease {
+    ~KeysRelease() {
+        for (Key& key : keys) {
+            const DWORD slot = key.slot;
+            key.slot = FLS_OUT_OF_INDEXES;
+            if (slot != FLS_OUT_OF_INDEXES) FlsFree(slot);
+        }
+    }
+};
+KeysRelease keysRelease __attribute__((init_priority(101)));
+
+}  // namespace
+
+extern "C" {
+
+int pthread_once(pthread_once_t* once, void (*run)(void)) {
+    if (InterlockedCompareExchange(once, kOnceDone, kOnceDone) == kOnceDone) return 0;
+    if (InterlockedCompareExchange(once, kOnceRunning, PTHREAD_ONCE_INIT) == PTHREAD_ONCE_INIT) {
+        run();
+        InterlockedExchange(once, kOnceDone);
+        return 0;
+    }
+    // Another thread runs it: wait until it has finished (Sleep, not a spin,
+    // so that a runner of lower priority gets the processor).
+    while (InterlockedCompareExchange(once, kOnceDone, kOnceDone) != kOnceDone) Sleep(1);
+    return 0;
+}
+
+// Every mutex is a critical section, which a thread may enter again: the
+// runtime never locks a mutex it holds, so the attributes ask for nothing more.
+int pthread_mutex_init(pthread_mutex_t* mutex, const pthread_mutexattr_t*) {
+    CRITICAL_SECTION* section = NewSection();
+    if (!section) return ENOMEM;
+    *mutex = reinterpret_cast<pthread_mutex_t>(section);
+    return 0;
+}
+
+int pthread_mutex_destroy(pthread_mutex_t* mutex) {
+    if (!IsStaticInitializer(*mutex)) FreeSection(reinterpret_cast<CRITICAL_SECTION*>(*mutex));
+    *mutex = PTHREAD_MUTEX_INITIALIZER;
+    return 0;
+}
+
+int pthread_mutex_lock(pthread_mutex_t* mutex) {
+    CRITICAL_SECTION* section = SectionOf(mutex);
+    if (!section) return ENOMEM;
+    EnterCriticalSection(section);
+    return 0;
+}
+
+int pthread_mutex_unlock(pthread_mutex_t* mutex) {
+    if (IsStaticInitializer(*mutex)) return EPERM;  // never locked
+    LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(*mutex));
+    return 0;
+}
+
+int pthread_key_create(pthread_key_t* key, void (*destructor)(void*)) {
+    const LONG index = InterlockedIncrement(&keysMade) - 1;
+    if (index >= kKeys) return EAGAIN;
+    keys[index].destructor = destructor;
+    const DWORD slot = FlsAlloc(destructor ? kDestructorCalls[index] : nullptr);
+    if (slot == FLS_OUT_OF_INDEXES) return EAGAIN;
+    keys[index].slot = slot;
+    *key = static_cast<pthread_key_t>(index);
+    return 0;
+}
+
+// Called around any Windows call of the library (a thread-local read), so it
+// keeps the last error as it found it, as winpthread does.
+void* pthread_getspecific(pthread_key_t key) {
+    const Key* found = KeyOf(key);
+    if (!found) return nullptr;
+    const DWORD error = GetLastError();
+    void* value = FlsGetValue(found->slot);
+    SetLastError(error);
+    return value;
+}
+
+int pthread_setspecific(pthread_key_t key, const void* value) {
+    const Key* found = KeyOf(key);
+    if (!found) return EINVAL;
+    const DWORD error = GetLastError();
+    const BOOL set = FlsSetValue(found->slot, const_cast<void*>(value));
+    SetLastError(error);
+    return set ? 0 : ENOMEM;
+}
+
+}  // extern "C"

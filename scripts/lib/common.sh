@@ -33,14 +33,60 @@ build_win32() {
     cmake --build "$ROOT/build/win32" -j"$(nproc)" -- --no-print-directory >/dev/null
 }
 
-# The DllCharacteristics of a PE image, read from its header: the optional
-# header follows the 4-byte signature and the 20-byte file header at
-# e_lfanew (offset 0x3c); the field is at offset 70 in it.
-pe_dll_characteristics() {  # pe_dll_characteristics FILE
+# A 16-bit field of a PE image's optional header, which follows the 4-byte
+# signature and the 20-byte file header at e_lfanew (offset 0x3c).
+pe_optional_u16() {  # pe_optional_u16 FILE OFFSET
     local pe
     pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
     [ "$(od -An -c -j"$pe" -N4 "$1" 2>/dev/null | tr -d ' ')" = 'PE\0\0' ] || { echo "not a PE image: $1" >&2; return 1; }
-    od -An -tu2 -j$((pe + 24 + 70)) -N2 "$1" | tr -d ' '
+    od -An -tu2 -j$((pe + 24 + $2)) -N2 "$1" | tr -d ' '
+}
+
+pe_dll_characteristics() { pe_optional_u16 "$1" 70; }  # pe_dll_characteristics FILE
+
+# The Windows the DLL says it needs, as major.minor fields of its header
+# (offsets into the optional header), and the imports newer than Windows 2000
+# (5.0) with the version that first has each. An import of the DLL newer than
+# its header says fails the shipping check.
+KCI_WINDOWS=6.0
+KCI_HEADER_VERSIONS=(
+    "operating system:40"
+    "subsystem:48"
+)
+KCI_NEWER_IMPORTS=(
+    "AddVectoredExceptionHandler:5.1" "RemoveVectoredExceptionHandler:5.1" "GetNativeSystemInfo:5.1"
+    "IsWow64Process:5.1" "GetSystemWow64DirectoryW:5.1" "GetModuleHandleExW:5.1" "GetSystemTimes:5.1"
+    "Wow64DisableWow64FsRedirection:5.2" "Wow64RevertWow64FsRedirection:5.2"
+    "FlsAlloc:6.0" "FlsFree:6.0" "FlsGetValue:6.0" "FlsSetValue:6.0" "GetTickCount64:6.0"
+    "GetFileInformationByHandleEx:6.0" "SetFileInformationByHandle:6.0" "GetFinalPathNameByHandleW:6.0"
+    "CreateSymbolicLinkW:6.0" "InitOnceExecuteOnce:6.0" "InitializeSRWLock:6.0" "AcquireSRWLockExclusive:6.0"
+    "ReleaseSRWLockExclusive:6.0" "QueryFullProcessImageNameW:6.0" "GetFileInformationByName:10.0"
+)
+
+# Compares two versions major.minor: true when $1 is later than $2.
+version_after() { [ "${1%.*}" -gt "${2%.*}" ] || { [ "${1%.*}" -eq "${2%.*}" ] && [ "${1#*.}" -gt "${2#*.}" ]; }; }
+
+# Prints the header's versions and the newer imports found; fails when a
+# header field is not KCI_WINDOWS or an import needs a later Windows.
+check_windows_version() {  # check_windows_version DLL
+    local ok=0 row offset version name needs found=()
+    for row in "${KCI_HEADER_VERSIONS[@]}"; do
+        offset=${row#*:}
+        version="$(pe_optional_u16 "$1" "$offset").$(pe_optional_u16 "$1" $((offset + 2)))" || return 1
+        echo "${row%:*} version $version"
+        [ "$version" = "$KCI_WINDOWS" ] || { echo "the header's ${row%:*} version is not $KCI_WINDOWS"; ok=1; }
+    done
+    while read -r name; do
+        for row in "${KCI_NEWER_IMPORTS[@]}"; do
+            [ "${row%:*}" = "$name" ] || continue
+            needs=${row#*:}
+            found+=("$name ($needs)")
+            if version_after "$needs" "$KCI_WINDOWS"; then echo "$name needs Windows $needs, the header says $KCI_WINDOWS"; ok=1; fi
+        done
+    done < <(i686-w64-mingw32-objdump -p "$1" | awk '/^The Import Tables/ { on = 1 } /^The Export Tables/ { on = 0 }
+                                                     on && NF == 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print $3 }')
+    echo "imports newer than Windows 5.0: ${found[*]:-none}"
+    return $ok
 }
 
 # How many times the code of a stripped DLL checks the stack protector's
@@ -56,7 +102,7 @@ stack_guard_checks() {  # stack_guard_checks DLL LINK_MAP
 
 # The DLL that ships must stay small, carry the hardening marks a scanner of
 # shipped binaries looks for (ASLR, NX, no SEH handlers) and stack protection
-# in its code, and two clean builds of one commit, in two different folders,
+# in its code, name in its header the Windows its imports need, and two clean builds of one commit, in two different folders,
 # must give the same bytes.
 KCI_DLL_LIMIT=$((300 * 1024))
 check_shipping_dll() {
@@ -70,6 +116,7 @@ check_shipping_dll() {
         if [ $((flags & bit)) -eq 0 ]; then echo "the DLL lacks ${mark%:*}"; ok=1; fi
     done
     printf 'DllCharacteristics 0x%04x\n' "$flags"
+    check_windows_version "$dll" || ok=1
     guards=$(stack_guard_checks "$dll" "$ROOT/build/win32/KorviCustomImmediate.map")
     echo "stack protection: $guards guard checks in the code"
     if [ "$guards" -eq 0 ]; then echo "the DLL lacks stack protection"; ok=1; fi
@@ -159,6 +206,14 @@ build_package() {
     local row
     for row in $(sed -n 's/.*<CustomAction Id="\([A-Za-z0-9_]*\)" .*Execute="rollback".*/\1/p' "$stage/KorviCustomImmediate.wxi"); do
         msibuild "$stage/KorviDemo.msi" -q "UPDATE CustomAction SET Type=3329 WHERE Action='$row'" || return
+    done
+    # Commit rows too come out as 2049 (an impersonated one as 1): 3585 as the system (1 + commit
+    # 512 + in-script 1024 + no impersonation 2048), 1537 impersonated.
+    local impersonated type
+    for row in $(sed -n 's/.*<CustomAction Id="\([A-Za-z0-9_]*\)" .*Execute="commit".*/\1/p' "$stage/KorviCustomImmediate.wxi"); do
+        impersonated=$(grep -c "<CustomAction Id=\"$row\" .*Impersonate=\"yes\"" "$stage/KorviCustomImmediate.wxi")
+        type=$([ "$impersonated" -gt 0 ] && echo 1537 || echo 3585)
+        msibuild "$stage/KorviDemo.msi" -q "UPDATE CustomAction SET Type=$type WHERE Action='$row'" || return
     done
 }
 

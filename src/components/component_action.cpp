@@ -2,6 +2,8 @@
 
 #include <msiquery.h>
 
+#include <optional>
+
 #include "components/core/rtmx_folder.h"
 #include "components/error_report.h"
 #include "runtime/catalogue.h"
@@ -9,13 +11,10 @@
 #include "runtime/log.h"
 #include "runtime/process.h"
 #include "runtime/property.h"
+#include "runtime/reboot_request.h"
 
 namespace kci {
 namespace {
-
-TextLanguage LanguageOf(const ComponentAction& action) {
-    return action.Deferred() ? TextLanguage::Default : TextLanguage::Package;
-}
 
 // Appends `text` to the run's list and ends the run with it.
 [[noreturn]] void Report(kci::ErrorList& errors, const std::wstring& text) {
@@ -36,30 +35,50 @@ std::wstring ProgramFromCustomActionData(MSIHANDLE session, const ComponentActio
     return data[action.sourceName];
 }
 
+// The longest folder a read takes: a target path is a path read; the folder
+// property takes one character more, the longest folder SetRtmxPath sets.
+DWORD FolderChars(const ComponentAction& action) {
+    return action.source == ProgramSource::DirectoryTargetPath ? kPathChars : kRtmxFolderChars;
+}
+
 // The folder the program lies in, from a directory's target path or a property.
 std::wstring ProgramFolder(MSIHANDLE session, const ComponentAction& action, kci::ErrorList& errors) {
     const bool directory = action.source == ProgramSource::DirectoryTargetPath;
     const wchar_t* reader = directory ? L"MsiGetTargetPath" : L"MsiGetProperty";
-    // A target path is a path read; the folder property takes one character
-    // more, the longest folder SetRtmxPath sets.
-    const PropertyRead folder = directory ? ReadTargetPath(session, action.sourceName, kPathChars)
-                                          : ReadProperty(session, action.sourceName, kRtmxFolderChars);
+    const PropertyRead folder = directory ? ReadTargetPath(session, action.sourceName, FolderChars(action))
+                                          : ReadProperty(session, action.sourceName, FolderChars(action));
     if (folder.result != ERROR_SUCCESS) {
         LogMessage(session, L"%s of %s returned %d", reader, action.sourceName, static_cast<int>(folder.result));
-        Report(errors, CatalogueText(session, action.missingFolderText, LanguageOf(action)));
+        Report(errors, CatalogueText(session, action.missingFolderText, LanguageOfRun(false)));
     }
     LogMessage(session, L"%s says %s is [%s]", reader, action.sourceName, folder.value);
     return folder.value;
 }
 
-void ApplyExitCode(MSIHANDLE session, const ComponentAction& action, DWORD exitCode, kci::ErrorList& errors) {
+// The script form's folder: the value CustomActionData gives under the name
+// of the directory or property.
+std::wstring FolderFromCustomActionData(MSIHANDLE session, const ComponentAction& action, kci::ErrorList& errors) {
+    std::optional<std::wstring> folder = ScriptValues(session).Read(action.sourceName, FolderChars(action));
+    if (!folder) Report(errors, CatalogueText(session, action.missingFolderText, LanguageOfRun(true)));
+    return *folder;
+}
+
+// What the action's program is found from: its whole path for an install
+// action; for an uninstall action, its folder, in the form the installer runs it.
+std::wstring FoundProgram(MSIHANDLE session, const ComponentAction& action, bool fromScript, kci::ErrorList& errors) {
+    if (action.Deferred()) return ProgramFromCustomActionData(session, action, errors);
+    return fromScript ? FolderFromCustomActionData(session, action, errors) : ProgramFolder(session, action, errors);
+}
+
+void ApplyExitCode(MSIHANDLE session, const ComponentAction& action, DWORD exitCode, TextLanguage language,
+                   kci::ErrorList& errors) {
     const ExitCodeOutcome outcome = InterpretExitCode(action.exitCodes, exitCode);
     if (outcome.note) LogMessage(session, L"%s", outcome.note);
-    for (unsigned text : outcome.failureTexts) errors.push_back(CatalogueText(session, text, LanguageOf(action)));
+    for (unsigned text : outcome.failureTexts) errors.push_back(CatalogueText(session, text, language));
     // The reboot is asked for before the report is shown.
     if (outcome.reboot) {
         if (action.rebootLine) LogMessage(session, L"%s", action.rebootLine);
-        MsiSetMode(session, MSIRUNMODE_REBOOTATEND, TRUE);
+        RequestRebootAtEnd(session, action.name);
     }
     if (!errors.empty()) throw errors;
 }
@@ -68,17 +87,20 @@ void ApplyExitCode(MSIHANDLE session, const ComponentAction& action, DWORD exitC
 
 UINT RunComponentAction(MSIHANDLE session, const ComponentAction& action) {
     LogMessage(session, L"Entering %s", action.name);
+    // The uninstall actions run from the installer's script too (deferred,
+    // rollback or commit rows), where they read CustomActionData instead.
+    const bool fromScript = action.Deferred() || RunsFromScript(session);
+    const TextLanguage language = LanguageOfRun(fromScript);
     kci::ErrorList errors;
     try {
-        const std::wstring found = action.Deferred() ? ProgramFromCustomActionData(session, action, errors)
-                                                     : ProgramFolder(session, action, errors);
+        const std::wstring found = FoundProgram(session, action, fromScript, errors);
         const std::wstring commandLine = ComponentCommandLine(action, found);
-        const std::wstring startFailureText = CatalogueText(session, action.startFailureText, LanguageOf(action));
+        const std::wstring startFailureText = CatalogueText(session, action.startFailureText, language);
         const DWORD exitCode = RunProcessAndWait(session, commandLine, startFailureText);
         LogMessage(session, L"Process returned 0x%lx", exitCode);
-        ApplyExitCode(session, action, exitCode, errors);
+        ApplyExitCode(session, action, exitCode, language, errors);
     } catch (const kci::ErrorList& caught) {
-        ShowErrorReport(session, caught, LanguageOf(action));
+        ShowErrorReport(session, caught, language);
     }
     LogMessage(session, L"Exiting %s", action.name);
     return ERROR_SUCCESS;

@@ -11,8 +11,9 @@ void ShowErrorReport(MSIHANDLE session, const kci::ErrorList& errors, kci::TextL
     const std::wstring text = kci::ErrorReportText(kci::CatalogueText(session, kci::kTextReportHeader, language), errors,
                                                    kci::CatalogueText(session, kci::kTextReportFooter, language));
     kci::MsiHandleGuard record(MsiCreateRecord(2));
-    // The text goes in a field, not the template, so that the installer shows
-    // it as it is rather than expanding brackets in it.
+    // The installer formats field 1 too, as the template names it: the text is
+    // shown as it is only because it holds the library's own texts, none with
+    // brackets or braces, and nothing read from the machine.
     MsiRecordSetStringW(record.Get(), 0, L"[1]");
     MsiRecordSetStringW(record.Get(), 1, text.c_str());
     MsiProcessMessage(session, INSTALLMESSAGE_ERROR, record.Get());

@@ -13,6 +13,7 @@
 #include "runtime/action_frame.h"
 #include "runtime/core/command_line.h"
 #include "runtime/core/text_limits.h"
+#include "runtime/custom_action_data.h"
 #include "runtime/log.h"
 #include "runtime/process.h"
 #include "runtime/property.h"
@@ -22,13 +23,22 @@ namespace kci {
 
 namespace {
 
-// The folder as the installer gives it, or nothing when it is longer than
-// kPathChars characters, or is empty or not absolute: the setup program would
-// then be looked for below the current drive and folder.
-std::optional<std::wstring> AutoUpdateFolder(MSIHANDLE session) {
+// AUTOUPDATE as the installer gives it, or in the script form as
+// CustomActionData does; nothing when it cannot be read.
+std::optional<std::wstring> ReadAutoUpdate(MSIHANDLE session, bool fromScript) {
+    if (fromScript) return kci::ScriptValues(session).Read(L"AUTOUPDATE", kPathChars);
     const kci::PropertyRead folder = kci::ReadProperty(session, L"AUTOUPDATE", kPathChars);
-    if (folder.result != ERROR_SUCCESS || !kci::IsAbsolutePath(folder.value)) return std::nullopt;
+    if (folder.result != ERROR_SUCCESS) return std::nullopt;
     return folder.value;
+}
+
+// The folder, or nothing when it is longer than kPathChars characters, or is
+// empty or not absolute: the setup program would then be looked for below the
+// current drive and folder.
+std::optional<std::wstring> AutoUpdateFolder(MSIHANDLE session, bool fromScript) {
+    std::optional<std::wstring> folder = ReadAutoUpdate(session, fromScript);
+    if (!folder || !kci::IsAbsolutePath(*folder)) return std::nullopt;
+    return folder;
 }
 
 // Present when its AppID is registered as a string; any failure counts as absent.
@@ -45,11 +55,14 @@ void DeleteSetupProgram(MSIHANDLE session, const std::wstring& setup) {
 // Type 1, immediate, after InstallFinalize (the setup program is on disk by
 // then): runs AUTOUPDATE's Bits_v15_Client_Setup.exe unless BITS is
 // registered, and deletes it in either case. Returns 0, or 1603 when
-// AUTOUPDATE cannot be read or is not an absolute folder.
+// AUTOUPDATE cannot be read or is not an absolute folder. Also deferred as the
+// system (type 3073, InstallBitsDeferred) after InstallFiles, with
+// CustomActionData AUTOUPDATE|[AUTOUPDATE].
 extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
     return kci::RunAction(session, L"InstallBits", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering InstallBits");
-        const std::optional<std::wstring> folder = AutoUpdateFolder(session);
+        const bool fromScript = kci::RunsFromScript(session);
+        const std::optional<std::wstring> folder = AutoUpdateFolder(session, fromScript);
         if (!folder) {
             LogMessage(session, L"Can't access AUTOUPDATE");
             return ERROR_INSTALL_FAILURE;
@@ -65,7 +78,7 @@ extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
                 RunProcessAndWait(session, kci::ProgramCommandLine(setup, L""), L"Error installing Microsoft BITS\n");
             LogMessage(session, L"Process returned 0x%lx", exitCode);
         } catch (const kci::ErrorList& errors) {
-            ShowErrorReport(session, errors);
+            ShowErrorReport(session, errors, kci::LanguageOfRun(fromScript));
         }
         DeleteSetupProgram(session, setup);
         LogMessage(session, L"Exiting InstallBits");

@@ -1,6 +1,12 @@
 // Removing the three components by running their uninstaller programs from
 // the folders the running installation knows. What differs between the three
 // is a row of components/core/component_table.cpp.
+//
+// Each also runs from the installer's script: deferred as the system (type
+// 3073, <action>Deferred) before RemoveFiles, or as the rollback row of its
+// install action (type 3329, <action>Rollback). There it reads the folder from
+// CustomActionData under the directory's or property's name, for example
+// CAMERADRIVER|[CAMERADRIVER], and shows its texts in the default language.
 #include "components/component_action.h"
 #include "runtime/action_frame.h"
 

@@ -3,6 +3,7 @@
 #include <psapi.h>
 
 #include "detection/core/image_name.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/handles.h"
 #include "runtime/library.h"
 #include "runtime/log.h"
@@ -32,10 +33,10 @@ namespace {
 
 // The platform's limits (tests/BOUNDS.md, the row of both).
 constexpr DWORD kMaxProcesses = 4096;
-constexpr DWORD kNameChars = MAX_PATH;
+constexpr DWORD kNameChars = kPathChars + 1;
 const wchar_t kFallbackWindowTitle[] = L"Meridia";
 
-// Room for an image path well past MAX_PATH; a longer one is not read.
+// Room for an image path well past the path limit; a longer one is not read.
 constexpr DWORD kImagePathChars = 1024;
 
 // Image path readers that work across bitness, looked up at run time: the

@@ -4,19 +4,20 @@
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <optional>
 #include <string>
 
 #include "profiles/core/profile_paths.h"
+#include "profiles/held_entry.h"
 #include "profiles/core/removal_tables.h"
 #include "profiles/profile_walk.h"
 #include "runtime/action_frame.h"
 #include "runtime/core/errors.h"
 #include "runtime/core/named_fields.h"
 #include "runtime/core/text_limits.h"
+#include "runtime/custom_action_data.h"
 #include "runtime/known_folder.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
@@ -30,14 +31,13 @@ constexpr wchar_t kQuickLaunchBelowProfile[] = L"\\Application Data\\Microsoft\\
 
 // One place a copy of the shortcut goes, and what is logged about it. One
 // row, built by named field, as in
-//   CopyTarget().ForUser(ShellFolder::UserDesktop).ForAllUsers(ShellFolder::CommonDesktop).Title(L"...")
+//   CopyTarget().ForUser(ShellFolder::UserDesktop).ForAllUsers(ShellFolder::CommonDesktop)
 struct CopyTarget {
     kci::ShellFolder userFolder = kci::ShellFolder::UserDesktop;       // for the installing user
     kci::ShellFolder allUsersFolder = kci::ShellFolder::CommonDesktop;  // for "AllUsers", unless everyProfile
     bool everyProfile = false;  // for "AllUsers": every profile's Quick Launch bar instead
     const wchar_t* belowFolder = L"";  // joined to the folder
     const wchar_t* lookupFailure = nullptr;
-    const wchar_t* title = nullptr;
     const wchar_t* copyFailure = nullptr;
 
     constexpr CopyTarget ForUser(kci::ShellFolder folder) const {
@@ -51,7 +51,6 @@ struct CopyTarget {
     constexpr CopyTarget LookupFailure(const wchar_t* line) const {
         return WithField(*this, &CopyTarget::lookupFailure, line);
     }
-    constexpr CopyTarget Title(const wchar_t* text) const { return WithField(*this, &CopyTarget::title, text); }
     constexpr CopyTarget CopyFailure(const wchar_t* line) const {
         return WithField(*this, &CopyTarget::copyFailure, line);
     }
@@ -61,14 +60,12 @@ constexpr CopyTarget kDesktopTarget = CopyTarget()
                                           .ForUser(kci::ShellFolder::UserDesktop)
                                           .ForAllUsers(kci::ShellFolder::CommonDesktop)
                                           .LookupFailure(L"Couldn't get desktop directory, return code = 0x%x")
-                                          .Title(L"Creating shortcut on desktop")
                                           .CopyFailure(L"Failed to install desktop icon, result = 0x%x");
 
 constexpr CopyTarget kStartupTarget = CopyTarget()
                                           .ForUser(kci::ShellFolder::UserStartup)
                                           .ForAllUsers(kci::ShellFolder::CommonStartup)
                                           .LookupFailure(L"Couldn't get startup directory, return code = 0x%x")
-                                          .Title(L"Creating shortcut on start menu")
                                           .CopyFailure(L"Failed to install startup icon, result = 0x%x");
 
 constexpr CopyTarget kQuickLaunchTarget =
@@ -77,7 +74,6 @@ constexpr CopyTarget kQuickLaunchTarget =
         .ForAllUsersInEveryProfile()
         .Below(kci::kQuickLaunchBelowAppData)
         .LookupFailure(L"Couldn't get quicklaunch directory, return code = 0x%x")
-        .Title(L"Creating shortcut on Quick Launch bar")
         .CopyFailure(L"Failed to install startup icon on quick launch bar, result = 0x%x");
 
 struct ShortcutChoice {
@@ -88,81 +84,112 @@ struct ShortcutChoice {
     std::wstring source;
 };
 
-// Reads a property of up to kPathChars characters into a cleared buffer; a
-// failed read (a longer value included) ends the action with its text.
-kci::PropertyRead ReadLoggedProperty(MSIHANDLE session, const wchar_t* name) {
-    const kci::PropertyRead read = kci::ReadProperty(session, name, kci::kPathChars);
-    if (read.result != ERROR_SUCCESS)
-        throw stp::exstring(kci::Format(L"Couldn't get property for %s, return code = 0x%x", name, read.result));
-    LogMessage(session, L"%s property: %s", name, read.value);
-    return read;
+std::wstring ReadFailure(const wchar_t* name, unsigned result) {
+    return kci::Format(L"Couldn't get property for %s, return code = 0x%x", name, result);
 }
 
-// A *_SHORTCUT flag, its value and its length logged: true only for "1".
-bool ReadFlag(MSIHANDLE session, const wchar_t* name) {
-    const kci::PropertyRead flag = ReadLoggedProperty(session, name);
-    LogMessage(session, L"%s property length: %d", name, static_cast<int>(flag.length));
-    return flag.value == L"1";
-}
+// Reads each value of up to kPathChars characters, logged: a property of the
+// installation, or in the script form the value CustomActionData gives under
+// its name. A failed read (a longer value included) ends the action with its
+// text; the script form has no installer result to give, so it gives 0.
+class ChoiceReader {
+public:
+    explicit ChoiceReader(MSIHANDLE session) : session_(session) {
+        if (kci::RunsFromScript(session)) script_.emplace(session);
+    }
+
+    kci::PropertyRead Read(const wchar_t* name) {
+        if (script_) {
+            std::optional<std::wstring> value = script_->Read(name, kci::kPathChars);
+            if (!value) throw stp::exstring(ReadFailure(name, ERROR_SUCCESS));
+            return kci::PropertyRead{ERROR_SUCCESS, *value, static_cast<unsigned>(value->size())};
+        }
+        const kci::PropertyRead read = kci::ReadProperty(session_, name, kci::kPathChars);
+        if (read.result != ERROR_SUCCESS) throw stp::exstring(ReadFailure(name, read.result));
+        LogMessage(session_, L"%s property: %s", name, read.value);
+        return read;
+    }
+
+    // A *_SHORTCUT flag, its value and its length logged: true only for "1".
+    bool ReadFlag(const wchar_t* name) {
+        const kci::PropertyRead flag = Read(name);
+        LogMessage(session_, L"%s property length: %d", name, static_cast<int>(flag.length));
+        return flag.value == L"1";
+    }
+
+private:
+    MSIHANDLE session_;
+    std::optional<kci::ScriptValues> script_;
+};
 
 ShortcutChoice ReadChoice(MSIHANDLE session) {
+    ChoiceReader reader(session);
     ShortcutChoice choice;
-    choice.allUsers = ReadLoggedProperty(session, L"ApplicationUsers").value == L"AllUsers";
+    choice.allUsers = reader.Read(L"ApplicationUsers").value == L"AllUsers";
     // Kept though unused: its line is in the log packages read, and one too long still ends the action
     // (CreateShortcuts.FailedPropertyReadEndsTheActionBeforeTheSweep).
-    ReadLoggedProperty(session, L"DesktopFolder");
+    reader.Read(L"DesktopFolder");
     // Startup is read before Desktop although it is copied after it: packages
     // look for this order of lines (held by CreateShortcuts.LooksUpOnlyTheFoldersWhoseFlagIsOne).
-    choice.startup = ReadFlag(session, L"STARTUP_SHORTCUT");
-    choice.desktop = ReadFlag(session, L"DESKTOP_SHORTCUT");
-    choice.quickLaunch = ReadFlag(session, L"QUICKLAUNCH_SHORTCUT");
-    choice.source = ReadLoggedProperty(session, L"INSTALLDIR").value + kShortcutFile;
+    choice.startup = reader.ReadFlag(L"STARTUP_SHORTCUT");
+    choice.desktop = reader.ReadFlag(L"DESKTOP_SHORTCUT");
+    choice.quickLaunch = reader.ReadFlag(L"QUICKLAUNCH_SHORTCUT");
+    choice.source = reader.Read(L"INSTALLDIR").value + kShortcutFile;
     LogMessage(session, L"Shortcut link is here: %s", choice.source);
     return choice;
 }
 
-std::optional<int> CopyShortcut(MSIHANDLE session, const std::wstring& source, const std::wstring& folder,
-                                const wchar_t* title) {
-    return kci::RunFileOperation(session, FO_COPY, source, folder, kci::kShortcutListChars, title);
+// The copy into a folder held for it: 0 or the Windows error; nothing, after
+// its line, when the destination file is refused.
+std::optional<DWORD> CopyHeld(MSIHANDLE session, const kci::CopyFolder& folder, const std::wstring& source,
+                              const std::wstring& destination) {
+    if (folder.state == kci::CopyFolder::State::Failed) return folder.error;
+    if (folder.state != kci::CopyFolder::State::Held) return ERROR_PATH_NOT_FOUND;
+    const kci::CopyResult result = kci::CopyInto(folder, kShortcutFile, source);
+    if (!result.refused) return result.error;
+    LogMessage(session, L"Link on the way, not copied: %s", destination);
+    return std::nullopt;
 }
 
-// False, after its line, when a folder on the way from `base` to the copy's
-// destination `base + below` is a link: the copy would land where it leads.
-bool NoLinkOnTheWay(MSIHANDLE session, const std::wstring& base, const wchar_t* below) {
-    if (!kci::PassesLink(base, below, true)) return true;
-    LogMessage(session, L"Link on the way, not copied: %s", base + below);
-    return false;
-}
-
-// One copy into a folder of the platform's, for the installing user or all users.
+// One copy into a folder of the platform's, for the installing user or all
+// users; missing folders below it are made.
 void CopyToFolder(MSIHANDLE session, const CopyTarget& target, kci::ShellFolder shellFolder,
                   const std::wstring& source) {
     const kci::KnownFolder folder = kci::GetKnownFolder(kci::Csidl(shellFolder));
     if (folder.result != S_OK) throw stp::exstring(kci::Format(target.lookupFailure, folder.result));
     const std::wstring destination = folder.path + target.belowFolder;
-    if (!NoLinkOnTheWay(session, folder.path, target.belowFolder)) return;
+    const kci::CopyFolder held = kci::HoldCopyFolder(folder.path, target.belowFolder, true);
+    if (held.state == kci::CopyFolder::State::Link) {
+        LogMessage(session, L"Link on the way, not copied: %s", destination);
+        return;
+    }
     LogMessage(session, L"Copying %s to %s", source, destination);
-    const std::optional<int> result = CopyShortcut(session, source, destination, target.title);
+    const std::optional<DWORD> result = CopyHeld(session, held, source, destination);
     if (result && *result != 0) LogMessage(session, target.copyFailure, *result);
 }
 
-// The all-users Quick Launch copy: one into every profile. A failed folder
+// The all-users Quick Launch copy: one into every profile whose Quick Launch
+// folder is there; another user's folders are never made. A failed folder
 // lookup only ends the walk.
-void CopyToEveryQuickLaunchBar(MSIHANDLE session, const CopyTarget& target, const std::wstring& source) {
-    kci::WalkUserProfiles(session, L"Going to iterate quick launch bars at %s, result=%d", {},
-                          [&](const std::wstring& profile) {
-                              const std::wstring destination = profile + kQuickLaunchBelowProfile;
-                              if (!NoLinkOnTheWay(session, profile, kQuickLaunchBelowProfile)) return;
-                              LogMessage(session, L"Going to install quick launch icon at %s", destination);
-                              if (auto result = CopyShortcut(session, source, destination, target.title))
-                                  LogMessage(session, L"Copy operation returned 0x%x", *result);
-                          });
+void CopyToEveryQuickLaunchBar(MSIHANDLE session, const std::wstring& source) {
+    kci::WalkUserProfiles(
+        session, L"Going to iterate quick launch bars at %s, result=%d", {}, [&](const std::wstring& profile) {
+            const std::wstring destination = profile + kQuickLaunchBelowProfile;
+            LogMessage(session, L"Going to install quick launch icon at %s", destination);
+            const kci::CopyFolder held = kci::HoldCopyFolder(profile, kQuickLaunchBelowProfile, false);
+            if (held.state == kci::CopyFolder::State::Link)
+                LogMessage(session, L"Link on the way, not copied: %s", destination);
+            else if (held.state == kci::CopyFolder::State::Missing)
+                LogMessage(session, L"Folder not there, not copied: %s", destination);
+            else if (const std::optional<DWORD> result = CopyHeld(session, held, source, destination))
+                LogMessage(session, L"Copy operation returned 0x%x", *result);
+        });
 }
 
 void CopyIfWanted(MSIHANDLE session, bool wanted, const CopyTarget& target, const ShortcutChoice& choice) {
     if (!wanted) return;
     if (!choice.allUsers) CopyToFolder(session, target, target.userFolder, choice.source);
-    else if (target.everyProfile) CopyToEveryQuickLaunchBar(session, target, choice.source);
+    else if (target.everyProfile) CopyToEveryQuickLaunchBar(session, choice.source);
     else CopyToFolder(session, target, target.allUsersFolder, choice.source);
 }
 
@@ -173,7 +200,7 @@ void RemoveOldShortcuts(MSIHANDLE session) {
     LogMessage(session, L"Entering RemoveOldShortcuts");
     kci::RunRemovalSweep(session, kci::kOldShortcutRemovals);
     // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
-    // (CreateShortcuts.LooksUpOnlyTheFoldersWhoseFlagIsOne).
+    // (tests/e2e, case_shortcuts_made_and_removed_logs_removed).
     LogMessage(session, L"Leaving RemoveOldShortcuts");
 }
 
@@ -182,9 +209,13 @@ void RemoveOldShortcuts(MSIHANDLE session) {
 // Type 1, immediate, after InstallFinalize (the shortcut file is then on
 // disk). Reads ApplicationUsers, DesktopFolder, the three *_SHORTCUT flags and
 // INSTALLDIR; copies "Tenvor Omni Meridia.lnk" to the desktop, Startup and
-// Quick Launch folders whose flag is "1" (none through a folder link), then
+// Quick Launch folders whose flag is "1" (through held folders, none through
+// a link, never over a file with other names), then
 // removes the older product's shortcuts. A failed read or folder lookup ends
-// it early; always returns 0.
+// it early; always returns 0. Also deferred after InstallFiles, reading the
+// six values from CustomActionData under the same names: as the system (type
+// 3073, KorviCreateShortcutsDeferred) for "AllUsers", impersonated (type
+// 1025, KorviCreateShortcutsForUser) for the installing user's own folders.
 extern "C" UINT __stdcall CreateShortcuts(MSIHANDLE session) {
     return kci::RunAction(session, L"CreateShortcuts", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering CreateShortcuts");

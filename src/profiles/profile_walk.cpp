@@ -1,6 +1,5 @@
 #include "profiles/profile_walk.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include "profiles/core/profile_paths.h"
@@ -13,9 +12,14 @@
 namespace kci {
 namespace {
 
+// A reparse point whose tag, as its folder lists it, is a name surrogate's
+// (see ReparseKindOf); a tag that cannot be read counts as one.
 bool IsLink(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    WIN32_FIND_DATAW listed = {};
+    FindHandle search(FindFirstFileW(path.c_str(), &listed));
+    return ReparseKindOf(true, search ? listed.dwReserved0 : 0) == ReparseKind::Link;
 }
 
 // Deletes a held entry as the row's kind allows, with the errors that
@@ -23,7 +27,8 @@ bool IsLink(const std::wstring& path) {
 DWORD DeleteAs(HeldEntry& entry, RemovalKind kind) {
     if (entry.IsFolder() != (kind == RemovalKind::Directory))
         return kind == RemovalKind::File ? ERROR_ACCESS_DENIED : ERROR_DIRECTORY;
-    return entry.Delete();
+    // Read-only entries stay, as they did for DeleteFileW.
+    return entry.Delete(false);
 }
 
 // The system's text for an error code, or empty when it has none.
@@ -53,7 +58,7 @@ public:
             return;
         }
         LogMessage(session_, logLine, path);
-        HeldEntry entry(path);
+        HeldEntry entry(path, HeldEntry::Use::Removal);
         if (!entry.OpenError() && (entry.IsLink() || entry.IsElsewhere())) {
             LogMessage(session_, L"Link on the way, not deleted: %s", path);
             return;
@@ -147,27 +152,6 @@ bool PassesLink(const std::wstring& base, const std::wstring& below, bool includ
     for (const std::wstring& folder : FoldersOnTheWay(base, below, includeTarget))
         if (IsLink(folder)) return true;
     return false;
-}
-
-std::optional<int> RunFileOperation(MSIHANDLE session, UINT operation, const std::wstring& from,
-                                    const std::wstring& to, std::size_t listChars, const wchar_t* title) {
-    auto source = SingleNameList(from, listChars);
-    std::optional<std::vector<wchar_t>> destination;
-    if (operation == FO_COPY) destination = SingleNameList(to, listChars);
-    if (!source || (operation == FO_COPY && !destination)) {
-        LogMessage(session, L"Path does not fit the %u-character file list, no file operation for: %s",
-                   static_cast<unsigned>(listChars), source ? to : from);
-        return std::nullopt;
-    }
-    SHFILEOPSTRUCTW operationData = {};
-    operationData.wFunc = operation;
-    operationData.pFrom = source->data();
-    operationData.pTo = destination ? destination->data() : nullptr;
-    // An error box would wait, in a silent installation, on a desktop nobody sees.
-    operationData.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    if (operation == FO_COPY) operationData.fFlags |= FOF_NOCONFIRMMKDIR;
-    operationData.lpszProgressTitle = title;
-    return SHFileOperationW(&operationData);
 }
 
 }  // namespace kci

@@ -1,15 +1,11 @@
 // What the shortcut and removal actions share: the walk over every user
-// profile, the removal sweep over a table of shortcut paths, and the shell's
-// file operation on one name.
+// profile and the removal sweep over a table of shortcut paths.
 #pragma once
 
 #include <windows.h>
 #include <msi.h>
-#include <shellapi.h>
 
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "profiles/core/removal_tables.h"
 
@@ -56,13 +52,5 @@ int Csidl(ShellFolder folder);
 // FoldersOnTheWay) is a link (a junction, or a symbolic link to a folder):
 // its attributes carry FILE_ATTRIBUTE_REPARSE_POINT.
 bool PassesLink(const std::wstring& base, const std::wstring& below, bool includeTarget);
-
-// One SHFileOperationW (FO_COPY or FO_DELETE, silent, no confirmation, never
-// an error box; a copy makes missing folders unasked) whose source and
-// destination lists each hold only the one name given, in a list of
-// `listChars` characters. Gives the shell's result, or nothing (with a log
-// line) when a name does not fit its list, and then no operation runs.
-std::optional<int> RunFileOperation(MSIHANDLE session, UINT operation, const std::wstring& from,
-                                    const std::wstring& to, std::size_t listChars, const wchar_t* title);
 
 }  // namespace kci

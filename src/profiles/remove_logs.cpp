@@ -14,6 +14,7 @@
 #include "runtime/cancel_actions.h"
 #include "runtime/catalogue.h"
 #include "runtime/core/text_limits.h"
+#include "runtime/custom_action_data.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
@@ -29,14 +30,16 @@ class TreeRemoval {
 public:
     explicit TreeRemoval(MSIHANDLE session) : session_(session) {}
 
-    // Holds `path` for its removal, or gives nothing: after its line when it
-    // is a link or leads elsewhere, counted as a failure when it cannot be
-    // opened.
-    std::optional<kci::HeldEntry> Hold(const std::wstring& path) {
-        kci::HeldEntry entry(path);
+    // Holds `path` (meant as `meant`, its long form, where known) for its
+    // removal, or gives nothing: after its line when it is a link or leads
+    // elsewhere, counted as a failure when it cannot be opened. `elsewhere`
+    // is the line for a path that leads elsewhere.
+    std::optional<kci::HeldEntry> Hold(const std::wstring& path, const std::wstring& meant = L"",
+                                       const wchar_t* elsewhere = L"Link on the way, not deleted: %s") {
+        kci::HeldEntry entry(path, kci::HeldEntry::Use::Removal, meant);
         if (entry.OpenError()) Fail(entry.OpenError());
         else if (entry.IsLink()) Keep(L"Link left in place: %s", path);
-        else if (entry.IsElsewhere()) Keep(L"Link on the way, not deleted: %s", path);
+        else if (entry.IsElsewhere()) Keep(elsewhere, path);
         else return entry;
         return std::nullopt;
     }
@@ -52,16 +55,13 @@ public:
         }
         bool emptied = true;
         for (const kci::ListedEntry& entry : entries)
-            emptied = Remove(path + L"\\" + entry.name, entry.attributes) && emptied;
+            emptied = Remove(path + L"\\" + entry.name, folder.Meant() + L"\\" + entry.name, entry) && emptied;
         return emptied;
     }
 
     // The shell's delete that this replaces took read-only entries too
     // (RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
-    static DWORD DeleteHeld(kci::HeldEntry& entry) {
-        entry.DropReadOnly();
-        return entry.Delete();
-    }
+    static DWORD DeleteHeld(kci::HeldEntry& entry) { return entry.Delete(true); }
 
     void Fail(DWORD error) {
         if (firstError_ == ERROR_SUCCESS) firstError_ = error;
@@ -70,15 +70,17 @@ public:
     bool KeptLink() const { return keptLink_; }
 
 private:
-    // One entry the listing gave: a link stays, a folder goes once emptied.
-    bool Remove(const std::wstring& path, DWORD listedAttributes) {
-        if (listedAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    // One entry the listing gave: a link stays, a folder goes once emptied,
+    // a read-only file with other names keeps its mark and may stay.
+    bool Remove(const std::wstring& path, const std::wstring& meant, const kci::ListedEntry& listed) {
+        if (kci::IsListedLink(listed)) {
             Keep(L"Link left in place: %s", path);
             return false;
         }
-        std::optional<kci::HeldEntry> entry = Hold(path);
+        std::optional<kci::HeldEntry> entry = Hold(path, meant);
         if (!entry || (entry->IsFolder() && !Empty(*entry, path))) return false;
         const DWORD error = DeleteHeld(*entry);
+        if (error && entry->IsReadOnly() && entry->HasOtherNames()) LogMessage(session_, L"Hard link left in place: %s", path);
         Fail(error);
         return error == ERROR_SUCCESS;
     }
@@ -95,16 +97,43 @@ private:
 
 // The one error message the user sees, the failing step shown again, and
 // the Cancel button given back.
-void ReportFailure(MSIHANDLE session, const std::wstring& failure) {
-    const std::wstring message = kci::CatalogueText(session, kci::kTextLogRemovalError) + failure + L" \r\n\r\n" +
-                                 kci::CatalogueText(session, kci::kTextLogRemovalAdvice);
+void ReportFailure(MSIHANDLE session, const std::wstring& failure, kci::TextLanguage language) {
+    const std::wstring message = kci::CatalogueText(session, kci::kTextLogRemovalError, language) + failure +
+                                 L" \r\n\r\n" + kci::CatalogueText(session, kci::kTextLogRemovalAdvice, language);
     kci::MsiHandleGuard record(MsiCreateRecord(2));
     MsiRecordSetStringW(record.Get(), 0, message.c_str());
     MsiProcessMessage(session, INSTALLMESSAGE_ERROR, record.Get());
     // Shown a second time, after the message, as packages have always seen it
     // (held by RemoveLogs.FailedTargetPathSendsOneErrorShowsTextEighteenTwiceAndEnablesCancel).
-    ShowActionStart(session, kci::CatalogueText(session, kci::kTextLogRemovalFailed));
+    ShowActionStart(session, kci::CatalogueText(session, kci::kTextLogRemovalFailed, language));
     EnableCancel(session);
+}
+
+// The installation's target path, logged: read from the installation, or in
+// the script form from CustomActionData. Nothing when it cannot be read.
+std::optional<std::wstring> InstallationTarget(MSIHANDLE session, bool fromScript) {
+    if (fromScript) return kci::ScriptValues(session).Read(L"INSTALLDIR", kci::kPathChars);
+    const kci::PropertyRead target = kci::ReadTargetPath(session, L"INSTALLDIR", kci::kPathChars);
+    if (target.result != ERROR_SUCCESS) {
+        LogMessage(session, L"MsiGetTargetPath of INSTALLDIR returned %d", static_cast<int>(target.result));
+        return std::nullopt;
+    }
+    // The line names MsiGetProperty and another program, but packages look
+    // for it as it is (held by RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
+    LogMessage(session, L"MsiGetProperty says ZephWin32.exe component path is [%s], len=%d", target.value,
+               static_cast<int>(target.length));
+    return target.value;
+}
+
+// The commit form's last step. The installer's own folder removal ran while
+// Logs still held the installation folder: once Logs, its last entry, is
+// gone, the folder goes too, held and checked as Logs is.
+void RemoveEmptiedInstallationFolder(MSIHANDLE session, TreeRemoval& removal, const std::wstring& folder) {
+    std::optional<kci::HeldEntry> held = removal.Hold(folder);
+    std::vector<kci::ListedEntry> entries;
+    if (!held || !held->IsFolder() || held->List(entries) != ERROR_SUCCESS || !entries.empty()) return;
+    if (TreeRemoval::DeleteHeld(*held) == ERROR_SUCCESS)
+        LogMessage(session, L"Installation folder left empty, removed: %s", folder);
 }
 
 }  // namespace
@@ -113,27 +142,32 @@ void ReportFailure(MSIHANDLE session, const std::wstring& failure) {
 // "<INSTALLDIR>\Logs" holds and then the folder, through handles, following
 // no link; a missing folder is only logged. If INSTALLDIR has no target
 // path, shows one error message and the Cancel button again. Always returns 0.
+// Also a commit row as the system (type 3585, RemoveLogsCommit), or deferred
+// (type 3073) where rollback is disabled; CustomActionData is
+// INSTALLDIR|[INSTALLDIR]. The commit row also removes the installation
+// folder when Logs was all it held.
 extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
     return kci::RunAction(session, L"RemoveLogs", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering RemoveLogs");
-        ShowActionStart(session, kci::CatalogueText(session, kci::kTextRemovingLogs));
+        const bool fromScript = kci::RunsFromScript(session);
+        const kci::TextLanguage language = kci::LanguageOfRun(fromScript);
+        ShowActionStart(session, kci::CatalogueText(session, kci::kTextRemovingLogs, language));
 
-        const kci::PropertyRead target = kci::ReadTargetPath(session, L"INSTALLDIR", kci::kPathChars);
-        if (target.result != ERROR_SUCCESS) {
-            LogMessage(session, L"MsiGetTargetPath of INSTALLDIR returned %d", static_cast<int>(target.result));
-            ShowActionStart(session, kci::CatalogueText(session, kci::kTextLogRemovalFailed));
-            ReportFailure(session, L"Could not locate ZephWin32 component");
+        const std::optional<std::wstring> target = InstallationTarget(session, fromScript);
+        if (!target) {
+            ShowActionStart(session, kci::CatalogueText(session, kci::kTextLogRemovalFailed, language));
+            ReportFailure(session, L"Could not locate ZephWin32 component", language);
             return ERROR_SUCCESS;
         }
-        // The line names MsiGetProperty and another program, but packages look
-        // for it as it is (held by RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
-        LogMessage(session, L"MsiGetProperty says ZephWin32.exe component path is [%s], len=%d", target.value,
-                   static_cast<int>(target.length));
 
-        const std::wstring folder = kci::InstallDirectoryForLogs(target.value) + L"\\Logs";
+        const std::wstring installation = kci::InstallDirectoryForLogs(*target);
+        const std::wstring folder = installation + L"\\Logs";
         LogMessage(session, L"Going to try removing log files: %s", folder + L"\\*.*");
         TreeRemoval removal(session);
-        std::optional<kci::HeldEntry> logs = removal.Hold(folder);
+        // A link above the installation folder leads its final path away too: the
+        // folder's own final path cannot say where it was meant to be.
+        std::optional<kci::HeldEntry> logs =
+            removal.Hold(folder, L"", L"Installation folder reached through a link, logs kept: %s");
         if (logs && logs->IsFolder()) removal.Empty(*logs, folder);
         else if (logs) removal.Fail(ERROR_DIRECTORY);
         // The shell's words, which packages look for, with the removal's own number (held by RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
@@ -148,6 +182,8 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
             const DWORD result = logs && logs->IsFolder() ? TreeRemoval::DeleteHeld(*logs) : removal.FirstError();
             LogMessage(session, L"SHFileOperation to delete log folder: [%s] returned %d", folder,
                        static_cast<int>(result));
+            if (result == ERROR_SUCCESS && kci::RunsAtCommit(session))
+                RemoveEmptiedInstallationFolder(session, removal, installation);
         }
 
         LogMessage(session, L"Exiting RemoveLogs");

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "runtime/core/text_limits.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
@@ -28,9 +29,11 @@ ToolRun ShellToolHost::Launch(const std::wstring& tool, const std::wstring& para
     ToolRun run;
     run.launchValue = static_cast<int>(reinterpret_cast<INT_PTR>(launch.hInstApp));
     if (!process) return run;
-    WaitForSingleObject(process.Get(), maxWaitMs);
+    // A tool still running has no exit code yet; the 259 the platform would
+    // read for it is no code the tool gave.
+    run.stillRunning = WaitForSingleObject(process.Get(), maxWaitMs) == WAIT_TIMEOUT;
     DWORD exitCode = 0;
-    if (GetExitCodeProcess(process.Get(), &exitCode)) run.exitCode = exitCode;
+    if (!run.stillRunning && GetExitCodeProcess(process.Get(), &exitCode)) run.exitCode = exitCode;
     return run;
 }
 
@@ -41,7 +44,7 @@ PropertyRead ReadCustomActionData(MSIHANDLE session, DWORD textChars) {
 }
 
 std::wstring ReadEnvironmentVariable(const wchar_t* name) {
-    std::vector<wchar_t> buffer(MAX_PATH, L'\0');
+    std::vector<wchar_t> buffer(kPathChars + 1, L'\0');
     for (;;) {
         // The length without the terminator when the value fits, else the size it needs.
         const DWORD length = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -51,9 +54,9 @@ std::wstring ReadEnvironmentVariable(const wchar_t* name) {
 }
 
 std::wstring SystemFolder() {
-    wchar_t folder[MAX_PATH + 1] = {};
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH + 1);
-    return length <= MAX_PATH ? std::wstring(folder, length) : std::wstring();
+    wchar_t folder[kPathChars + 1] = {};
+    const UINT length = GetSystemDirectoryW(folder, kPathChars + 1);
+    return length <= kPathChars ? std::wstring(folder, length) : std::wstring();
 }
 
 }  // namespace kci

@@ -40,6 +40,10 @@ std::wstring CatalogueText(MSIHANDLE session, unsigned number);
 // the session but CustomActionData (Windows answers any other property with
 // an empty value), so it cannot learn "ProductLanguage" and uses the default.
 enum class TextLanguage { Package, Default };
+// The language of a run: Default when the installer runs the action from its script.
+inline TextLanguage LanguageOfRun(bool fromScript) {
+    return fromScript ? TextLanguage::Default : TextLanguage::Package;
+}
 std::wstring CatalogueText(MSIHANDLE session, unsigned number, TextLanguage language);
 
 }  // namespace kci

@@ -29,4 +29,19 @@ kci::NameValueMap ParseCustomActionData(MSIHANDLE session) {
     return pairs;
 }
 
+std::optional<std::wstring> ScriptValues::Read(const wchar_t* name, std::size_t maxChars) {
+    if (!parsed_) {
+        parsed_ = true;
+        // The parser has logged why it failed; the read fails after it.
+        try {
+            pairs_ = ParseCustomActionData(session_);
+        } catch (const kci::ErrorList&) {
+        } catch (const stp::exstring&) {
+        }
+    }
+    ScriptValue read = LookUpScriptValue(pairs_ ? &*pairs_ : nullptr, name, maxChars);
+    LogMessage(session_, L"%s", read.line);
+    return std::move(read.value);
+}
+
 }  // namespace kci

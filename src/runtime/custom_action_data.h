@@ -4,6 +4,10 @@
 #include <windows.h>
 #include <msi.h>
 
+#include <cstddef>
+#include <optional>
+#include <string>
+
 #include "runtime/core/custom_action_data.h"
 #include "runtime/core/errors.h"
 
@@ -19,5 +23,21 @@ inline constexpr DWORD kCustomActionDataChars = 799;
 // cannot be read, is 800 characters or longer, or is empty; throws a single
 // stp::exstring when a name/value pair is malformed.
 NameValueMap ParseCustomActionData(MSIHANDLE session);
+
+// The values of an action's script form, read from CustomActionData under the
+// names its immediate form reads from the installation. The data is parsed,
+// with the parser's lines, at the first read; each read logs its line (see
+// LookUpScriptValue) and gives nothing where the immediate form's read would
+// have failed.
+class ScriptValues {
+public:
+    explicit ScriptValues(MSIHANDLE session) : session_(session) {}
+    std::optional<std::wstring> Read(const wchar_t* name, std::size_t maxChars);
+
+private:
+    MSIHANDLE session_;
+    bool parsed_ = false;
+    std::optional<NameValueMap> pairs_;  // nothing when the data did not parse
+};
 
 }  // namespace kci

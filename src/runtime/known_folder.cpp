@@ -2,12 +2,14 @@
 
 #include <shlobj.h>
 
+#include "runtime/core/text_limits.h"
+
 namespace kci {
 
 KnownFolder GetKnownFolder(int csidl) {
-    wchar_t path[MAX_PATH] = {};
+    wchar_t path[kPathChars + 1] = {};
     const HRESULT result = SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-    path[MAX_PATH - 1] = L'\0';
+    path[kPathChars] = L'\0';
     return {result, path};
 }
 

@@ -13,7 +13,7 @@ struct KnownFolder {
 };
 
 // SHGetFolderPathW for `csidl` (no window, no token, the current path) into a
-// cleared buffer of MAX_PATH characters.
+// cleared buffer of the path limit (kPathChars and the terminator).
 KnownFolder GetKnownFolder(int csidl);
 
 }  // namespace kci

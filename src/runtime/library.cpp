@@ -3,6 +3,7 @@
 #include <new>
 
 #include "runtime/catalogue.h"
+#include "runtime/core/text_limits.h"
 
 namespace kci {
 namespace {
@@ -43,9 +44,9 @@ HANDLE g_moduleContext = INVALID_HANDLE_VALUE;
 
 HANDLE CreateModuleContext(HMODULE module) {
     if (!g_activation.Available()) return INVALID_HANDLE_VALUE;
-    wchar_t path[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return INVALID_HANDLE_VALUE;  // no context rather than a cut path
+    wchar_t path[kPathChars + 1] = {};
+    const DWORD length = GetModuleFileNameW(module, path, kPathChars + 1);
+    if (length == 0 || length > kPathChars) return INVALID_HANDLE_VALUE;  // no context rather than a cut path
     ACTCTXW request = {};
     request.cbSize = sizeof(request);
     request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;

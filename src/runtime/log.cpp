@@ -8,10 +8,11 @@
 namespace kci {
 
 void WriteLogLine(MSIHANDLE session, const std::wstring& text) {
-    const std::wstring line = BuildLogLine(text);
+    // Cut first, then escaped: the cut counts the characters the log shows.
+    const std::wstring line = EscapeForTemplate(BuildLogLine(text));
     MsiHandleGuard record(MsiCreateRecord(2));
-    // The line is the record's template: the installer expands [n] references
-    // in it, as it does for every informational message.
+    // The line is the record's template, which the installer formats before
+    // it writes it; escaped, it comes out as built.
     MsiRecordSetStringW(record.Get(), 0, line.c_str());
     MsiProcessMessage(session, INSTALLMESSAGE_INFO, record.Get());
 }

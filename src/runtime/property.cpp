@@ -44,4 +44,6 @@ bool RunsFromScript(MSIHANDLE session) {
            MsiGetMode(session, MSIRUNMODE_COMMIT);
 }
 
+bool RunsAtCommit(MSIHANDLE session) { return MsiGetMode(session, MSIRUNMODE_COMMIT) != FALSE; }
+
 }  // namespace kci

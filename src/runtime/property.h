@@ -26,4 +26,8 @@ void SetProperty(MSIHANDLE session, const wchar_t* name, const wchar_t* value);
 // Windows may not ask the session for anything else.
 bool RunsFromScript(MSIHANDLE session);
 
+// True when the installer runs the action as a commit row: once the whole
+// script has succeeded, with nothing left to roll back.
+bool RunsAtCommit(MSIHANDLE session);
+
 }  // namespace kci

@@ -81,6 +81,15 @@ LSTATUS ReadRegistryNumber(HKEY key, const wchar_t* name, DWORD& value) {
     return status;
 }
 
+RegistryData ReadRegistryData(HKEY key, const wchar_t* name, DWORD maxBytes) {
+    RegistryData result;
+    std::vector<BYTE> buffer(maxBytes);
+    DWORD bytes = maxBytes;
+    result.status = RegQueryValueExW(key, name, nullptr, &result.type, buffer.data(), &bytes);
+    if (result.status == ERROR_SUCCESS) result.bytes.assign(buffer.begin(), buffer.begin() + bytes);
+    return result;
+}
+
 RegistryValue EnumRegistryValueName(HKEY key, DWORD index, DWORD nameChars) {
     return NameAt(nameChars, [&](wchar_t* name, DWORD* count) {
         return RegEnumValueW(key, index, name, count, nullptr, nullptr, nullptr, nullptr);

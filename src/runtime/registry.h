@@ -13,6 +13,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "runtime/handles.h"
 
@@ -22,6 +23,13 @@ struct RegistryText {
     LSTATUS status = ERROR_FILE_NOT_FOUND;
     DWORD type = REG_NONE;
     std::wstring text;  // empty unless status is ERROR_SUCCESS
+};
+
+// A value's type and data as stored, whatever they are.
+struct RegistryData {
+    LSTATUS status = ERROR_FILE_NOT_FOUND;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> bytes;  // empty unless status is ERROR_SUCCESS
 };
 
 struct RegistryValue {
@@ -49,6 +57,10 @@ RegistryText ReadRegistryText(HKEY key, const wchar_t* name, DWORD textChars);
 // Reads value `name` into a 32-bit number, whatever its type: data longer
 // than four bytes gives ERROR_MORE_DATA and leaves `value` as it was.
 LSTATUS ReadRegistryNumber(HKEY key, const wchar_t* name, DWORD& value);
+
+// Reads value `name` as it is stored, of up to `maxBytes` bytes; a longer
+// value gives ERROR_MORE_DATA and no data.
+RegistryData ReadRegistryData(HKEY key, const wchar_t* name, DWORD maxBytes);
 
 // The name of value `index` only, of up to `nameChars` characters; a longer
 // name gives ERROR_MORE_DATA and no name. Read the data with

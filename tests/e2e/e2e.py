@@ -23,6 +23,8 @@ WIN_RTMX_DIR = "C:\\Program Files (x86)\\Common Files\\Tenvor Systems\\Media Dri
 REPORT_HEADER = "The following error(s) occurred:"
 # The registration case runs the registration actions; every other install leaves them out.
 SKIP_REGISTRATION = "KCI_SKIP_REGISTRATION=1"
+DEMO_PRODUCT = "{4C1B7E2A-9D3F-4E85-B6A0-7F2C9D1E3B54}"
+NEEDS_RESERVATIONS = f"Product {DEMO_PRODUCT} needs UrlReservations"
 
 passed = 0
 failed = 0
@@ -38,13 +40,13 @@ def winpath(path):
     return subprocess.run(["winepath", "-w", path], capture_output=True, text=True).stdout.strip()
 
 
-def msiexec(mode, name, props=(), case=None, code=0):
+def msiexec(mode, name, props=(), case=None, code=0, msi=MSI):
     """Runs msiexec, logging to WORK/<name>.log, and returns the log text. With a case, checks
     that msiexec's exit code (as Unix shows it) is the Windows `code` mod 256."""
     log = os.path.join(WORK, name + ".log")
     if os.path.exists(log):
         os.remove(log)
-    cmd = ["wine", "msiexec", mode, winpath(MSI), "/qn", "/l*v", winpath(log), *props]
+    cmd = ["wine", "msiexec", mode, winpath(msi) if os.path.exists(msi) else msi, "/qn", "/l*v", winpath(log), *props]
     try:
         rc = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600).returncode
     except subprocess.TimeoutExpired:
@@ -193,19 +195,19 @@ class Component(typing.NamedTuple):
     program: str
     install: str       # the install switch
     uninstall: str     # the uninstall switch
-    folder_line: str   # the uninstaller's line naming the folder
+    data_name: str     # the name its uninstaller's folder has in CustomActionData
 
 
 COMPONENTS = [
     Component(name="Camera", folder=os.path.join(INSTALL_DIR, "Camera"), win_dir=WIN_INSTALL_DIR + "Camera\\",
               data_key="WQInstallerExe", program="WQInstaller.exe", install="/install", uninstall="/uninstall",
-              folder_line="MsiGetTargetPath says CAMERADRIVER is "),
+              data_name="CAMERADRIVER"),
     Component(name="QdnAndFilter", folder=INSTALL_DIR, win_dir=WIN_INSTALL_DIR, data_key="QdnAxExe",
               program="InstallQdnAndAx.exe", install="/I", uninstall="/U",
-              folder_line="MsiGetTargetPath says INSTALLDIR is "),
+              data_name="INSTALLDIR"),
     Component(name="Rtmx", folder=RTMX_DIR, win_dir=WIN_RTMX_DIR, data_key="RtmxDriverInstallerExe",
               program="RtmxDriverInstaller.exe", install="/install", uninstall="/uninstall",
-              folder_line="MsiGetProperty says _RTMX_DIR_ is "),
+              data_name="_RTMX_DIR_"),
 ]
 
 
@@ -216,21 +218,28 @@ def component_installs(*exit_codes):
                                   f"'{c.data_key}|{c.win_dir}{c.program}'",
                                   "Exiting ParseCustomActionData",
                                   f'Going to try executing "{c.win_dir}{c.program}" {c.install}',
-                                  f"Process returned 0x{code:x}", f"Exiting Install{c.name}"])
+                                  f"Process returned 0x{code:x}",
+                                  *([f"Reboot request recorded for {DEMO_PRODUCT}"] if c.name == "Camera" and code == 3 else []),
+                                  f"Exiting Install{c.name}"])
             for c, code in zip(COMPONENTS, list(exit_codes) + [0, 0, 0])]
 
 
+def script_uninstall(c, row, folder, exit_line="Process returned 0x0"):
+    """A component's uninstaller run from a script row, from the folder its CustomActionData names."""
+    return (f"Uninstall{c.name}{row}", [f"Entering Uninstall{c.name}", "Entering ParseCustomActionData",
+                                        f"'CustomActionData' contains the following value: '{c.data_name}|{folder}'",
+                                        "Exiting ParseCustomActionData", f"CustomActionData says {c.data_name} is {folder}",
+                                        f'Going to try executing "{c.win_dir}{c.program}" {c.uninstall}', exit_line,
+                                        f"Exiting Uninstall{c.name}"])
+
+
 def component_uninstalls():
-    # The folder lines carry the folder in brackets; the installer reads a log
-    # line as a template, so in its log the bracketed folder expands to nothing.
+    # SetRtmxPath gives the media driver's folder without its separator.
     return [("SetRtmxPath", ["Entering SetRtmxPath",
                              "SHGetFolderPath returned valid folder: C:\\Program Files (x86)\\Common Files",
                              "RegOpenKey returned 2", "Setting _RTMX_DIR_ property to " + WIN_RTMX_DIR.rstrip("\\"),
                              "Leaving SetRtmxPath"])] + [
-        ("Uninstall" + c.name, [f"Entering Uninstall{c.name}", c.folder_line,
-                                f'Going to try executing "{c.win_dir}{c.program}" {c.uninstall}',
-                                "Process returned 0x0", f"Exiting Uninstall{c.name}"])
-        for c in COMPONENTS]
+        script_uninstall(c, "Deferred", c.win_dir.rstrip("\\") if c.name == "Rtmx" else c.win_dir) for c in COMPONENTS]
 
 
 def stand_in_runs(folder, program, count=0):
@@ -249,13 +258,24 @@ def stand_in_runs(folder, program, count=0):
 
 def remove_leftovers():
     """What the stand-ins wrote beside themselves is no product file: msiexec leaves it."""
-    for folder in (INSTALL_DIR, RTMX_DIR):
+    for folder in (INSTALL_DIR, os.path.dirname(RTMX_DIR)):  # the maker's folder is the demo's too
         shutil.rmtree(folder, ignore_errors=True)
 
 
 # ---------------------------------------------------------------- the cases
 
 def case_install_and_remove():
+    # The stand-ins record elsewhere, so that the removal can leave the installation folder empty.
+    records = os.path.join(WORK, "records")
+    os.makedirs(records, exist_ok=True)
+    os.environ["KCI_STANDIN_RECORDS"] = winpath(records)
+    try:
+        install_and_remove(records)
+    finally:
+        del os.environ["KCI_STANDIN_RECORDS"]
+
+
+def install_and_remove(records):
     case = "clean install"
     text = msiexec("/i", "install", ["KCI_TEST_MESSAGE=1", SKIP_REGISTRATION], case)
     expect_actions(case, text, CLEAN_MACHINE + [
@@ -265,17 +285,26 @@ def case_install_and_remove():
         cancel("DisableCancel"), ("TestMessage", []), cancel("EnableCancel")] + component_installs())
     check(f"{case}: no error report", REPORT_HEADER not in text)
     check(f"{case}: stand-ins ran with their install switches",
-          [stand_in_runs(c.folder, c.program) for c in COMPONENTS] == [[c.install] for c in COMPONENTS])
+          [stand_in_runs(records, c.program) for c in COMPONENTS] == [[c.install] for c in COMPONENTS])
     check(f"{case}: TestMessage user message in the log", "\nhey dude\n" in text)
     check(f"{case}: product files installed", os.path.exists(README))
 
-    case = "removal"
+    case = "removal through the script rows"
+    os.makedirs(os.path.join(INSTALL_DIR, "Logs"))
+    open(os.path.join(INSTALL_DIR, "Logs", "client.log"), "w").close()
     text = msiexec("/x", "remove", case=case)
-    expect_actions(case, text, CLEAN_MACHINE + [cancel("DisableCancel")] + component_uninstalls()
-                   + [cancel("EnableCancel")])
+    uninstalls = component_uninstalls()
+    win_logs = WIN_INSTALL_DIR + "Logs"
+    expect_actions(case, text, CLEAN_MACHINE + [cancel("DisableCancel"), uninstalls[0], cancel("EnableCancel")]
+                   + uninstalls[1:] + [
+        ("RemoveLogsCommit", InOrder([f"CustomActionData says INSTALLDIR is {WIN_INSTALL_DIR}",
+                                      f"Going to try removing log file folder: {win_logs}",
+                                      "Installation folder left empty, removed: " + WIN_INSTALL_DIR.rstrip("\\"),
+                                      "Exiting RemoveLogs"])),
+        ("NukeRegistrySettingsCommit", InOrder(["Entering NukeRegistrySettings", "Leaving NukeRegistrySettings"]))])
     check(f"{case}: stand-ins ran with their uninstall switches",
-          [stand_in_runs(c.folder, c.program) for c in COMPONENTS] == [[c.install, c.uninstall] for c in COMPONENTS])
-    check(f"{case}: product files removed", not os.path.exists(README))
+          [stand_in_runs(records, c.program) for c in COMPONENTS] == [[c.install, c.uninstall] for c in COMPONENTS])
+    check(f"{case}: the installation folder went with Logs", not os.path.exists(INSTALL_DIR))
 
 
 def silent_install_while_running(case, image_name, action, lines, prompts):
@@ -318,7 +347,10 @@ def case_component_failures_report_once_and_ask_for_reboot():
         with open(os.path.join(c.folder, c.program + ".exitcode"), "w") as f:
             f.write(str(code))
     text = msiexec("/i", "component-failures", [SKIP_REGISTRATION], case, 3010)
-    expect_actions(case, text, component_installs(3, 5))
+    # The deferred camera install's reboot is recorded, and asked for after InstallFinalize.
+    expect_actions(case, text, component_installs(3, 5) + [
+        ("RequestRecordedReboot", ["A deferred action asked for a reboot: InstallCamera"])])
+    check(f"{case}: no reboot record left", wine_reg("query", REBOOT_PENDING, "/reg:32")[0] != 0)
     report = (f"{REPORT_HEADER}\n   - QDN driver install failed   - QDN driver marked for deletion\n"
               "Finish install then use the Error Reporting Tool to report this problem")
     check(f"{case}: one error report with texts 9 and 11", text.count(REPORT_HEADER) == 1 and report in text,
@@ -399,8 +431,8 @@ def case_shortcuts_made_and_removed_logs_removed():
         text = msiexec("/i", "shortcuts", ["ApplicationUsers=AllUsers", "DESKTOP_SHORTCUT=1", "STARTUP_SHORTCUT=1",
                                          "QUICKLAUNCH_SHORTCUT=1", SKIP_REGISTRATION], case)
         source = WIN_INSTALL_DIR + SHORTCUT
-        expect_actions(case, text, [("KorviCreateShortcuts", InOrder([
-            "Entering CreateShortcuts", "ApplicationUsers property: AllUsers", "Shortcut link is here: " + source,
+        expect_actions(case, text, [("KorviCreateShortcutsDeferred", InOrder([
+            "Entering CreateShortcuts", "CustomActionData says ApplicationUsers is AllUsers", "Shortcut link is here: " + source,
             f"Copying {source} to {desktop}", f"Copying {source} to {startup}",
             f"Going to iterate quick launch bars at {OLD_LAYOUT_FOLDERS['Common AppData']}, result=0",
             "Copy operation returned 0x0", "Calling RemoveOldShortcuts", "Entering RemoveOldShortcuts",
@@ -414,15 +446,15 @@ def case_shortcuts_made_and_removed_logs_removed():
             f.write("log")
         text = msiexec("/x", "shortcuts-remove", case=case + " removal")
         expect_actions(case + " removal", text, [
-            ("RemoveLogs", InOrder(["Entering RemoveLogs",
-                                    "Going to try removing log files: " + WIN_INSTALL_DIR + "Logs\\*.*",
-                                    "Going to try removing log file folder: " + WIN_INSTALL_DIR + "Logs",
-                                    "Exiting RemoveLogs"])),
             ("KorviRemoveShortcuts", InOrder([
                 "Entering RemoveShortcuts", f"Deleting desktop icon at {desktop}\\{SHORTCUT}", "Result = 1",
                 f"Deleting quick launch icon at {profiles[1]}{QUICK_LAUNCH}\\{SHORTCUT}", "Result = 1",
                 "Leaving RemoveShortcuts"])),
-            ("NukeRegistrySettings", InOrder(["Entering NukeRegistrySettings", "Leaving NukeRegistrySettings"])),
+            ("RemoveLogsCommit", InOrder(["Entering RemoveLogs",
+                                    "Going to try removing log files: " + WIN_INSTALL_DIR + "Logs\\*.*",
+                                    "Going to try removing log file folder: " + WIN_INSTALL_DIR + "Logs",
+                                    "Exiting RemoveLogs"])),
+            ("NukeRegistrySettingsCommit", InOrder(["Entering NukeRegistrySettings", "Leaving NukeRegistrySettings"])),
         ])
         check(f"{case}: every copy removed again", not any(map(os.path.exists, copies)),
               str([c for c in copies if os.path.exists(c)]))
@@ -465,7 +497,7 @@ def case_current_layout_stays_inside_what_the_product_made():
         text = msiexec("/i", "current-layout", ["DESKTOP_SHORTCUT=1", "STARTUP_SHORTCUT=1", "QUICKLAUNCH_SHORTCUT=1",
                                                 SKIP_REGISTRATION], case)
         source = WIN_INSTALL_DIR + SHORTCUT
-        expect_actions(case, text, [("KorviCreateShortcuts", InOrder([
+        expect_actions(case, text, [("KorviCreateShortcutsDeferred", InOrder([
             f"Copying {source} to {CURRENT_LAYOUT['common desktop']}",
             f"Copying {source} to {CURRENT_LAYOUT['common startup']}", "Calling RemoveOldShortcuts"] + NO_PROFILES_ROOT
             + [f"Deleting desktop icon at {CURRENT_LAYOUT['common desktop']}\\Tenvor Pelago.lnk",
@@ -480,11 +512,6 @@ def case_current_layout_stays_inside_what_the_product_made():
         text = msiexec("/x", "current-layout-remove", case=case + " removal")
         win_logs = WIN_INSTALL_DIR + "Logs"
         expect_actions(case + " removal", text, [
-            ("RemoveLogs", InOrder([f"Going to try removing log files: {win_logs}\\*.*",
-                                    f"Link left in place: {win_logs}\\linked",
-                                    # the installer's log expands "[...]" as a property: empty here
-                                    "SHFileOperation to delete log files:  returned 0",
-                                    f"Log folder holds a link, kept: {win_logs}", "Exiting RemoveLogs"])),
             ("KorviRemoveShortcuts", InOrder(["Entering RemoveShortcuts"] + NO_PROFILES_ROOT + [
                 f"Deleting desktop icon at {CURRENT_LAYOUT['common desktop']}\\{SHORTCUT}", "Result = 1",
                 f"Deleting desktop icon at {CURRENT_LAYOUT['user desktop']}\\{SHORTCUT}", "Result = 0",
@@ -492,6 +519,10 @@ def case_current_layout_stays_inside_what_the_product_made():
                 f"Deleting startup icon at {CURRENT_LAYOUT['user startup']}\\{SHORTCUT}", "Result = 0",
                 f"Link on the way, not deleted: {CURRENT_LAYOUT['user quick launch']}\\{SHORTCUT}",
                 "Leaving RemoveShortcuts"])),
+            ("RemoveLogsCommit", InOrder([f"Going to try removing log files: {win_logs}\\*.*",
+                                    f"Link left in place: {win_logs}\\linked",
+                                    f"SHFileOperation to delete log files: [{win_logs}\\*.*] returned 0",
+                                    f"Log folder holds a link, kept: {win_logs}", "Exiting RemoveLogs"])),
         ])
         check(f"{case}: the copies removed", not any(map(os.path.exists, copies)))
         check(f"{case}: the drive-root canaries stay", all(map(os.path.exists, canaries)))
@@ -509,6 +540,7 @@ def case_current_layout_stays_inside_what_the_product_made():
 
 CRASH_CONTROL = r"HKLM\SYSTEM\CurrentControlSet\Control\CrashControl"
 PRECERTIFICATION = r"HKLM\Software\Tenvor Systems, Inc.\Tenvor Pelago\Precertification"
+REBOOT_PENDING = r"HKLM\SOFTWARE\Tenvor Systems, Inc.\KORVI\RebootPending"
 
 
 PROCESSOR = r"HKLM\HARDWARE\DESCRIPTION\System\CentralProcessor\0"
@@ -547,9 +579,11 @@ def case_version_driver_check_crash_dumps_and_bits():
                                         "Leaving CheckQDNDriverOpen"])),
         # The speed written in the name, not the model number before it.
         ("CpuSpeedInMhz", InOrder(["ProcessorNameString WMI returned 3200"])),
-        ("ForceFullDump", ["Entering ForceFullDump", "RegSetValueEx succeeded", "Exiting ForceFullDump"]),
+        ("ForceFullDump", ["Entering ForceFullDump", "Recorded CrashDumpEnabled before the change: 0",
+                           "RegSetValueEx succeeded", f"Product {DEMO_PRODUCT} needs CrashControl", "Exiting ForceFullDump"]),
         # Wine registers BITS, so its client setup is only deleted.
-        ("InstallBits", InOrder(["Entering InstallBits", "Not installing BITS",
+        ("InstallBitsDeferred", InOrder(["Entering InstallBits", "CustomActionData says AUTOUPDATE is "
+                                         + WIN_INSTALL_DIR + "AutoUpdate\\", "Not installing BITS",
                                  "Delete of BITS install exe returned 0"])),
     ])
     check(f"{case}: PDisplayableVersion set", "Property(S): PDisplayableVersion = 1.0(0)\n" in text)
@@ -595,9 +629,11 @@ NGEN_INSTALL, NGEN_UNINSTALL = "/nologo /silent ", "uninstall /nologo /silent "
 # Each policy action's assembly folder below the installation, and whether it logs whole lines.
 CASPOL_ACTIONS = {"CaspolOperations": ("Dial Assist\\add-ins\\namecard\\", False),
                   "CaspolOperationsC2C": ("add-ins\\smarttag\\plugin\\", True)}
-DEFERRED = ("InstallCamera", "InstallQdnAndFilter", "InstallRtmx", "ForceFullDump", "netshOperations",
+DEFERRED = ("InstallCamera", "InstallQdnAndFilter", "InstallRtmx", "ForceFullDump", "InstallBitsDeferred",
+            "KorviCreateShortcutsDeferred", *(f"Uninstall{c.name}Deferred" for c in COMPONENTS), "RemoveLogsCommit",
+            "NukeRegistrySettingsCommit", "netshOperations",
             "httpcfgOperations", *CASPOL_ACTIONS, "ProcessNGENInstall", "ProcessNGENUnInstall", "netshUndoOperations",
-            "httpcfgUndoOperations", "CaspolUndoOperations")
+            "httpcfgUndoOperations", "CaspolUndoOperations", "UndoForceFullDump")
 # 32-bit code that names the system folder reaches syswow64: the netsh.exe the library starts.
 NETSH_DIR = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows", "syswow64")
 NETSH_LINES = [f"http add urlacl url=http://+:{p}/ D:(A;;GX;;;BU)" for p in PORTS]
@@ -641,7 +677,7 @@ def caspol(action):
                     + literal(f"Installdir: '{WIN_INSTALL_DIR}'", f"caspolPath path: {WIN_RUNTIME_DIR}Caspol.Exe")
                     + launches([f"Caspoling : CASPOL{i} = {line} " if whole else f"Caspoling : CASPOL'{i}'"
                                 for i, line in enumerate(caspol_lines(action))], "CASPOL")
-                    + (literal(f"Exiting {action}") if whole else []))
+                    + literal(f"Product {DEMO_PRODUCT} needs CodeAccessPolicy", *([f"Exiting {action}"] if whole else [])))
 
 
 def process_ngen(prefix, exit_line):
@@ -658,7 +694,7 @@ def not_started(announced, tool):
 
 def url_undo(action, tool, lines, announce, head=(), started=True):
     announced = [f"{announce} : '{line}'" for line in lines]
-    return Matching(literal(f"Entering {action}", *head)
+    return Matching(literal(f"Entering {action}", f"Product {DEMO_PRODUCT} no longer needs UrlReservations", *head)
                     + (launches if started else not_started)(announced, tool) + literal(f"Exiting {action}"))
 
 
@@ -666,7 +702,8 @@ def caspol_undo():
     """The policy stand-in exits with 0, as the tool does while a group is left: 8 runs per level."""
     runs = [p for line in CASPOL_UNDO_LINES for _ in range(8)
             for p in launches([f"Caspoling : {line}"], "CASPOL") + [re.escape("CASPOL exit code: 0")]]
-    return Matching(literal("Entering CaspolUndoOperations", f"caspolPath path: {WIN_RUNTIME_DIR}Caspol.Exe")
+    return Matching(literal("Entering CaspolUndoOperations", f"Product {DEMO_PRODUCT} no longer needs CodeAccessPolicy",
+                            f"caspolPath path: {WIN_RUNTIME_DIR}Caspol.Exe")
                     + runs + literal("Exiting CaspolUndoOperations"))
 
 
@@ -700,9 +737,10 @@ def registration_stand_ins():
 def registration_installed(case, text):
     expect_actions(case, text, [
         ("netshOperations", Matching(literal("Entering netshOperations") + launches(
-            [f"Netshing : '{line}'" for line in NETSH_LINES], "netsh"))),
+            [f"Netshing : '{line}'" for line in NETSH_LINES], "netsh") + literal(NEEDS_RESERVATIONS))),
         ("httpcfgOperations", Matching(literal("Entering httpcfgOperations", f"httpcfg.exe path: '{WIN_INSTALL_DIR}'")
-                                       + launches([f"httpcfging : '{l}'" for l in HTTPCFG_LINES], "httpcfg"))),
+                                       + launches([f"httpcfging : '{l}'" for l in HTTPCFG_LINES], "httpcfg")
+                                       + literal(NEEDS_RESERVATIONS))),
         *((action, caspol(action)) for action in CASPOL_ACTIONS),
         ("ProcessNGENInstall", process_ngen(NGEN_INSTALL, "Existing ProcessNGENInstall")),
     ])
@@ -803,19 +841,158 @@ def case_runtime_registration():
                   caspol_got == [line for line in CASPOL_UNDO_LINES for _ in range(8)], f"got {caspol_got}")
 
 
+# ------------------------------------------------------- script rows rolled back
+
+class ScriptRollback(typing.NamedTuple):
+    """A run that the probe's deferred failure ends late, and what its rollback must leave."""
+    case: str
+    mode: str           # the failing run's: /i, or /x after an installation
+    properties: list
+    rows: list          # (rollback row, lines), last scheduled first
+    kept: list          # paths (Unix) that must exist afterwards; copies, which must not
+    copies: list
+
+
+COPIES = [unix_path(CURRENT_LAYOUT[f"common {n}"] + "\\" + SHORTCUT) for n in ("desktop", "startup")]
+SCRIPT_ROLLBACKS = [
+    # Wine removes the installed files before it runs the rollback rows: the uninstallers are gone by then.
+    ScriptRollback(case="installation rolled back", mode="/i",
+                   properties=["DESKTOP_SHORTCUT=1", "STARTUP_SHORTCUT=1"], copies=COPIES, kept=[],
+                   rows=[("KorviRemoveShortcutsRollback", InOrder([
+                       f"Deleting desktop icon at {CURRENT_LAYOUT['common desktop']}\\{SHORTCUT}", "Result = 1",
+                       f"Deleting startup icon at {CURRENT_LAYOUT['common startup']}\\{SHORTCUT}", "Result = 1"]))]
+                   + [script_uninstall(c, "Rollback", c.win_dir, "CreateProcess failed with error: 0x2")
+                      for c in reversed(COMPONENTS)]),
+    # The commit rows never run: the logs and the per-user settings stay with the product.
+    ScriptRollback(case="removal rolled back", mode="/x", properties=[], copies=[], rows=[],
+                   kept=[os.path.join(INSTALL_DIR, "Logs", "client.log"), README]),
+]
+
+
+def case_script_rows_roll_back():
+    for row in SCRIPT_ROLLBACKS:
+        remove_leftovers()
+        if row.mode == "/x":
+            msiexec("/i", "rollback-install", [SKIP_REGISTRATION], row.case + " install")
+            os.makedirs(os.path.join(INSTALL_DIR, "Logs"))
+            open(row.kept[0], "w").close()
+        wine_reg("add", SETTINGS_KEY, "/v", "Left", "/d", "10", "/f")
+        text = msiexec(row.mode, "rollback" + row.mode[1], [SKIP_REGISTRATION, "KCI_FAIL_AFTER_REGISTRATION=1",
+                                                           *row.properties], row.case, 1603)
+        blocks = last_blocks(text, [action for action, _ in row.rows])
+        for (action, expected), later in zip(row.rows, [None] + row.rows):
+            start, got = blocks.get(action, (-1, None))
+            check(f"{row.case}: {action} lines", got is not None and (
+                expected.matches(got) if hasattr(expected, "matches") else got == expected), f"got {got}")
+            check(f"{row.case}: {action} after the rows scheduled after it", not later or start > blocks.get(later[0], (start,))[0])
+        check(f"{row.case}: no commit row ran", f"{PREFIX}Entering RemoveLogs" not in text)
+        check(f"{row.case}: the per-user settings stay", wine_reg("query", SETTINGS_KEY)[0] == 0)
+        check(f"{row.case}: what must stay stays", all(map(os.path.exists, row.kept)))
+        check(f"{row.case}: the copies went again", not any(map(os.path.exists, row.copies)))
+        wine_reg("delete", SETTINGS_KEY, "/f")
+        msiexec("/x", "rollback-cleanup", [SKIP_REGISTRATION])
+
+
+# ------------------------------------------------- the machine as it was found
+
+# The keys snapshot in each registry file of the prefix (its own names, lower case), and how
+# they are shown; Wine's CurrentControlSet is a link to ControlSet001.
+REGISTRY_FILES = {"system.reg": ("HKLM\\", ("software\\", "system\\controlset001\\")),
+                  "user.reg": ("HKU\\user\\", ("",)), "userdef.reg": ("HKU\\.default\\", ("",))}
+# The installer's and Wine's own changes, which the comparison passes over: (pattern, why).
+IGNORED = [
+    (r"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\.*",
+     "the installer's own bookkeeping: rollback scripts, the in-progress mark, its per-run state"),
+    (r"HKLM\\Software\\Classes\\Installer\\(Features|Products|UpgradeCodes)",
+     "the installer's registration of products: Wine leaves these keys once made, empty"),
+    (r"C:\\windows\\Installer(\\.*)?", "the installer's package cache and its rollback scripts"),
+    (r"C:\\windows\\temp(\\.*)?", "the installer's and Wine's temporary files"),
+]
+
+
+def registry_snapshot():
+    """Every key and value, the value's type and data as Wine writes them."""
+    subprocess.run(["wineserver", "-k"])  # Wine writes its registry files as its server ends
+    entries = {}
+    for file, (shown, roots) in REGISTRY_FILES.items():
+        key = None
+        with open(os.path.join(os.environ["WINEPREFIX"], file), encoding="utf-8", errors="replace") as f:
+            for line in f.read().replace("\\\n  ", "").splitlines():
+                if line.startswith("["):
+                    path = line[1:line.rindex("]")].replace("\\\\", "\\")
+                    key = shown + path if path.lower().startswith(roots) else None
+                    entries.update({key: "key"} if key else {})
+                elif key and (m := re.match(r'(@|"(?:[^"\\]|\\.)*")=(.*)', line)):
+                    entries[key + "|" + m[1]] = m[2]
+    return entries
+
+
+def file_snapshot():
+    """Every file and folder under C:\\ with its size (a link as a link)."""
+    drive = os.path.join(os.environ["WINEPREFIX"], "drive_c")
+    return {"C:\\" + os.path.relpath(os.path.join(folder, name), drive).replace("/", "\\"):
+            "link" if os.path.islink(os.path.join(folder, name)) else "folder" if name in folders
+            else os.path.getsize(os.path.join(folder, name))
+            for folder, folders, files in os.walk(drive) for name in folders + files}
+
+
+def differences(before, after):
+    return [f"{name}: {before.get(name, '(none)')} -> {after.get(name, '(none)')}"
+            for name in sorted(before.keys() | after.keys()) if before.get(name) != after.get(name)
+            and not any(re.fullmatch(pattern, name, re.I) for pattern, _ in IGNORED)]
+
+
+def case_machine_left_as_found():
+    """Installed and removed, and installed and rolled back: the machine as it was. A set
+    crash-dump setting shows that it is put back."""
+    wine_reg("add", CRASH_CONTROL, "/v", "CrashDumpEnabled", "/t", "REG_DWORD", "/d", "7", "/f")
+    os.environ["KCI_STANDIN_RECORDS"] = winpath(WORK)
+    try:
+        with registration_stand_ins():
+            for row in REGISTRATION_RUNS:
+                registry, files = registry_snapshot(), file_snapshot()
+                for run in row.runs:
+                    msiexec(run.mode, "found-" + run.log, run.properties, row.case, run.exit_code)
+                found = differences(registry, registry_snapshot()) + differences(files, file_snapshot())
+                check(f"{row.case}: machine left as found", not found, "\n  " + "\n  ".join(found))
+                print(f"machine left as found: {sum('|' in n for n in registry)} registry values and "
+                      f"{len(files)} files compared, {len(found)} differences")
+    finally:
+        del os.environ["KCI_STANDIN_RECORDS"]
+        wine_reg("delete", CRASH_CONTROL, "/v", "CrashDumpEnabled", "/f")
+
+
+def case_two_products_share_the_reservations():
+    """A second product code of the demo: the reservations stay until both are removed."""
+    second, case = os.path.join(WORK, "KorviDemo2.msi"), "two products"
+    shutil.copy(MSI, second)
+    for change in (["-s", "Korvi Demo", "Tenvor Systems, Inc.", "Intel;1033", "{6A0E4B77-1F6C-4D3B-9B1E-2C7A5D8E9F10}"],
+                   ["-q", "UPDATE Property SET Value='{0B3C5D7E-2A4F-4E6B-8C9D-1E2F3A4B5C6D}' WHERE Property='ProductCode'"]):
+        subprocess.run(["msibuild", second, *change])
+    with registration_stand_ins():
+        msiexec("/i", "first", [], case), msiexec("/i", "second", [], case, msi=second)
+        first, last = msiexec("/x", "first-remove", [], case), msiexec("/x", "second-remove", [], case, msi=second)
+    check(f"{case}: the first removal keeps the reservations", "Netshing : 'http delete" not in first and
+          f"{PREFIX}Still needed by 1 other products: UrlReservations kept" in first)
+    check(f"{case}: the last removal deletes them", "Still needed" not in last
+          and "Netshing : 'http delete urlacl url=http://+:44452/'" in last)
+
+
 CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_install,
          case_component_failures_report_once_and_ask_for_reboot,
          case_running_browser_stops_a_silent_install_in_the_tenth_try, case_shortcuts_made_and_removed_logs_removed,
          case_current_layout_stays_inside_what_the_product_made,
          case_version_driver_check_crash_dumps_and_bits, case_precertification_failures_fail_the_install,
-         case_runtime_registration]
+         case_runtime_registration, case_script_rows_roll_back, case_machine_left_as_found,
+         case_two_products_share_the_reservations]
 
 
 def main():
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
-    # Leftovers of an interrupted run would turn an install into maintenance.
-    msiexec("/x", "cleanup")
+    # Leftovers of an interrupted run would turn an install into maintenance. By product code:
+    # for a package that is not installed, Wine's /x runs its install rows too.
+    msiexec("/x", "cleanup", msi=DEMO_PRODUCT)
     for case in CASES:
         remove_leftovers()
         started = time.time()

@@ -1,8 +1,7 @@
-// Any name and capacity for a shell file list, any folder for the profile
-// cuts and the log folder: lists hold the one name and end in two nulls,
-// every cut is a prefix of what it was cut from, and the folders on a
-// removal's way start at its base and grow, each a prefix of the next; a
-// path is the one its local final path names and never its own final path.
+// Any folder for the profile cuts and the log folder: every cut is a prefix
+// of what it was cut from, and the folders on a removal's way start at its
+// base and grow, each a prefix of the next; a path is the one its local final
+// path names and never its own final path.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,12 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::wstring text;
     for (std::size_t i = 1; i < size; ++i) text.push_back(static_cast<wchar_t>(data[i] == 'S' ? L'\\' : data[i]));
 
-    if (const auto list = kci::SingleNameList(text, capacity)) {
-        if (list->size() != capacity || text.empty() || text.size() + 2 > capacity) __builtin_trap();
-        if (std::wstring(list->data(), text.size()) != text) __builtin_trap();
-        for (std::size_t i = text.size(); i < capacity; ++i)
-            if ((*list)[i] != L'\0') __builtin_trap();
-    }
     const kci::ProfileCuts cuts = kci::CutCommonAppData(text);
     if (!IsPrefix(cuts.allUsers, text) || !IsPrefix(cuts.root, cuts.allUsers)) __builtin_trap();
     if (kci::IsBareRoot(cuts.root) && cuts.root.size() > 3 && cuts.root.compare(0, 2, L"\\\\") != 0) __builtin_trap();

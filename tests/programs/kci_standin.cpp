@@ -2,7 +2,9 @@
 // name. Copied under the name a test needs; its behaviour comes from files
 // beside it, because the library fixes its arguments:
 //   <program>.exitcode  the exit code, decimal or 0x-hex (0 when absent)
-//   <program>.cmdline   each run appends the command line it received
+//   <program>.cmdline   each run appends the command line it received, in the
+//                       folder KCI_STANDIN_RECORDS names where it is set
+//   <program>.sleepms   how long it runs before it exits, in ms (0 when absent)
 // Started with "--hold" it writes <program>.ready and runs until ended.
 #include <windows.h>
 
@@ -34,7 +36,7 @@ void AppendUtf8(const std::wstring& path, const std::wstring& text) {
     CloseHandle(file);
 }
 
-DWORD ChosenExitCode(const std::wstring& path) {
+DWORD ChosenNumber(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     char text[32] = {};
@@ -42,6 +44,12 @@ DWORD ChosenExitCode(const std::wstring& path) {
     ReadFile(file, text, sizeof(text) - 1, &read, nullptr);
     CloseHandle(file);
     return static_cast<DWORD>(std::strtoul(text, nullptr, 0));
+}
+
+std::wstring RecordsOf(const std::wstring& self) {
+    wchar_t folder[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"KCI_STANDIN_RECORDS", folder, MAX_PATH);
+    return length && length < MAX_PATH ? folder + self.substr(self.rfind(L'\\')) : self;
 }
 
 }  // namespace
@@ -52,6 +60,7 @@ int wmain(int argc, wchar_t** argv) {
         AppendUtf8(self + L".ready", L"ready\n");
         for (;;) Sleep(1000);
     }
-    AppendUtf8(self + L".cmdline", std::wstring(GetCommandLineW()) + L"\n");
-    ExitProcess(ChosenExitCode(self + L".exitcode"));
+    AppendUtf8(RecordsOf(self) + L".cmdline", std::wstring(GetCommandLineW()) + L"\n");
+    Sleep(ChosenNumber(self + L".sleepms"));
+    ExitProcess(ChosenNumber(self + L".exitcode"));
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cwchar>
+
 #include "runtime/core/custom_action_data.h"
 #include "runtime/core/errors.h"
 
@@ -55,3 +57,28 @@ TEST(CustomActionData, NamesOrderByUnsignedCodeUnits) {
 }
 
 }  // namespace
+
+// The script forms' value lines: the value where the immediate form's read
+// would give it, "no usable" where that read would fail.
+TEST(CustomActionData, ScriptValueLines) {
+    const NameValueMap pairs = SplitCustomActionData(L"INSTALLDIR|D:\\Elsewhere\\|AUTOUPDATE||_RTMX_DIR_|" +
+                                                     std::wstring(260, L'x'));
+    struct Case { const NameValueMap* pairs; const wchar_t* name; size_t maxChars; const wchar_t* line; bool usable; };
+    const Case cases[] = {
+        {&pairs, L"INSTALLDIR", 259, L"CustomActionData says INSTALLDIR is D:\\Elsewhere\\", true},
+        {&pairs, L"AUTOUPDATE", 259, L"CustomActionData says AUTOUPDATE is ", true},
+        {&pairs, L"_RTMX_DIR_", 261, L"CustomActionData says _RTMX_DIR_ is ", true},
+        {&pairs, L"_RTMX_DIR_", 260, L"CustomActionData says _RTMX_DIR_ is ", true},
+        {&pairs, L"_RTMX_DIR_", 259, L"CustomActionData has no usable _RTMX_DIR_", false},
+        {&pairs, L"installdir", 259, L"CustomActionData has no usable installdir", false},
+        {nullptr, L"CAMERADRIVER", 259, L"CustomActionData has no usable CAMERADRIVER", false},
+    };
+    for (const Case& c : cases) {
+        const kci::ScriptValue read = kci::LookUpScriptValue(c.pairs, c.name, c.maxChars);
+        EXPECT_EQ(read.line.substr(0, std::wcslen(c.line)), c.line) << c.name;
+        EXPECT_EQ(read.value.has_value(), c.usable) << c.name;
+        if (c.usable) {
+            EXPECT_EQ(read.line, L"CustomActionData says " + std::wstring(c.name) + L" is " + *read.value);
+        }
+    }
+}

@@ -77,3 +77,19 @@ TEST(LogLine, CutNeverSplitsASurrogatePair) {
     EXPECT_EQ(line.size(), 1038u);
     EXPECT_EQ(line.back(), L'a');
 }
+
+// Each character the installer's formatter reads as syntax becomes its escape;
+// the cut is taken before, on the characters the log shows.
+TEST(LogLine, BracketsAndBracesAreEscapedAfterTheCut) {
+    const struct { std::wstring line, escaped; } rows[] = {
+        {L"no syntax: \\ % ( ) ~", L"no syntax: \\ % ( ) ~"},
+        {L"[ProductCode] [%PATH] {x}", L"[\\[]ProductCode[\\]] [\\[]%PATH[\\]] [\\{]x[\\}]"},
+        {L"is [C:\\Logs\\], len=9", L"is [\\[]C:\\Logs\\[\\]], len=9"},
+        {L"][}{", L"[\\]][\\[][\\}][\\{]"},
+        {L"", L""},
+    };
+    for (const auto& row : rows) EXPECT_EQ(kci::EscapeForTemplate(row.line), row.escaped) << row.line;
+    const std::wstring escaped = kci::EscapeForTemplate(kci::BuildLogLine(std::wstring(1014, L'[')));
+    EXPECT_EQ(escaped.size(), 26u + 1013u * 4);
+    EXPECT_EQ(escaped.substr(escaped.size() - 8), L"[\\[][\\[]");
+}

@@ -1,27 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "profiles/core/profile_paths.h"
 
 namespace {
-
-TEST(SingleNameList, HoldsTheOneNameAndNullsToItsEndOrNothing) {
-    struct Case { std::wstring name; std::size_t capacity; bool fits; };
-    const std::wstring x258(258, L'x'), x259(259, L'x');
-    for (const Case& c : {Case{L"C:\\a.lnk", 10, true}, Case{x258, 260, true} /* two nulls left */,
-                          Case{x259, 260, false} /* one null only */, Case{x259, 261, true},
-                          Case{L"", 260, false} /* an empty list would name nothing */,
-                          Case{std::wstring(L"C:\\a\0C:\\b", 9), 260, false} /* a second name */}) {
-        auto list = kci::SingleNameList(c.name, c.capacity);
-        ASSERT_EQ(list.has_value(), c.fits) << c.name.size();
-        if (!list) continue;
-        ASSERT_EQ(list->size(), c.capacity);
-        EXPECT_EQ(std::wstring(list->data(), c.name.size()), c.name);
-        for (std::size_t i = c.name.size(); i < c.capacity; ++i) ASSERT_EQ((*list)[i], L'\0') << i;
-    }
-}
 
 TEST(CutCommonAppData, GivesAllUsersProfileAndRootAndWhetherTheRootIsBare) {
     struct Case { std::wstring folder, allUsers, root; bool bare; };
@@ -81,6 +66,22 @@ TEST(IsFinalPathOf, TheMeantPathBehindTheLocalOrShareFormOnlyAsciiCaseIgnored) {
                           Case{L"\\\\?\\UNC\\srv\\share", L"\\\\?\\UNC\\srv\\share", false},
                           Case{L"\\\\?\\UNC\\srv\\share", L"C:\\srv\\share", false}, Case{L"", L"", false}})
         EXPECT_EQ(kci::IsFinalPathOf(c.finalPath, c.meant), c.same) << std::string(c.finalPath.begin(), c.finalPath.end());
+}
+
+// Only name surrogates lead elsewhere; the tags the platform gives to files
+// only stored differently are deleted and copied over like plain ones.
+TEST(ReparseKindOf, OnlyNameSurrogatesAreLinks) {
+    using kci::ReparseKind;
+    struct Case { const char* name; std::uint32_t tag; ReparseKind kind; };
+    for (const Case& c : {Case{"junction or mount point", 0xA0000003, ReparseKind::Link},
+                          Case{"symbolic link", 0xA000000C, ReparseKind::Link}, Case{"tag not read (Wine)", 0, ReparseKind::Link},
+                          Case{"Linux subsystem symbolic link", 0xA000001D, ReparseKind::Link},
+                          Case{"cloud placeholder", 0x9000001A, ReparseKind::Plain}, Case{"another cloud", 0x9000F01A, ReparseKind::Plain},
+                          Case{"deduplicated file", 0x80000013, ReparseKind::Plain}, Case{"WOF file", 0x80000017, ReparseKind::Plain},
+                          Case{"app execution alias", 0x8000001B, ReparseKind::Plain}}) {
+        EXPECT_EQ(kci::ReparseKindOf(true, c.tag), c.kind) << c.name;
+        EXPECT_EQ(kci::ReparseKindOf(false, c.tag), ReparseKind::Plain) << c.name;
+    }
 }
 
 TEST(InstallDirectoryForLogs, DropsOnlyATrailingSeparatorNeverAComponent) {

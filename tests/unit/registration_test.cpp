@@ -12,7 +12,8 @@ using Lines = std::vector<std::wstring>;
 using kci::NgenMode;
 
 // Records what a run launches, logs and waits for; launch n gives values[n],
-// or 42, and the exit code exitCodes[n], or none.
+// or 42, and the exit code exitCodes[n], or none; 259, what the platform
+// reads for it, stands for a tool still running after the wait.
 struct FakeHost : kci::ToolHost {
     std::vector<int> values;
     std::vector<std::optional<std::uint32_t>> exitCodes;
@@ -24,7 +25,8 @@ struct FakeHost : kci::ToolHost {
         launches.emplace_back(tool, parameters);
         waits.push_back(maxWaitMs);
         const std::size_t n = launches.size() - 1;
-        return {n < values.size() ? values[n] : 42, n < exitCodes.size() ? exitCodes[n] : std::nullopt};
+        const auto code = n < exitCodes.size() ? exitCodes[n] : std::nullopt;
+        return {n < values.size() ? values[n] : 42, code == 259u ? std::nullopt : code, code == 259u};
     }
     void Log(const std::wstring& line) override { log.push_back(line); }
 };
@@ -37,6 +39,7 @@ TEST(UrlReservations, FourteenPortsInOrderEachWithItsLaunchValue) {
         SCOPED_TRACE(netsh);
         FakeHost host;
         host.values = {33, 32};  // started, and the highest launch error
+        host.exitCodes = {0u, std::nullopt, 259u};  // the third still runs after its wait
         if (netsh) kci::ReserveUrlsWithNetsh(host, L"C:\\Windows\\system32");
         else kci::ReserveUrlsWithHttpcfg(host, {0, L"C:\\Tools\\"});
         const std::wstring tool = netsh ? L"C:\\Windows\\system32\\netsh.exe" : L"C:\\Tools\\httpcfg.exe";
@@ -50,17 +53,19 @@ TEST(UrlReservations, FourteenPortsInOrderEachWithItsLaunchValue) {
             log.push_back((netsh ? L"Netshing : '" : L"httpcfging : '") + line + L"'\n");
             log.push_back((netsh ? L"netsh" : L"httpcfg") + std::wstring(i == 1 ? L" not" : L"") +
                           L" successful returned: '" + (i == 0 ? L"33" : i == 1 ? L"32" : L"42") + L"'\n");
+            if (i == 2) log.push_back(netsh ? L"netsh still running after 5000 ms" : L"httpcfg still running after 5000 ms");
         }
         EXPECT_EQ(host.log, log);
         EXPECT_EQ(host.waits, std::vector<unsigned>(14, 5000));
     }
 }
 
-TEST(UrlReservations, HttpcfgFolderIsAPlainPrefixAndWithoutAnAbsoluteOneNothingStarts) {
+TEST(UrlReservations, HttpcfgFolderIsAPlainPrefixAndWithoutAnAbsoluteOneEndingInABackslashNothingStarts) {
     const std::wstring refused = L"httpcfg.exe folder is not an absolute path, nothing started";
     struct Case { kci::PropertyRead read; Lines firstLines; const wchar_t* tool; };
     for (const Case& c : {
-             Case{{0, L"C:\\Tools"}, {L"httpcfg.exe path: 'C:\\Tools'\n"}, L"C:\\Toolshttpcfg.exe"},
+             Case{{0, L"C:\\Tools\\"}, {L"httpcfg.exe path: 'C:\\Tools\\'\n"}, L"C:\\Tools\\httpcfg.exe"},
+             Case{{0, L"C:\\Tools"}, {L"httpcfg.exe path: 'C:\\Tools'\n", refused}, nullptr},
              Case{{0, L""}, {L"httpcfg.exe path: ''\n", refused}, nullptr},
              Case{{0, L"Tools\\"}, {L"httpcfg.exe path: 'Tools\\'\n", refused}, nullptr},
              Case{{234, L"C:\\Too"}, {L"Invalid 'CustomActionData' property\n", L"result = 234", L"httpcfg.exe path: ''\n", refused},
@@ -122,13 +127,16 @@ TEST(UrlReservations, UndoDeletesEachPortInTableOrder) {
 }
 
 // Each level's line runs again while the tool exits with 0, eight runs at
-// most; a tool that did not start, or did not end, stops its level.
+// most; a tool that did not start stops its level, one still running stops
+// the undo.
 TEST(CodeAccessPolicy, UndoRepeatsEachLevelWhileTheToolExitsWithZero) {
+    const std::wstring kSkipping = L"Skipping the remaining levels while CASPOL runs";
+    auto Concat = [](Lines a, const Lines& b) { return a.insert(a.end(), b.begin(), b.end()), a; };
     using Codes = std::vector<std::optional<std::uint32_t>>;
     struct Case { Codes exitCodes; int enterpriseRuns; int machineRuns; };
     for (const Case& c : {
              Case{Codes(16, 0u), 8, 8},
-             Case{{0u, 0u, 1u, 0u, 259u}, 3, 2},
+             Case{{0u, 0u, 1u, 0u, 259u, 0u}, 3, 2},
              Case{{std::nullopt, 5u}, 1, 1},
          }) {
         FakeHost host;
@@ -145,7 +153,8 @@ TEST(CodeAccessPolicy, UndoRepeatsEachLevelWhileTheToolExitsWithZero) {
                 launches.emplace_back(tool, line);
                 log.push_back(L"Caspoling : " + std::wstring(line));
                 log.push_back(code ? L"CASPOL successful returned: '42'\n" : L"CASPOL not successful returned: '2'\n");
-                if (code) log.push_back(L"CASPOL exit code: " + std::to_wstring(*code));
+                if (code == 259u) log = Concat(log, {L"CASPOL still running after 5000 ms", kSkipping});
+                else if (code) log.push_back(L"CASPOL exit code: " + std::to_wstring(*code));
             }
         EXPECT_EQ(host.launches, launches);
         EXPECT_EQ(host.log, log);
@@ -179,7 +188,6 @@ TEST(CodeAccessPolicy, FourLinesEachToolWaitedForUpToFiveSeconds) {
                               : L"Caspoling : CASPOL'" + std::to_wstring(i) + L"'\n");
             log.push_back(L"CASPOL successful returned: '42'\n");
         }
-        if (c2c) log.push_back(L"Exiting CaspolOperationsC2C");
         EXPECT_EQ(host.log, log);
         EXPECT_EQ(host.waits, std::vector<unsigned>(4, 5000));
     }

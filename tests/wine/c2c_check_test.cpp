@@ -111,7 +111,6 @@ HRESULT WINAPI FailingNext(IEnumWbemClassObject*, long, ULONG, IWbemClassObject*
 TEST(WmiLookup, AQueryThatFailsWhileReadingLooksInTheProcessList) {
     bench::DummyProcess standIn(L"kci-nextfails.exe");
     auto session = bench::Package().Open();
-    session->ClearRecords();
     actions::OnActionThread([&] {
         kci::WmiQuery probe;
         ASSERT_EQ(kci::WMIquery(session->Handle(), L"SELECT * FROM Win32_Process", probe), 0u);

@@ -46,6 +46,7 @@ const std::map<std::string, std::set<UINT>> kAllowedResults = {
     {"UninstallCamera", {0}}, {"UninstallQdnAndFilter", {0}}, {"UninstallRtmx", {0}},
     {"SetRtmxPath", {0}}, {"CheckQDNDriverOpen", {0}}, {"InstallBits", {0, 1603}},
     {"CreateDisplayableVersion", {0}}, {"PrecertificationFailureCount", {0, 1603}}, {"ForceFullDump", {0}},
+    {"UndoForceFullDump", {0}}, {"RequestRecordedReboot", {0}},
     {"CreateShortcuts", {0}}, {"RemoveShortcuts", {0}}, {"RemoveLogs", {0}}, {"NukeRegistrySettings", {0}},
     {"CpuSpeedInMhz", {}}, {"CpuHasMinimumInstructionSet", {0, 1}},
     {"netshOperations", {0}}, {"httpcfgOperations", {0}}, {"CaspolOperations", {0}},
@@ -105,7 +106,7 @@ TEST(FaultSweep, DISABLED_OneAction) {
     const bench::ActionRun* run = nullptr;
     for (const auto* stages : kStages)
         for (const bench::ActionRun& candidate : *stages)
-            if (candidate.action == action && candidate.stage == stageName) run = &candidate;
+            if (candidate.Label() == action && candidate.stage == stageName) run = &candidate;
     ASSERT_TRUE(run) << action << " " << stageName;
     fault::Patch(bench::Library());
 
@@ -119,7 +120,7 @@ TEST(FaultSweep, DISABLED_OneAction) {
         arm();
         Outcome outcome;
         const bool comKept =
-            actions::KeepsComState([&] { outcome.result = bench::CallAction(run->action, session->Handle()); });
+            actions::KeepsComState([&] { outcome.result = run->Call(session->Handle()); });
         fault::Disarm();
         outcome.said = Said(*session);
         const std::wstring leak = before.LastingGrowth(run->leavesProgramsRunning);
@@ -136,7 +137,7 @@ TEST(FaultSweep, DISABLED_OneAction) {
     for (size_t i = 0; i < runs.size(); ++i)
         out << "run " << i << " " << runs[i].second << " " << fault::Describe(runs[i].first) << std::endl;
 
-    std::set<UINT> allowed = kAllowedResults.at(action);
+    std::set<UINT> allowed = kAllowedResults.at(run->action);
     allowed.insert(run->alsoReturns.begin(), run->alsoReturns.end());
     for (size_t i = atoi(Env("KCI_FAULT_FROM").c_str()); i < runs.size(); ++i) {
         out << "begin " << i << std::endl;
@@ -148,7 +149,7 @@ TEST(FaultSweep, DISABLED_OneAction) {
         // keeps (as the warm-up does for the clean path): a leak repeats.
         const std::string leak = failed.leak.empty() ? "" : call(arm).leak;
         out << "end " << i << " " << injected << " " << failed.result << " "
-            << (kAllowedResults.at(action).empty() || allowed.count(failed.result))
+            << (kAllowedResults.at(run->action).empty() || allowed.count(failed.result))
             << " " << silent << leak << std::endl;
     }
     out << "done" << std::endl;
@@ -180,7 +181,7 @@ std::mutex startingChild;  // the environment it inherits is the process's
 // silent files-in-use loop, which answers of 0 keep going.
 Exit RunChild(const bench::ActionRun& row, size_t from, const std::string& out, DWORD& exitCode) {
     std::unique_lock<std::mutex> starting(startingChild);
-    SetEnvironmentVariableA("KCI_FAULT_ACTION", row.action);
+    SetEnvironmentVariableA("KCI_FAULT_ACTION", row.Label().c_str());
     SetEnvironmentVariableA("KCI_FAULT_STAGE", row.stage);
     SetEnvironmentVariableA("KCI_FAULT_FROM", std::to_string(from).c_str());
     SetEnvironmentVariableA("KCI_FAULT_OUT", out.c_str());
@@ -332,19 +333,19 @@ TEST(FaultSweep, EveryCallSiteOfEveryActionFailsWithoutCrashHangOrLeak) {
     for (size_t i = 0; i < rows.size(); ++i) {
         const bench::ActionRun& run = *rows[i];
         const Tally& tally = tallies[i];
-        SCOPED_TRACE(std::string(run.stage) + " " + run.action);
+        SCOPED_TRACE(std::string(run.stage) + " " + run.Label());
         if (!kAllowedResults.count(run.action)) {
             ADD_FAILURE() << "no allowed results for " << run.action;
             continue;
         }
         printf("fault sweep %s %s: %zu runs, %zu reaches, %d crashes, %d hangs, %d leaks, %zu silent successes, %lld s\n",
-               run.stage, run.action, tally.runs.size(), tally.reaches.size(), tally.crashes, tally.hangs, tally.leaks,
+               run.stage, run.Label().c_str(), tally.runs.size(), tally.reaches.size(), tally.crashes, tally.hangs, tally.leaks,
                tally.silentRuns.size(), seconds[i]);
         for (const std::string& fault : tally.faults) ADD_FAILURE() << fault;
         for (const std::string& how : tally.loops)
-            printf("fault sweep %s %s: the silent files-in-use loop with %s\n", run.stage, run.action, how.c_str());
+            printf("fault sweep %s %s: the silent files-in-use loop with %s\n", run.stage, run.Label().c_str(), how.c_str());
         for (const std::string& how : tally.silentRuns)
-            printf("fault sweep %s %s: silent with %s\n", run.stage, run.action, how.c_str());
+            printf("fault sweep %s %s: silent with %s\n", run.stage, run.Label().c_str(), how.c_str());
         for (const std::string& silent : tally.silentImports)
             EXPECT_TRUE(documented.count(silent) || documented.count("every action" + silent.substr(silent.find(','))))
                 << "silent success not in docs/failure-paths.md: " << silent;

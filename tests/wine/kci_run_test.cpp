@@ -73,6 +73,12 @@ TEST(KciRun, PrintsWhatTheActionSendsAndExitsWithItsResult) {
          {prefix + "Going to try executing \"" + bench::Narrow(camera.Path()) + "\" /install",
           prefix + "Process returned 0x3", "result: 0 (success)", "reboot: requested"},
          {}},
+        // The session has no CAMERADRIVER: only a run that reads CustomActionData finds the folder.
+        {L"UninstallCamera --rollback --data \"CAMERADRIVER|" + dir.Path() + L"\"", 0,
+         {prefix + "CustomActionData says CAMERADRIVER is " + bench::Narrow(dir.Path()) + "\n",
+          prefix + "Process returned 0x3", "reboot: requested"}, {}},
+        {L"RemoveLogs --directory \"INSTALLDIR=" + dir.Path() + L"\"", 0,
+         {prefix + "MsiGetProperty says ZephWin32.exe component path is [" + bench::Narrow(dir.Path()) + "\\]"}, {}},
         {L"SetRtmxPath --show _RTMX_DIR_", 0,
          {prefix + "Leaving SetRtmxPath", "result: 0 (success)",
           "property _RTMX_DIR_ = C:\\Program Files (x86)\\Common Files\\Tenvor Systems\\Media Driver\n"},
@@ -88,7 +94,7 @@ TEST(KciRun, PrintsWhatTheActionSendsAndExitsWithItsResult) {
         EXPECT_TRUE(HasInOrder(run.err, c.err)) << run.err;
         if (c.status == 2) EXPECT_EQ(run.out, "");
     }
-    EXPECT_EQ(camera.CommandLines().size(), 1u);
+    EXPECT_EQ(camera.CommandLines().size(), 2u);
 }
 
 }  // namespace

@@ -96,25 +96,37 @@ TEST(Library, EveryExportRunsInTheActionFrame) {
 }
 
 // The WiX include that products build from names every export once as its own
-// row, and gives each registration action a rollback row named after it.
-TEST(Library, TheWixIncludeDefinesOneCustomActionPerExportAndTheRollbackRows) {
+// row, and adds the rows that run actions from the script, each named after
+// its action's row with the kind behind it.
+TEST(Library, TheWixIncludeDefinesOneCustomActionPerExportAndTheScriptRows) {
     const std::string text = bench::ReadFile(SourcePath(L"package\\KorviCustomImmediate.wxi"));
-    std::multiset<std::string> entries, rollbacks;
+    std::multiset<std::string> entries;
+    std::set<std::string> scriptRows;
     std::regex entry(R"re(<CustomAction Id="(\w+)" BinaryKey="KorviCA" DllEntry="(\w+)" Execute="(\w+)" Impersonate="(\w+)")re");
     for (std::sregex_iterator it(text.begin(), text.end(), entry), end; it != end; ++it) {
-        if ((*it)[3] != "rollback") {
-            entries.insert((*it)[2]);
+        const std::string id = (*it)[1], action = (*it)[2], execute = (*it)[3];
+        const std::string own = action.find("Shortcuts") != std::string::npos ? "Korvi" + action : action;
+        if (id == own) {
+            entries.insert(action);
             continue;
         }
-        rollbacks.insert((*it)[2]);
-        EXPECT_EQ((*it)[1], (*it)[2].str() + "Rollback");
-        EXPECT_EQ((*it)[4], "no") << (*it)[1];
+        const bool forUser = id == own + "ForUser";
+        EXPECT_EQ(id, own + (forUser ? "ForUser" : execute == "rollback" ? "Rollback" : execute == "commit" ? "Commit" : "Deferred"));
+        EXPECT_EQ((*it)[4], forUser ? "yes" : "no") << id;
+        scriptRows.insert(id);
     }
     const std::set<std::string> actions = SourceActions();
     EXPECT_EQ(entries, std::multiset<std::string>(actions.begin(), actions.end()));
-    EXPECT_EQ(rollbacks, (std::multiset<std::string>{"CaspolOperations", "CaspolOperationsC2C", "CaspolUndoOperations",
-                                                     "ProcessNGENInstall", "ProcessNGENUnInstall", "httpcfgOperations",
-                                                     "httpcfgUndoOperations", "netshOperations", "netshUndoOperations"}));
+    EXPECT_EQ(scriptRows, (std::set<std::string>{
+        "CaspolOperationsRollback", "CaspolOperationsC2CRollback", "CaspolUndoOperationsRollback",
+        "ProcessNGENInstallRollback", "ProcessNGENUnInstallRollback", "httpcfgOperationsRollback",
+        "httpcfgUndoOperationsRollback", "netshOperationsRollback", "netshUndoOperationsRollback",
+        "ForceFullDumpRollback", "UndoForceFullDumpRollback",
+        "UninstallCameraDeferred", "UninstallQdnAndFilterDeferred", "UninstallRtmxDeferred", "RemoveLogsDeferred",
+        "NukeRegistrySettingsDeferred", "InstallBitsDeferred", "KorviCreateShortcutsDeferred",
+        "KorviCreateShortcutsForUser", "UninstallCameraRollback", "UninstallQdnAndFilterRollback",
+        "UninstallRtmxRollback", "InstallCameraRollback", "InstallQdnAndFilterRollback", "InstallRtmxRollback",
+        "KorviRemoveShortcutsRollback", "RemoveLogsCommit", "NukeRegistrySettingsCommit"}));
 }
 
 TEST(Library, IsA32BitDllForIntel) {

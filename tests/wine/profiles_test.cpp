@@ -11,6 +11,7 @@
 #include "bench/components_bench.h"
 #include "bench/log_match.h"
 #include "bench/profiles_bench.h"
+#include "runtime/handles.h"
 
 using bench::Lines;
 
@@ -311,7 +312,7 @@ TEST(ProfileDeletes, ALogsFolderThatIsALinkKeepsItsTarget) {
         // Wine opens a Unix link's target even when told not to: the final path tells.
         return Outcome{log,
                        {{L"Going to try removing log files: " + outside / L"App\\Logs\\*.*",
-                         L"Link on the way, not deleted: " + outside / L"App\\Logs",
+                         L"Installation folder reached through a link, logs kept: " + outside / L"App\\Logs",
                          L"Log folder holds a link, kept: " + outside / L"App\\Logs", L"Exiting RemoveLogs"}},
                        {},
                        {outside / L"elsewhere\\client.log"}};
@@ -356,6 +357,71 @@ TEST(ProfileDeletes, AFolderLinkInsideAProfileOrAsAProfileKeepsItsTarget) {
     });
 }
 
+// Plain cases the held handles must not break: no copy over a file link in
+// another profile's Quick Launch folder, none into one missing there; the
+// files of a Logs folder another program holds open go, Logs reached by the
+// 8.3 name of the installation folder goes, and a hard link in it to a
+// read-only file stays with the file's mark.
+TEST(ProfileDeletes, PlainCasesWorkThroughHeldHandles) {
+    auto removal = [](const std::wstring& app, const std::wstring& files, const std::wstring& folder) -> Lines {
+        return {L"SHFileOperation to delete log files: [" + app + L"\\Logs\\*.*] returned " + files,
+                L"Going to try removing log file folder: " + app + L"\\Logs",
+                L"SHFileOperation to delete log folder: [" + app + L"\\Logs] returned " + folder};
+    };
+    using Case = std::function<Outcome(const bench::ScratchProfiles&, const bench::TempDir&)>;
+    const Case cases[] = {
+        [](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
+            const std::wstring alice = tree.Root() + L"Alice" + bench::kQuickLaunch;
+            const std::wstring bob = tree.Root() + L"Bob" + bench::kQuickLaunch;
+            bench::WriteFile(outside / L"precious.dll", "precious");
+            bench::FolderLink link(alice + L"\\" + kShortcut, outside / L"precious.dll");
+            bench::RemoveTree(tree.Root() + L"Bob\\Application Data\\Microsoft");
+            Outcome outcome{ShortcutRun(L"AllUsers", L"0", L"0", L"1").Run(),
+                            {{L"Going to install quick launch icon at " + alice, L"Link on the way, not copied: " + alice},
+                             {L"Going to install quick launch icon at " + bob, L"Folder not there, not copied: " + bob}},
+                            {tree.Root() + L"Bob\\Application Data\\Microsoft"},
+                            {tree.AllUsers() + bench::kQuickLaunch + L"\\" + kShortcut}};
+            EXPECT_EQ(bench::ReadFile(outside / L"precious.dll"), "precious");
+            return outcome;
+        },
+        [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
+            const std::wstring logs = outside / L"App\\Logs";
+            bench::CreateFolders(logs + L"\\old");
+            for (const wchar_t* file : {L"\\a.log", L"\\b.log", L"\\old\\c.log"}) bench::WriteFile(logs + file, "x");
+            // A console whose current folder it is holds it so.
+            const kci::ScopedHandle console(CreateFileW(logs.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE,
+                                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+            return Outcome{RunRemoveLogs(outside / L"App"), {removal(outside / L"App", L"0", L"32")},
+                           {logs + L"\\a.log", logs + L"\\b.log", logs + L"\\old"}, {logs}};
+        },
+        [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
+            const std::wstring app = outside / L"LongInstallFolder";
+            bench::CreateFolders(app + L"\\Logs");
+            bench::WriteFile(app + L"\\Logs\\a.log", "x");
+            wchar_t shortName[MAX_PATH] = {};
+            GetShortPathNameW(app.c_str(), shortName, MAX_PATH);
+            EXPECT_NE(shortName, app);
+            return Outcome{RunRemoveLogs(shortName), {removal(shortName, L"0", L"0")}, {app + L"\\Logs"}, {app}};
+        },
+        [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
+            const std::wstring logs = outside / L"App\\Logs", data = outside / L"data.bin";
+            bench::CreateFolders(logs);
+            bench::WriteFile(logs + L"\\a.log", "x");
+            bench::WriteFile(data, "x");
+            SetFileAttributesW(data.c_str(), FILE_ATTRIBUTE_READONLY);
+            EXPECT_TRUE(CreateHardLinkW((logs + L"\\linked.log").c_str(), data.c_str(), nullptr));
+            Lines run = removal(outside / L"App", L"5", L"145");
+            run.insert(run.begin(), L"Hard link left in place: " + logs + L"\\linked.log");
+            Outcome outcome{RunRemoveLogs(outside / L"App"), {run}, {logs + L"\\a.log"}, {data, logs + L"\\linked.log"}};
+            EXPECT_TRUE(GetFileAttributesW(data.c_str()) & FILE_ATTRIBUTE_READONLY);
+            SetFileAttributesW(data.c_str(), FILE_ATTRIBUTE_NORMAL);
+            return outcome;
+        },
+    };
+    for (const Case& c : cases) StaysInside(bench::Layout::Older, c);
+}
+
 // Another program swaps a folder for a folder link to a target holding files
 // of the same names, at the line logged just before the work: the link's
 // target keeps its files. Without the swap the product's files go. The Logs
@@ -375,7 +441,8 @@ TEST(ProfileDeletes, AFolderSwappedForALinkJustBeforeTheWorkKeepsTheLinksTarget)
     };
     const Case cases[] = {
         {"Logs itself", true, L"\\Logs", {logs, L"\\Logs\\old\\client.log"}, L"Going to try removing log files: @\\Logs\\*.*",
-         {L"Link on the way, not deleted: @\\Logs", L"Log folder holds a link, kept: @\\Logs", L"Exiting RemoveLogs"}, 0},
+         {L"Installation folder reached through a link, logs kept: @\\Logs", L"Log folder holds a link, kept: @\\Logs",
+          L"Exiting RemoveLogs"}, 0},
         {"a folder in Logs", true, L"\\Logs\\old", {logs, L"\\Logs\\old\\client.log"},
          L"Going to try removing log files: @\\Logs\\*.*",
          {L"Link left in place: @\\Logs\\old", L"SHFileOperation to delete log files: [@\\Logs\\*.*] returned 0",
@@ -480,7 +547,7 @@ TEST(RemoveLogs, FailedTargetPathSendsOneErrorShowsTextEighteenTwiceAndEnablesCa
                                  L"the Error Reporting Tool to report and resolve this problem";
     std::vector<std::pair<UINT, std::wstring>> seen;
     for (const auto& m : session->Messages())
-        seen.emplace_back(m.type, m.kind() == INSTALLMESSAGE_INFO          ? m.Text(0).substr(26)
+        seen.emplace_back(m.type, m.kind() == INSTALLMESSAGE_INFO          ? m.logged.substr(26)
                                   : m.kind() == INSTALLMESSAGE_ACTIONSTART ? m.Text(2)
                                   : m.kind() == INSTALLMESSAGE_ERROR       ? m.Text(0)
                                                                            : L"");

@@ -88,24 +88,33 @@ Lines Expected(Lines head, const Lines& announced, const std::wstring& result, c
     return head;
 }
 
+// The record line that ends each adding run whose tool was found.
+std::wstring Needs(bench::Session& session, const wchar_t* change) {
+    return L"Product " + session.Property(L"ProductCode") + L" needs " + change;
+}
+
 TEST(UrlReservations, NetshGetsFourteenLinesAndEachLaunchIsLogged) {
     auto session = bench::Package().Open();
     EXPECT_EQ(bench::CallAction("netshOperations", *session), 0u);
     EXPECT_EQ(WithStarts(session->Log()), Expected({L"Entering netshOperations"},
-                                                   Each(L"Netshing : '", kNetshLines, L"'\n"), L"netsh started"));
+                                                   Each(L"Netshing : '", kNetshLines, L"'\n"), L"netsh started",
+                                                   {Needs(*session, L"UrlReservations")}));
 }
 
 // Without a folder, a stand-in where the shell would look for a bare name
 // first after the starting program's folder (the Windows folder) never runs.
 TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOnlyAndNeverBySearch) {
-    enum class Tool { InFolder, Missing, InWindowsFolder };
-    for (Tool where : {Tool::InFolder, Tool::Missing, Tool::InWindowsFolder}) {
+    enum class Tool { InFolder, Missing, InWindowsFolder, NoBackslash };
+    for (Tool where : {Tool::InFolder, Tool::Missing, Tool::InWindowsFolder, Tool::NoBackslash}) {
         SCOPED_TRACE(static_cast<int>(where));
         bench::TempDir folder;
-        const bool searched = where == Tool::InWindowsFolder;
-        const std::wstring data = searched ? L"" : folder.Path() + L"\\";
+        const bool searched = where == Tool::InWindowsFolder || where == Tool::NoBackslash;
+        const std::wstring data = where == Tool::NoBackslash ? folder.Path() : searched ? L"" : folder.Path() + L"\\";
         std::unique_ptr<bench::StandIn> tool;
-        if (where != Tool::Missing)
+        if (where == Tool::NoBackslash)  // where the folder as a plain prefix would lead
+            tool = std::make_unique<bench::StandIn>(folder.Path().substr(0, folder.Path().rfind(L'\\')),
+                                                    folder.Path().substr(folder.Path().rfind(L'\\') + 1) + L"httpcfg.exe");
+        else if (where != Tool::Missing)
             tool = std::make_unique<bench::StandIn>(searched ? kci::ReadEnvironmentVariable(L"windir") : folder.Path(),
                                                     L"httpcfg.exe");
         auto session = bench::Package().Property(L"CustomActionData", data).Open();
@@ -120,7 +129,8 @@ TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOnlyAndNeverBySearch) {
         }
         if (tool) EXPECT_EQ(Received(*tool, 0), kHttpcfgLines);  // each waited for: all in, in order
         EXPECT_EQ(WithStarts(session->Log()), Expected(head, Each(L"httpcfging : '", kHttpcfgLines, L"'\n"),
-                                                       tool ? L"httpcfg started" : L"httpcfg not successful returned: '2'\n"));
+                                                       tool ? L"httpcfg started" : L"httpcfg not successful returned: '2'\n",
+                                                       {Needs(*session, L"UrlReservations")}));
     }
 }
 
@@ -142,7 +152,26 @@ TEST(CodeAccessPolicy, ShippedLibraryWaitsForEachOfItsFourToolsAndNoLonger) {
     EXPECT_EQ(Received(caspol, 0), PolicyLines(dir, L"Dial Assist\\add-ins\\namecard\\"));
     EXPECT_EQ(WithStarts(session->Log()),  // no exit line
               Expected(CaspolHead(L"CaspolOperations", dir, caspol),
-                       Each(L"Caspoling : CASPOL'", Lines{L"0", L"1", L"2", L"3"}, L"'\n"), L"CASPOL started"));
+                       Each(L"Caspoling : CASPOL'", Lines{L"0", L"1", L"2", L"3"}, L"'\n"), L"CASPOL started",
+                       {Needs(*session, L"CodeAccessPolicy")}));
+}
+
+// A policy tool that hangs is waited for 5 s, and the undo starts no other
+// edit while it runs.
+TEST(CodeAccessPolicy, UndoStopsWhileATimedOutToolStillRuns) {
+    bench::RuntimeFolder runtime;
+    bench::StandIn caspol = runtime.Place(L"Caspol.Exe");
+    bench::WriteFile(caspol.Path() + L".sleepms", "6500");
+    auto session = bench::Package().Open();
+    EXPECT_EQ(bench::CallAction("CaspolUndoOperations", *session), 0u);
+    const std::wstring line = L"-polchgprompt off -enterprise -remgroup TenvorSmartTags";
+    EXPECT_EQ(WithStarts(session->Log()),
+              (Lines{L"Entering CaspolUndoOperations", L"caspolPath path: " + caspol.Path(), L"Caspoling : " + line,
+                     L"CASPOL started", L"CASPOL still running after 5000 ms",
+                     L"Skipping the remaining levels while CASPOL runs", L"Exiting CaspolUndoOperations"}));
+    EXPECT_EQ(Received(caspol, 1), Lines{line});
+    Sleep(2000);  // until it has ended, so that its file can go
+    DeleteFileW((caspol.Path() + L".sleepms").c_str());
 }
 
 TEST(CodeAccessPolicy, ClickToCallShowsText42AndLogsEachWholeLine) {
@@ -164,7 +193,7 @@ TEST(CodeAccessPolicy, ClickToCallShowsText42AndLogsEachWholeLine) {
     for (const auto& line : lines)
         announced.push_back(L"Caspoling : CASPOL" + std::to_wstring(announced.size()) + L" = " + line + L" \n");
     EXPECT_EQ(log, Expected(CaspolHead(L"CaspolOperationsC2C", dir, caspol), announced, L"CASPOL started",
-                            {L"Exiting CaspolOperationsC2C"}));
+                            {Needs(*session, L"CodeAccessPolicy"), L"Exiting CaspolOperationsC2C"}));
 }
 
 TEST(CodeAccessPolicy, ADirectoryOf260CharactersIsNotRead) {

@@ -5,11 +5,13 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "bench/bench.h"
 #include "runtime/action_frame.h"
 #include "runtime/catalogue.h"
 #include "runtime/core/errors.h"
+#include "runtime/handles.h"
 #include "runtime/library.h"
 #include "runtime/log.h"
 
@@ -49,6 +51,30 @@ TEST(RuntimeStandIns, LengthErrorIsTheFramesFailureLine) {
     EXPECT_EQ(bench::CallAction(probe, "ThrowLengthError", session->Handle()), 1603u);
     EXPECT_EQ(session->Log(), Lines{L"Unexpected failure in ThrowLengthError: vector::reserve"});
     FreeLibrary(probe);
+}
+
+// Nine threads throw and catch at once in a freshly loaded probe, their first
+// throws racing to set up the thread-locals (once, lazily made mutexes, a
+// key). The calling thread ends only after the probe is unloaded: its
+// thread-locals' destructor must no longer be called into the gone DLL.
+TEST(RuntimeStandIns, ThreadsThrowAtOnce) {
+    HMODULE probe = LoadLibraryW((bench::BuildFolder() + L"\\kci_runtime_probe.dll").c_str());
+    ASSERT_NE(probe, nullptr);
+    auto session = bench::Package().Open();
+    kci::ScopedHandle acted(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    kci::ScopedHandle unloaded(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    UINT result = 1;
+    std::thread caller([&] {
+        result = bench::CallAction(probe, "ThrowOnThreads", session->Handle());
+        SetEvent(acted.Get());
+        WaitForSingleObject(unloaded.Get(), INFINITE);
+    });
+    WaitForSingleObject(acted.Get(), INFINITE);
+    EXPECT_TRUE(FreeLibrary(probe));
+    SetEvent(unloaded.Get());
+    caller.join();
+    EXPECT_EQ(result, 0u);
+    EXPECT_EQ(session->Log(), Lines{L"Caught 1800 of 1800"});
 }
 
 TEST(CancelButton, CommonDataBetweenEntryAndExitLines) {
@@ -106,10 +132,20 @@ TEST(LogMessage, LinesArePrefixedAndCutAtTheLineBuffer) {
     EXPECT_EQ(raw[3], kPrefix + L"Process returned 0x3");
 }
 
-TEST(LogMessage, PercentInsideAnArgumentIsNotInterpreted) {
-    auto session = bench::Package().Open();
-    kci::LogMessage(session->Handle(), L"Find %s", L"100%s %d %%");
-    EXPECT_EQ(session->Log(), (Lines{L"Find 100%s %d %%"}));
+// An argument is neither a format nor installer syntax: the installer's own
+// log file, and the bench's reading of the record, show the line as built.
+TEST(LogMessage, ArgumentsReachTheLogAsTheyAre) {
+    const std::wstring references = L"[ProductCode] [%PATH] {x} [\\[] [~] {[1]}";
+    const std::wstring line = L"Find 100%s %d %% " + references;
+    bench::TempDir dir;
+    MsiEnableLogW(INSTALLLOGMODE_INFO, (dir / L"install.log").c_str(), 0);
+    {
+        auto session = bench::Package().Open();
+        kci::LogMessage(session->Handle(), L"Find %s %s", L"100%s %d %%", references);
+        EXPECT_EQ(session->Log(), (Lines{line}));
+    }
+    MsiEnableLogW(0, nullptr, 0);
+    EXPECT_NE(bench::ReadFile(dir / L"install.log").find(bench::Narrow(kPrefix + line)), std::string::npos);
 }
 
 TEST(ShowActionStart, LogsTheInstallersAnswer) {

@@ -1,5 +1,7 @@
 #include "harness/pe_image.h"
 
+#include <stdexcept>
+
 namespace harness {
 
 // The plain names a DLL exports, leaving out the decorated "_Name@4" spellings.
@@ -50,6 +52,15 @@ void ForEachImport(HMODULE module, const std::function<void(const std::string& d
             visit(dll, reinterpret_cast<const char*>(byName->Name), entries);
         }
     }
+}
+
+void* ReplaceImport(void** entry, void* replacement) {
+    void* held = *entry;
+    DWORD was = 0;
+    if (!VirtualProtect(entry, sizeof(void*), PAGE_READWRITE, &was)) throw std::runtime_error("cannot write the import table");
+    *entry = replacement;
+    VirtualProtect(entry, sizeof(void*), was, &was);
+    return held;
 }
 
 }  // namespace harness

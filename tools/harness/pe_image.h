@@ -17,5 +17,7 @@ std::vector<std::string> ImportedDlls(HMODULE module);
 // Calls `visit` for each function `module` imports by name, with the DLL as
 // the import table names it and the function's entry in the address table.
 void ForEachImport(HMODULE module, const std::function<void(const std::string& dll, const std::string& name, void** entry)>& visit);
+// Points an import's address-table `entry` at `replacement`; gives what it held.
+void* ReplaceImport(void** entry, void* replacement);
 
 }  // namespace harness

@@ -94,6 +94,11 @@ int Session::Handle(UINT type, MSIHANDLE record) {
             field.integer = integer;
             message.fields.push_back(field);
         }
+        // The installer formats an INFO record in its session before it
+        // writes it to its log; the same formatting shows what the log got.
+        if (message.kind() == INSTALLMESSAGE_INFO)
+            message.logged = WholeString(
+                [&](wchar_t* text, DWORD* count) { MsiFormatRecordW(handle_.Get(), record, text, count); });
     }
     UINT kind = message.kind();
     if (auto hook = hooks_.find(kind); hook != hooks_.end()) hook->second(message);
@@ -125,8 +130,9 @@ Lines Session::RawLog() const {
 Lines Session::Log() const {
     static const std::wstring prefix = L"CUSTOM IMMEDIATE ACTION   ";
     Lines lines;
-    for (const auto& line : RawLog())
-        if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line.substr(prefix.size()));
+    for (const auto& m : messages_)
+        if (m.kind() == INSTALLMESSAGE_INFO && m.logged.compare(0, prefix.size(), prefix) == 0)
+            lines.push_back(m.logged.substr(prefix.size()));
     return lines;
 }
 
@@ -158,6 +164,11 @@ void Session::Cost() {
 void Session::SetFeatureLocal(const std::wstring& feature, bool local) {
     Check(MsiSetFeatureStateW(handle_.Get(), feature.c_str(), local ? INSTALLSTATE_LOCAL : INSTALLSTATE_ABSENT),
           "MsiSetFeatureState");
+}
+
+void Session::SetTargetPath(const std::wstring& directory, const std::wstring& path) const {
+    const UINT result = MsiSetTargetPathW(handle_.Get(), directory.c_str(), path.c_str());
+    if (result != ERROR_SUCCESS) throw std::runtime_error("MsiSetTargetPath failed: " + std::to_string(result));
 }
 
 }  // namespace harness

@@ -37,6 +37,7 @@ struct Message {
     UINT kind() const { return type & 0xFF000000u; }
     std::vector<Field> fields;  // fields[0] is the template
     int answer = 0;             // what the test answered
+    std::wstring logged;        // INFO only: the text the installer's log shows (the record formatted)
 
     std::wstring Text(size_t field) const { return field < fields.size() ? fields[field].text : std::wstring(); }
     size_t FieldCount() const { return fields.empty() ? 0 : fields.size() - 1; }  // fields besides field 0
@@ -64,9 +65,11 @@ public:
     // end a process before the scripted Retry.
     Session& OnMessage(UINT kind, std::function<void(const Message&)> hook);
 
-    // The library's log lines, prefix removed, in order.
+    // The library's log lines as the installer's log shows them, prefix
+    // removed, in order.
     Lines Log() const;
-    // Every INFO line as the installer received it (template text).
+    // Every INFO line as the installer received it (template text, before
+    // the installer formats it).
     Lines RawLog() const;
     std::vector<Message> Messages(UINT kind) const;
     std::vector<Message> Messages() const { return messages_; }
@@ -80,6 +83,8 @@ public:
     // can be read and set afterwards. Their messages are not kept.
     void Cost();
     void SetFeatureLocal(const std::wstring& feature, bool local);
+    // After Cost(): the directory's target path; throws when the installer refuses it.
+    void SetTargetPath(const std::wstring& directory, const std::wstring& path) const;
 
     int Handle(UINT type, MSIHANDLE record);  // the record handler's work
 

@@ -4,6 +4,8 @@
 //
 //   kci-run CheckRunningOutlook --feature ClicktoCall=local --property UILevel=2 --answer 4
 //   kci-run InstallCamera --deferred --data "WQInstallerExe|C:\Drivers\WQInstaller.exe"
+//   kci-run RemoveLogs --commit --data "INSTALLDIR|C:\Program Files\Korvi\"
+//   kci-run RemoveLogs --directory "INSTALLDIR=C:\Program Files\Korvi"
 //   kci-run SetRtmxPath --show _RTMX_DIR_
 //
 // Exit status: the action's result mod 256; 2 for a bad command line or an
@@ -17,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -26,6 +29,7 @@
 #include "harness/library.h"
 #include "harness/package.h"
 #include "harness/pe_image.h"
+#include "harness/run_mode.h"
 #include "harness/session.h"
 #include "harness/text.h"
 
@@ -39,8 +43,10 @@ const char kUsage[] =
     "  --property NAME=VALUE  set a property before the action runs (repeatable)\n"
     "  --feature NAME=STATE   a feature of the package: local, absent, or installed:local /\n"
     "                         installed:absent (installed before, and kept or being removed)\n"
+    "  --directory NAME=PATH  a directory of the package, with that target path (repeatable)\n"
     "  --data TEXT            CustomActionData\n"
     "  --deferred             run as a deferred action runs: CustomActionData only\n"
+    "  --rollback, --commit   the same, as a rollback or a commit row runs\n"
     "  --answer N             the answer to the next prompt (repeatable; afterwards 0, as /qn)\n"
     "  --show NAME            print a property after the run (repeatable)\n";
 
@@ -51,8 +57,9 @@ struct Options {
     std::wstring dll;
     std::vector<std::pair<std::wstring, std::wstring>> properties;
     std::vector<std::pair<std::wstring, FeatureState>> features;
+    std::vector<std::pair<std::wstring, std::wstring>> directories;
     std::optional<std::wstring> data;
-    bool deferred = false;
+    harness::RunMode mode = harness::RunMode::Immediate;
     std::vector<int> answers;
     std::vector<std::wstring> shown;
 };
@@ -101,12 +108,15 @@ std::wstring ParseOptions(int argc, wchar_t** argv, Options& options) {
     options.action = argv[1];
     for (int i = 2; i < argc; ++i) {
         const std::wstring option = argv[i];
-        if (option == L"--deferred") {
-            options.deferred = true;
+        static const std::map<std::wstring, harness::RunMode> modes = {
+            {L"--deferred", harness::RunMode::Deferred}, {L"--rollback", harness::RunMode::Rollback},
+            {L"--commit", harness::RunMode::Commit}};
+        if (modes.count(option)) {
+            options.mode = modes.at(option);
             continue;
         }
-        static const std::set<std::wstring> valued = {L"--dll", L"--property", L"--feature", L"--data", L"--answer",
-                                                      L"--show"};
+        static const std::set<std::wstring> valued = {L"--dll",  L"--property", L"--feature", L"--directory",
+                                                      L"--data", L"--answer",   L"--show"};
         if (!valued.count(option)) return L"unknown option " + option;
         if (i + 1 >= argc) return option + L" needs a value";
         const std::wstring value = argv[++i];
@@ -116,6 +126,9 @@ std::wstring ParseOptions(int argc, wchar_t** argv, Options& options) {
         } else if (option == L"--property") {
             if (!SplitAt(value, L'=', name, rest)) return L"--property takes NAME=VALUE, not " + value;
             options.properties.emplace_back(name, rest);
+        } else if (option == L"--directory") {
+            if (!SplitAt(value, L'=', name, rest)) return L"--directory takes NAME=PATH, not " + value;
+            options.directories.emplace_back(name, rest);
         } else if (option == L"--feature") {
             std::optional<FeatureState> state;
             if (SplitAt(value, L'=', name, rest)) state = ParseFeatureState(rest);
@@ -131,8 +144,10 @@ std::wstring ParseOptions(int argc, wchar_t** argv, Options& options) {
             options.shown.push_back(value);
         }
     }
-    if (options.deferred && (!options.properties.empty() || !options.features.empty()))
-        return L"a deferred action reads CustomActionData only: --property and --feature do not apply";
+    if (options.mode != harness::RunMode::Immediate &&
+        (!options.properties.empty() || !options.features.empty() || !options.directories.empty()))
+        return L"an action run from the script reads CustomActionData only: --property, --feature and --directory "
+               L"do not apply";
     return L"";
 }
 
@@ -179,7 +194,7 @@ std::wstring HexType(UINT type) {
 void PrintMessage(const harness::Message& message) {
     const UINT kind = message.kind();
     if (kind == INSTALLMESSAGE_INFO) {
-        Print(L"log: " + OneLine(message.Text(0)));
+        Print(L"log: " + OneLine(message.logged));
         return;
     }
     std::wstring line = std::wstring(KindName(kind)) + L" (" + HexType(message.type) + L"):";
@@ -207,6 +222,7 @@ const wchar_t* ResultName(UINT result) {
 harness::Package MakePackage(const Options& options) {
     harness::Package package;
     for (const auto& feature : options.features) package.Feature(feature.first);
+    for (const auto& directory : options.directories) package.Directory(directory.first, L"TARGETDIR", L".");
     if (options.data) package.Property(L"CustomActionData", *options.data);
     return package;
 }
@@ -218,13 +234,14 @@ bool NeedsInstalledProduct(const Options& options) {
     return false;
 }
 
-// Costs the session and sets each feature's action; features installed
-// beforehand keep their installed state.
-void ApplyFeatures(harness::Session& session, const Options& options) {
-    if (options.features.empty()) return;
+// Costs the session, sets each feature's action (features installed
+// beforehand keep their installed state) and each directory's target path.
+void ApplyFeaturesAndDirectories(harness::Session& session, const Options& options) {
+    if (options.features.empty() && options.directories.empty()) return;
     session.Cost();
     for (const auto& [name, state] : options.features)
         session.SetFeatureLocal(name, state == FeatureState::Local || state == FeatureState::InstalledLocal);
+    for (const auto& [name, path] : options.directories) session.SetTargetPath(name, path);
 }
 
 int Run(const Options& options) {
@@ -256,12 +273,17 @@ int Run(const Options& options) {
         }
     }
     auto session = package.Open();
-    ApplyFeatures(*session, options);
+    ApplyFeaturesAndDirectories(*session, options);
     for (const auto& [name, value] : options.properties) session->SetProperty(name, value);
     session->AnswerInTurn(kPromptKinds, options.answers);
     session->ClearRecords();
 
+    // An in-process session cannot be put in a script's mode (MsiSetMode
+    // refuses it): the library's MsiGetMode import answers it instead.
+    harness::AnswerRunMode(library);
+    harness::SetRunMode(options.mode);
     const UINT result = harness::CallAction(library, action.c_str(), session->Handle());
+    harness::SetRunMode(harness::RunMode::Immediate);
 
     for (const auto& message : session->Messages()) PrintMessage(message);
     Print(L"result: " + std::to_wstring(result) + L" (" + ResultName(result) + L")");

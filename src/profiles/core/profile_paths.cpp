@@ -19,14 +19,6 @@ std::wstring ThroughLastBackslash(const std::wstring& path) {
 
 }  // namespace
 
-std::optional<std::vector<wchar_t>> SingleNameList(const std::wstring& name, std::size_t capacity) {
-    if (name.empty() || name.find(L'\0') != std::wstring::npos) return std::nullopt;
-    if (capacity < 2 || name.size() > capacity - 2) return std::nullopt;
-    std::vector<wchar_t> list(capacity, L'\0');
-    name.copy(list.data(), name.size());
-    return list;
-}
-
 ProfileCuts CutCommonAppData(const std::wstring& commonAppData) {
     ProfileCuts cuts;
     cuts.allUsers = BeforeLastBackslash(commonAppData);
@@ -63,6 +55,12 @@ bool IsFinalPathOf(std::wstring_view finalPath, std::wstring_view meant) {
         return meant.substr(0, kShare.size()) == kShare &&
                SameIgnoringAsciiCase(finalPath.substr(kUnc.size()), meant.substr(kShare.size()));
     return finalPath.substr(0, kLocal.size()) == kLocal && SameIgnoringAsciiCase(finalPath.substr(kLocal.size()), meant);
+}
+
+ReparseKind ReparseKindOf(bool isReparsePoint, std::uint32_t tag) {
+    constexpr std::uint32_t kNameSurrogate = 0x20000000;
+    if (!isReparsePoint) return ReparseKind::Plain;
+    return tag == 0 || (tag & kNameSurrogate) != 0 ? ReparseKind::Link : ReparseKind::Plain;
 }
 
 std::wstring InstallDirectoryForLogs(const std::wstring& targetPath) {

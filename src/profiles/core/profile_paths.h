@@ -1,25 +1,14 @@
-// Path cuts and file lists for the profile actions, free of platform calls.
+// Path cuts and link rules for the profile actions, free of platform calls.
 #pragma once
 
 #include <cstddef>
-#include <optional>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "runtime/core/text_limits.h"
 
 namespace kci {
-
-// Capacity, in characters with both ending nulls, of the file lists the
-// shell is handed: the shortcut source and destination, a path and one more
-// (tests/BOUNDS.md, the shell file lists' row).
-inline constexpr std::size_t kShortcutListChars = kPathChars + 2;
-
-// A list for the shell's file operation: exactly `capacity` characters, the
-// one name and nulls to the end, so at least two end it. Nothing when the
-// name is empty, holds a null of its own (a second name), or is too long.
-std::optional<std::vector<wchar_t>> SingleNameList(const std::wstring& name, std::size_t capacity);
 
 // Where the profile walk starts, cut from the common application-data folder
 // of the older layout, "<root>\<all users>\<folder>".
@@ -49,6 +38,15 @@ std::vector<std::wstring> FoldersOnTheWay(const std::wstring& base, const std::w
 // ("C:\x\y", or "\\server\share\x"), letters A to Z in either case. Any other
 // form of final path names nothing meant.
 bool IsFinalPathOf(std::wstring_view finalPath, std::wstring_view meant);
+
+// How a removal or a copy treats an entry marked as a reparse point, by its
+// tag. Only a name surrogate (a junction or mount point, a symbolic link: the
+// tags IsReparseTagNameSurrogate accepts, bit 0x20000000) leads elsewhere.
+// Cloud placeholders, deduplicated and compressed files are only stored
+// differently and count as plain entries. A tag of 0 is none the platform
+// gives a reparse point: the tag could not be read, and it counts as a link.
+enum class ReparseKind { Plain, Link };
+ReparseKind ReparseKindOf(bool isReparsePoint, std::uint32_t tag);
 
 // The installation directory as the log removal joins to it: a target path
 // without its one trailing separator. A path that has none stays whole, so

@@ -12,6 +12,8 @@ RuntimeTool RuntimeToolPath(const std::wstring& windir, const wchar_t* suffix, s
     return {WindirFault::None, path};
 }
 
+bool IsToolFolder(const std::wstring& folder) { return IsAbsolutePath(folder) && folder.back() == L'\\'; }
+
 std::wstring HttpcfgPath(const std::wstring& folder) { return folder + L"httpcfg.exe"; }
 
 std::wstring NetshPath(const std::wstring& systemFolder) { return JoinPath(systemFolder, L"netsh.exe"); }

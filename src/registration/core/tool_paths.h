@@ -35,8 +35,12 @@ struct RuntimeTool {
 // is judged first, as the read buffer does.
 RuntimeTool RuntimeToolPath(const std::wstring& windir, const wchar_t* suffix, std::size_t pathChars);
 
+// A folder a tool may be taken from as a plain prefix: absolute, and ending
+// in a backslash.
+bool IsToolFolder(const std::wstring& folder);
+
 // The folder the package names, used as a plain prefix: it is to end in a
-// path separator, and none is added.
+// path separator (IsToolFolder), and none is added.
 std::wstring HttpcfgPath(const std::wstring& folder);
 
 // netsh.exe in the system folder.

@@ -19,12 +19,15 @@ void Log(ToolHost& host, const wchar_t* format, const Args&... args) {
 bool Started(const ToolRun& run) { return run.launchValue > kLastLaunchError; }
 
 // Launches one line and logs "<label> successful returned: '<value>'\n" or
-// "<label> not successful ...".
+// "<label> not successful ...", then, where it was waited for and is still
+// running, "<label> still running after <wait> ms": the one way every run
+// that waits reports a tool it no longer waits for.
 ToolRun LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& parameters, const wchar_t* label,
                      unsigned maxWaitMs = 0) {
     const ToolRun run = host.Launch(tool, parameters, maxWaitMs);
     Log(host, Started(run) ? L"%s successful returned: '%d'\n" : L"%s not successful returned: '%d'\n", label,
         run.launchValue);
+    if (run.stillRunning) Log(host, L"%s still running after %d ms", label, static_cast<int>(maxWaitMs));
     return run;
 }
 
@@ -47,22 +50,24 @@ std::optional<std::wstring> NetshTool(ToolHost& host, const std::wstring& system
 }
 
 // httpcfg.exe in the folder CustomActionData names; none when that folder is
-// not absolute.
+// not absolute or, used as a plain prefix, would not end where the tool's
+// name begins ("C:\tools" would start "C:\toolshttpcfg.exe").
 std::optional<std::wstring> HttpcfgTool(ToolHost& host, const PropertyRead& folder) {
     const std::wstring value = CustomActionDataValue(host, folder);
     Log(host, L"httpcfg.exe path: '%s'\n", value);
-    if (IsAbsolutePath(value)) return HttpcfgPath(value);
+    if (IsToolFolder(value)) return HttpcfgPath(value);
     Log(host, L"httpcfg.exe folder is not an absolute path, nothing started");
     return std::nullopt;
 }
 
-void RunUrlLines(ToolHost& host, const std::optional<std::wstring>& tool, const UrlLines& lines,
+bool RunUrlLines(ToolHost& host, const std::optional<std::wstring>& tool, const UrlLines& lines,
                  const wchar_t* lineFormat, const wchar_t* label) {
-    if (!tool) return;
+    if (!tool) return false;
     for (const wchar_t* line : lines) {
         Log(host, lineFormat, line);
         LaunchLogged(host, *tool, line, label, kToolWaitMs);
     }
+    return true;
 }
 
 // Caspol.Exe below "windir", logged; none, with the refusal logged, when
@@ -82,8 +87,8 @@ std::optional<std::wstring> CaspolTool(ToolHost& host, const std::wstring& windi
 
 }  // namespace
 
-void ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
-    RunUrlLines(host, NetshTool(host, systemFolder), kNetshLines, L"Netshing : '%s'\n", L"netsh");
+bool ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
+    return RunUrlLines(host, NetshTool(host, systemFolder), kNetshLines, L"Netshing : '%s'\n", L"netsh");
 }
 
 // The undo's lines are announced without the adding runs' line feed, as packages search for
@@ -92,8 +97,8 @@ void ReleaseUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
     RunUrlLines(host, NetshTool(host, systemFolder), kNetshUndoLines, L"Netshing : '%s'", L"netsh");
 }
 
-void ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
-    RunUrlLines(host, HttpcfgTool(host, folder), kHttpcfgLines, L"httpcfging : '%s'\n", L"httpcfg");
+bool ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
+    return RunUrlLines(host, HttpcfgTool(host, folder), kHttpcfgLines, L"httpcfging : '%s'\n", L"httpcfg");
 }
 
 void ReleaseUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
@@ -110,19 +115,19 @@ std::array<std::wstring, kCaspolLineCount> CaspolParameterLines(const std::wstri
     return lines;
 }
 
-void ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const PropertyRead& directory,
+bool ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const PropertyRead& directory,
                        const std::wstring& windir) {
     const std::wstring folder = CustomActionDataValue(host, directory);
     Log(host, L"Installdir: '%s'\n", folder);
     const auto lines = CaspolParameterLines(folder, action);
     const std::optional<std::wstring> tool = CaspolTool(host, windir);
-    if (!tool) return;
+    if (!tool) return false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (action.logsWholeLines) Log(host, L"Caspoling : CASPOL%d = %s \n", static_cast<int>(i), lines[i]);
         else Log(host, L"Caspoling : CASPOL'%d'\n", static_cast<int>(i));
         LaunchLogged(host, *tool, lines[i], L"CASPOL", kToolWaitMs);
     }
-    if (action.exitLine) Log(host, L"%s", action.exitLine);
+    return true;
 }
 
 void RemoveCaspolGroups(ToolHost& host, const std::wstring& windir) {
@@ -133,6 +138,10 @@ void RemoveCaspolGroups(ToolHost& host, const std::wstring& windir) {
             Log(host, L"Caspoling : %s", line);
             const ToolRun run = LaunchLogged(host, *tool, line, L"CASPOL", kToolWaitMs);
             if (run.exitCode) Log(host, L"CASPOL exit code: %d", *run.exitCode);
+            if (run.stillRunning) {
+                Log(host, L"Skipping the remaining levels while CASPOL runs");
+                return;
+            }
             if (run.exitCode != 0u || runs == kCaspolUndoRunsPerLevel) break;
         }
     }

@@ -19,4 +19,11 @@ NameValueMap SplitCustomActionData(const std::wstring& text) {
     }
 }
 
+ScriptValue LookUpScriptValue(const NameValueMap* pairs, const std::wstring& name, std::size_t maxChars) {
+    const auto found = pairs ? pairs->find(name) : NameValueMap::const_iterator();
+    if (!pairs || found == pairs->end() || found->second.size() > maxChars)
+        return {std::nullopt, L"CustomActionData has no usable " + name};
+    return {found->second, L"CustomActionData says " + name + L" is " + found->second};
+}
+
 }  // namespace kci

@@ -1,7 +1,9 @@
 // The text a package gives a deferred action, split into names and values.
 #pragma once
 
+#include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace kci {
@@ -23,5 +25,17 @@ inline constexpr wchar_t kMalformedPairText[] = L"Invalid name/value pair - no v
 // that is whenever the text holds an even number of bars (none included);
 // nothing of the map is returned then.
 NameValueMap SplitCustomActionData(const std::wstring& text);
+
+// A value an action's script form takes from CustomActionData, under the name
+// its immediate form reads from the installation, and the line it logs in
+// place of that read's: "CustomActionData says <name> is <value>", or
+// "CustomActionData has no usable <name>" when the data did not parse
+// (`pairs` null), lacks the name, or holds more than `maxChars` characters
+// under it, a read the immediate form would have failed.
+struct ScriptValue {
+    std::optional<std::wstring> value;
+    std::wstring line;
+};
+ScriptValue LookUpScriptValue(const NameValueMap* pairs, const std::wstring& name, std::size_t maxChars);
 
 }  // namespace kci

@@ -13,4 +13,19 @@ std::wstring BuildLogLine(const std::wstring& text) {
     return line;
 }
 
+std::wstring EscapeForTemplate(const std::wstring& line) {
+    std::wstring escaped;
+    escaped.reserve(line.size());
+    for (wchar_t c : line) {
+        if (c == L'[' || c == L']' || c == L'{' || c == L'}') {
+            escaped += L"[\\";
+            escaped += c;
+            escaped += L']';
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 }  // namespace kci

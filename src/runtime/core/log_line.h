@@ -16,4 +16,11 @@ inline constexpr std::size_t kLogLineMaxChars = kLogLineBufferChars - 1;
 // of a UTF-16 surrogate pair behind.
 std::wstring BuildLogLine(const std::wstring& text);
 
+// The installer formats a log line before it writes it: brackets name
+// properties, variables, files and components, braces group them. Each of
+// the four characters becomes the installer's escape for a literal character
+// ("[" is written "[\[]"), so that the line is written as it was built. The
+// result is up to four times as long as `line`, in a growable string.
+std::wstring EscapeForTemplate(const std::wstring& line);
+
 }  // namespace kci

@@ -4,6 +4,7 @@
 #include "bench/dummy_process.h"
 #include "bench/profiles_bench.h"
 #include "bench/ui.h"
+#include "harness/library.h"
 #include "registration/core/registration_tables.h"
 
 namespace bench {
@@ -79,11 +80,36 @@ Setup ToolInFolderData(const std::wstring& program) {
     };
 }
 
+// A script form's run: CustomActionData names the stage's folder under
+// `name`, holding `program` where one is named. The session itself has no such
+// directory or property, so only a run that reads the data finds the folder.
+Setup ScriptData(const std::wstring& name, const std::wstring& program = L"") {
+    return [=](Stage& stage) {
+        if (!program.empty()) stage.Program(program);
+        return harness::Package().Property(L"CustomActionData", name + L"|" + stage.dir.Path()).Open();
+    };
+}
+
+std::unique_ptr<harness::Session> ShortcutChoiceData(Stage&) {
+    return harness::Package().Property(L"CustomActionData", L"ApplicationUsers||DesktopFolder||STARTUP_SHORTCUT||"
+                                                            L"DESKTOP_SHORTCUT||QUICKLAUNCH_SHORTCUT||INSTALLDIR|")
+        .Open();
+}
+
 std::unique_ptr<harness::Session> RegisteredApplications(Stage& stage) {
     stage.keys.push_back(std::make_unique<RegistryKey>(
         HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\Omni Communications\\LORSF\\RegisteredApplications"));
     stage.keys.back()->SetString(L"KciNotRunning.exe", L"Not Running");
     return harness::Package().Open();
+}
+
+// A reboot that a deferred action of the session's product recorded.
+std::unique_ptr<harness::Session> RecordedReboot(Stage& stage) {
+    auto session = harness::Package().Open();
+    stage.keys.push_back(
+        std::make_unique<RegistryKey>(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\RebootPending"));
+    stage.keys.back()->SetString(session->Property(L"ProductCode"), L"InstallCamera");
+    return session;
 }
 
 // ---- working stages ----
@@ -145,6 +171,19 @@ void MessengerFolder(Stage& stage) {
 
 }  // namespace
 
+std::string ActionRun::Label() const {
+    static const char* const kModes[] = {"", " deferred", " rollback", " commit"};
+    return action + std::string(kModes[static_cast<int>(mode)]);
+}
+
+UINT ActionRun::Call(MSIHANDLE handle) const {
+    harness::AnswerRunMode(harness::Library());
+    harness::SetRunMode(mode);
+    const UINT result = harness::CallAction(action, handle);
+    harness::SetRunMode(harness::RunMode::Immediate);
+    return result;
+}
+
 std::wstring Stage::Program(const std::wstring& name) {
     programs.push_back(std::make_unique<StandIn>(dir.Path(), name));
     return programs.back()->Path();
@@ -173,11 +212,13 @@ const std::vector<ActionRun>& ActionRuns() {
             .WaitsForItsProgram(),
         ActionRun().Named("SetRtmxPath").SetUp(Plain),
         ActionRun().Named("CheckQDNDriverOpen").SetUp(Plain),
+        ActionRun().Named("RequestRecordedReboot").SetUp(RecordedReboot),
         ActionRun().Named("InstallBits").SetUp(InFolderProperty(L"AUTOUPDATE", L"Bits_v15_Client_Setup.exe"))
             .WaitsForItsProgram(),
         ActionRun().Named("CreateDisplayableVersion").SetUp(Plain),
         ActionRun().Named("PrecertificationFailureCount").SetUp(Plain),
         ActionRun().Named("ForceFullDump").SetUp(Plain),
+        ActionRun().Named("UndoForceFullDump").SetUp(Plain),
         ActionRun().Named("CreateShortcuts").SetUp(Plain),
         ActionRun().Named("RemoveShortcuts").SetUp(Plain),
         ActionRun().Named("RemoveLogs").SetUp(InDirectory(L"INSTALLDIR")),
@@ -185,6 +226,18 @@ const std::vector<ActionRun>& ActionRuns() {
         ActionRun().Named("CheckRunningC2CApps").SetUp(BrowserAddInLocal),
         ActionRun().Named("CpuSpeedInMhz").SetUp(Plain),
         ActionRun().Named("CpuHasMinimumInstructionSet").SetUp(Plain),
+        // The script forms, before the actions that leave programs running.
+        ActionRun().Named("UninstallCamera").SetUp(ScriptData(L"CAMERADRIVER", L"WQInstaller.exe"))
+            .WaitsForItsProgram().FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("UninstallQdnAndFilter").SetUp(ScriptData(L"INSTALLDIR", L"InstallQdnAndAx.exe"))
+            .WaitsForItsProgram().FromScript(harness::RunMode::Rollback),
+        ActionRun().Named("UninstallRtmx").SetUp(ScriptData(L"_RTMX_DIR_", L"RtmxDriverInstaller.exe"))
+            .WaitsForItsProgram().FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("InstallBits").SetUp(ScriptData(L"AUTOUPDATE", L"Bits_v15_Client_Setup.exe"))
+            .WaitsForItsProgram().FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("CreateShortcuts").SetUp(ShortcutChoiceData).FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("RemoveLogs").SetUp(ScriptData(L"INSTALLDIR")).FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("RemoveLogs").SetUp(ScriptData(L"INSTALLDIR")).FromScript(harness::RunMode::Commit),
         ActionRun().Named("netshOperations").SetUp(Plain).LeavesProgramsRunning(),
         ActionRun().Named("httpcfgOperations").SetUp(FolderData).LeavesProgramsRunning(),
         // The policy tool ends before the action does, but a program the shell

@@ -13,6 +13,7 @@
 #include "bench/registry_key.h"
 #include "bench/stand_in.h"
 #include "bench/temp_files.h"
+#include "harness/run_mode.h"
 #include "harness/session.h"
 #include "runtime/core/named_fields.h"
 
@@ -48,6 +49,8 @@ struct ActionRun {
     // Starts programs and leaves them running: under Wine their windows and
     // menus share one table with this process's.
     bool leavesProgramsRunning = false;
+    // A script form's run: the library's MsiGetMode import answers this mode.
+    harness::RunMode mode = harness::RunMode::Immediate;
 
     ActionRun Named(const char* name) const { return kci::WithField(*this, &ActionRun::action, name); }
     ActionRun SetUp(Setup how) const { return kci::WithField(*this, &ActionRun::setup, std::move(how)); }
@@ -55,6 +58,10 @@ struct ActionRun {
     ActionRun AlsoReturns(UINT result) const { return kci::WithField(*this, &ActionRun::alsoReturns, std::vector<UINT>{result}); }
     ActionRun WaitsForItsProgram() const { return kci::WithField(*this, &ActionRun::waits, true); }
     ActionRun LeavesProgramsRunning() const { return kci::WithField(*this, &ActionRun::leavesProgramsRunning, true); }
+    ActionRun FromScript(harness::RunMode how) const { return kci::WithField(*this, &ActionRun::mode, how); }
+
+    std::string Label() const;          // "RemoveLogs", or "RemoveLogs commit" for a script form
+    UINT Call(MSIHANDLE handle) const;  // the action, in the row's mode
 };
 
 // One hygiene stage per exported action.

@@ -113,4 +113,15 @@ std::wstring Census::LastingGrowth(bool ignoreUserSlots) const {
     return growth;
 }
 
+std::wstring RepeatedGrowth(const std::function<void()>& run, bool ignoreUserSlots) {
+    std::wstring growth;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const Census before = Census::Take();
+        run();
+        growth = before.LastingGrowth(ignoreUserSlots);
+        if (growth.empty()) break;
+    }
+    return growth;
+}
+
 }  // namespace bench

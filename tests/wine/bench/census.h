@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <set>
 #include <string>
 
@@ -39,5 +40,11 @@ struct Census {
     // running, whose windows and menus share Wine's one USER table.
     std::wstring LastingGrowth(bool ignoreUserSlots) const;
 };
+
+// What `run` leaves behind (as LastingGrowth) when an identical second run
+// leaves something too, the second run's growth; empty otherwise. Under load
+// Wine's worker threads keep a handle for longer than a second now and then,
+// at a different run each time; a leak repeats.
+std::wstring RepeatedGrowth(const std::function<void()>& run, bool ignoreUserSlots);
 
 }  // namespace bench

@@ -22,8 +22,7 @@ void ExpectOneReport(const Session& session, const std::wstring& text) {
 }
 
 void SetTargetPath(const Session& session, const std::wstring& directory, const std::wstring& path) {
-    UINT result = MsiSetTargetPathW(session.Handle(), directory.c_str(), path.c_str());
-    if (result != ERROR_SUCCESS) throw std::runtime_error("MsiSetTargetPath failed: " + std::to_string(result));
+    session.SetTargetPath(directory, path);
 }
 
 std::wstring Hex(DWORD code) {
@@ -40,7 +39,7 @@ int IndexOfLogLine(const Session& session, const std::wstring& line) {
     const std::wstring wanted = L"CUSTOM IMMEDIATE ACTION   " + line;
     auto messages = session.Messages();
     for (size_t i = 0; i < messages.size(); ++i)
-        if (messages[i].kind() == INSTALLMESSAGE_INFO && messages[i].Text(0) == wanted)
+        if (messages[i].kind() == INSTALLMESSAGE_INFO && messages[i].logged == wanted)
             return static_cast<int>(i);
     return -1;
 }

@@ -23,6 +23,7 @@
 #include <type_traits>
 
 #include "harness/pe_image.h"
+#include "harness/run_mode.h"
 
 namespace bench::fault {
 namespace {
@@ -100,9 +101,18 @@ std::vector<Import> FailableImports() {
         FAILS("advapi32.dll", RegEnumKeyExW, ERROR_ACCESS_DENIED, 0),
         FAILS("advapi32.dll", RegEnumValueW, ERROR_ACCESS_DENIED, 0),
         FAILS("advapi32.dll", RegSetValueExW, ERROR_ACCESS_DENIED, 0),
+        FAILS("advapi32.dll", RegCreateKeyExW, ERROR_ACCESS_DENIED, 0),
+        FAILS("advapi32.dll", RegDeleteValueW, ERROR_ACCESS_DENIED, 0),
+        FAILS("advapi32.dll", RegDeleteKeyW, ERROR_ACCESS_DENIED, 0),
         RELEASES("advapi32.dll", RegCloseKey, ERROR_INVALID_HANDLE, 0),
         FAILS("kernel32.dll", CreateFileW, INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED),
         FAILS("kernel32.dll", CreateProcessW, FALSE, ERROR_ACCESS_DENIED),
+        FAILS("kernel32.dll", CreateDirectoryW, FALSE, ERROR_ACCESS_DENIED),
+        FAILS("kernel32.dll", ReadFile, FALSE, ERROR_ACCESS_DENIED),
+        FAILS("kernel32.dll", WriteFile, FALSE, ERROR_DISK_FULL),
+        FAILS("kernel32.dll", SetEndOfFile, FALSE, ERROR_DISK_FULL),
+        FAILS("kernel32.dll", GetFullPathNameW, 0, ERROR_FILENAME_EXCED_RANGE),
+        FAILS("kernel32.dll", GetLongPathNameW, 0, ERROR_FILE_NOT_FOUND),
         FAILS("kernel32.dll", GetFileInformationByHandle, FALSE, ERROR_ACCESS_DENIED),
         FAILS("kernel32.dll", GetFileInformationByHandleEx, FALSE, ERROR_ACCESS_DENIED),
         FAILS("kernel32.dll", GetFinalPathNameByHandleW, 0, ERROR_ACCESS_DENIED),
@@ -128,9 +138,9 @@ std::vector<Import> FailableImports() {
         FAILS("msi.dll", MsiGetPropertyW, ERROR_INVALID_HANDLE, 0),
         FAILS("msi.dll", MsiGetTargetPathW, ERROR_DIRECTORY, 0),
         FAILS("msi.dll", MsiGetFeatureStateW, ERROR_UNKNOWN_FEATURE, 0),
+        FAILS("msi.dll", MsiGetMode, FALSE, 0),
         FAILS("msi.dll", MsiSetPropertyW, ERROR_FUNCTION_FAILED, 0),
         FAILS("msi.dll", MsiSetMode, ERROR_ACCESS_DENIED, 0),
-        FAILS("msi.dll", MsiGetMode, FALSE, 0),
         FAILS("msi.dll", MsiCreateRecord, 0, 0),
         FAILS("msi.dll", MsiRecordSetStringW, ERROR_INVALID_HANDLE, 0),
         FAILS("msi.dll", MsiRecordSetInteger, ERROR_INVALID_HANDLE, 0),
@@ -148,7 +158,6 @@ std::vector<Import> FailableImports() {
         FAILS("psapi.dll", EnumProcesses, FALSE, ERROR_ACCESS_DENIED),
         FAILS("psapi.dll", EnumProcessModules, FALSE, ERROR_ACCESS_DENIED),
         FAILS("psapi.dll", GetModuleBaseNameW, 0, ERROR_ACCESS_DENIED),
-        FAILS("shell32.dll", SHFileOperationW, ERROR_ACCESS_DENIED, 0),
         FAILS("shell32.dll", SHGetFolderPathW, E_FAIL, 0),
         FAILS("shell32.dll", ShellExecuteExW, FALSE, ERROR_ACCESS_DENIED),
         FAILS("shlwapi.dll", SHDeleteKeyW, ERROR_ACCESS_DENIED, 0),
@@ -163,18 +172,12 @@ std::vector<Import> FailableImports() {
 const char* const kNeverFailed[][2] = {
     {"advapi32.dll", "CryptAcquireContextA CryptGenRandom CryptReleaseContext"},
     {"kernel32.dll",
-     "AddVectoredExceptionHandler CreateEventA CreateSemaphoreA DeleteCriticalSection DuplicateHandle "
-     "EnterCriticalSection FreeLibrary GetCurrentProcess GetCurrentProcessId GetCurrentThread GetCurrentThreadId "
-     "GetHandleInformation GetLastError GetModuleHandleA GetProcessAffinityMask GetSystemTimeAsFileTime "
-     "GetThreadContext GetThreadPriority GetTickCount64 InitializeCriticalSection IsDebuggerPresent "
-     "LeaveCriticalSection LoadLibraryA OutputDebugStringA RaiseException ReleaseSemaphore "
-     "RemoveVectoredExceptionHandler ResetEvent ResumeThread SetEvent SetLastError SetProcessAffinityMask "
-     "SetThreadContext SetThreadPriority Sleep SuspendThread TlsAlloc TlsGetValue TlsSetValue "
-     "TryEnterCriticalSection VirtualProtect VirtualQuery WaitForMultipleObjects"},
+     "DeleteCriticalSection EnterCriticalSection FlsAlloc FlsFree FlsGetValue FlsSetValue FreeLibrary "
+     "GetLastError GetModuleHandleA InitializeCriticalSection LeaveCriticalSection LoadLibraryA "
+     "SetLastError Sleep TlsGetValue VirtualProtect VirtualQuery"},
     {"msvcrt.dll",
-     "_amsg_exit _beginthreadex _endthreadex _errno _exit _initterm _iob _lock _setjmp3 _ultoa _unlock _wremove "
-     "abort calloc exit fprintf free fwrite malloc memcpy memmove memset printf realloc strcmp strlen strncmp "
-     "vfprintf wcslen longjmp _write _strdup _open _close"},
+     "_amsg_exit _exit _initterm _iob _lock _unlock _wremove abort calloc free fwrite malloc memcpy "
+     "memmove memset realloc strcmp strlen strncmp vfprintf wcslen _write _open _close"},
     {"ole32.dll", "CoUninitialize"},
     {"oleaut32.dll", "SysFreeString SysStringLen VariantInit"},
 };
@@ -206,16 +209,13 @@ void Patch(HMODULE library) {
     if (patched) return;
     patched = true;
     state.base = reinterpret_cast<DWORD_PTR>(library);
+    // The run-mode answer lies under the stand-in, which the library then calls itself.
+    harness::AnswerRunMode(library);
     const auto& imports = Imports();
     harness::ForEachImport(library, [&](const std::string& dll, const std::string& name, void** entry) {
         for (const Import& row : imports) {
             if (!row.standIn || ImportKey(row.dll, row.name) != ImportKey(dll, name)) continue;
-            row.slot->real = *entry;
-            DWORD was = 0;
-            if (!VirtualProtect(entry, sizeof(void*), PAGE_READWRITE, &was))
-                throw std::runtime_error("cannot write the import table");
-            *entry = row.standIn;
-            VirtualProtect(entry, sizeof(void*), was, &was);
+            row.slot->real = harness::ReplaceImport(entry, row.standIn);
         }
     });
 }

@@ -77,8 +77,11 @@ bool IsLink(const std::wstring& path) {
 }  // namespace
 
 FolderLink::FolderLink(const std::wstring& link, const std::wstring& target) : link_(link) {
-    RunUnix(L"Z:\\bin\\ln", "-s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"", [&] { return IsLink(link); });
-    if (!IsLink(link)) throw std::runtime_error("cannot plant a link at " + Narrow(link));
+    // A link to a file shows its target's attributes, without the reparse mark.
+    const bool toFile = !(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    auto planted = [&] { return IsLink(link) || (toFile && GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES); };
+    RunUnix(L"Z:\\bin\\ln", "-s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"", planted);
+    if (!planted()) throw std::runtime_error("cannot plant a link at " + Narrow(link));
 }
 
 FolderLink::~FolderLink() {

@@ -53,7 +53,8 @@ private:
 };
 
 // A folder link made on the Unix side of the prefix (a symbolic link, which
-// Wine shows as a folder with FILE_ATTRIBUTE_REPARSE_POINT), removed again as
+// Wine shows as a folder with FILE_ATTRIBUTE_REPARSE_POINT), or a link to a
+// file (shown as its target, without the mark), removed again as
 // a link when the object goes; no Win32 call removes one without touching
 // its target.
 class FolderLink {

@@ -1,0 +1,72 @@
+// The library's own records under HKEY_LOCAL_MACHINE "SOFTWARE\Tenvor
+// Systems, Inc.\KORVI", in the registry's default view, as the library's
+// other product keys: which products need each machine change that several
+// of the maker's products share, and what such a change replaced. Each record
+// names a product by its ProductCode, which deferred and rollback actions may
+// read and commit actions may not.
+//
+// A failing call is logged as "<call> returned <result>"; the caller then
+// goes on as it would without the records.
+#pragma once
+
+#include <windows.h>
+#include <msi.h>
+
+#include <optional>
+#include <string>
+
+namespace kci {
+
+inline constexpr wchar_t kMakerKeyPath[] = L"SOFTWARE\\Tenvor Systems, Inc.";
+inline constexpr wchar_t kLibraryKeyPath[] = L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI";
+
+// The machine changes the products share: a subkey each of "...\KORVI\Shared",
+// holding one REG_SZ value per product that needs the change, named by its
+// product code (the value holds the action that made the change).
+inline constexpr wchar_t kUrlReservations[] = L"UrlReservations";
+inline constexpr wchar_t kCodeAccessPolicy[] = L"CodeAccessPolicy";
+inline constexpr wchar_t kCrashControl[] = L"CrashControl";
+
+// Logs a failing call of the records as "<call> returned <result>".
+void LogFailedCall(MSIHANDLE session, const wchar_t* call, LSTATUS status);
+
+// "SOFTWARE\Tenvor Systems, Inc.\KORVI\Shared\<change>".
+std::wstring SharedChangePath(const wchar_t* change);
+
+// The running product's code; nothing, logged, when ProductCode cannot be
+// read or is not a product code.
+std::optional<std::wstring> RunningProductCode(MSIHANDLE session);
+
+// How many products an opened record key names: its values whose names are
+// product codes, nothing else. Nothing, logged, when it cannot be listed.
+std::optional<int> CountProducts(MSIHANDLE session, HKEY key);
+
+// Records that the running product needs `change`, which `action` has just
+// made: "Product %s needs %s".
+void AddSharedReference(MSIHANDLE session, const wchar_t* change, const wchar_t* action);
+
+// Takes the running product out of `change`'s record: "Product %s no longer
+// needs %s". True when the change is to be undone: no other product needs
+// it, it was never recorded (made before the records), or a fault hides who
+// does. Otherwise false, with "Still needed by %d other products: %s kept".
+bool ReleaseSharedReference(MSIHANDLE session, const wchar_t* change);
+
+enum class FirstKey { WithItsValues, OnlyWhileEmpty };
+
+// Deletes the key at `path` below HKEY_LOCAL_MACHINE (with its values, or
+// only while it holds none, as `first` says; never one that holds subkeys),
+// then each parent up to and including "SOFTWARE\Tenvor Systems, Inc.",
+// each only while it holds neither subkey nor value. A key that is not there
+// is passed over.
+void DeleteKeyAndEmptyParents(MSIHANDLE session, const std::wstring& path, FirstKey first);
+
+// The undo of a shared change: once no other product needs `change`
+// (ReleaseSharedReference), runs `undo`, and when that gives true, deletes
+// the change's record and each parent left empty.
+template <class Undo>
+void UndoSharedChange(MSIHANDLE session, const wchar_t* change, Undo&& undo) {
+    if (!ReleaseSharedReference(session, change)) return;
+    if (undo()) DeleteKeyAndEmptyParents(session, SharedChangePath(change), FirstKey::WithItsValues);
+}
+
+}  // namespace kci
