@@ -1,5 +1,7 @@
 #include "bench/action_runs.h"
 
+#include <map>
+
 #include "bench/components_bench.h"
 #include "bench/dummy_process.h"
 #include "bench/profiles_bench.h"
@@ -153,9 +155,15 @@ std::unique_ptr<harness::Session> AllShortcuts(Stage& stage) {
 
 // `image` running, the prompt answered Cancel; a box shown when the
 // prompt fails is closed (Wine frees its window about two seconds later).
+// The program is started once and kept by every later stage of this
+// process: the detection actions only look at it, and its start is most
+// of a run's time.
 Setup Running(const std::wstring& image, Setup setup = Plain) {
     return [=](Stage& stage) {
-        stage.Hold<DummyProcess>(image), stage.Hold<MessageBoxWatcher>();
+        static std::map<std::wstring, std::shared_ptr<DummyProcess>> started;
+        std::shared_ptr<DummyProcess>& program = started[image];
+        if (!program) program = std::make_shared<DummyProcess>(image);
+        stage.held.push_back(program), stage.Hold<MessageBoxWatcher>();
         auto session = setup(stage);
         session->Answer(INSTALLMESSAGE_FILESINUSE, {IDCANCEL});
         return session;

@@ -101,12 +101,13 @@ std::wstring Census::Growth(const Census& after) const {
     return growth;
 }
 
-std::wstring Census::LastingGrowth(bool ignoreUserSlots) const {
+std::wstring Census::LastingGrowth(bool ignoreUserSlots, bool ignoreGdiSlots) const {
     std::wstring growth;
     for (int look = 0; look < 5; ++look) {
         if (look > 0) Sleep(250);
         Census after = Take();
         if (ignoreUserSlots) after.userSlots = userSlots;
+        if (ignoreGdiSlots) after.gdiSlots = gdiSlots;
         growth = Growth(after);
         if (growth.empty()) break;
     }

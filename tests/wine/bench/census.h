@@ -37,8 +37,9 @@ struct Census {
     // What the process holds now beyond this census and still holds a second
     // later: Wine's own worker threads open and close a handle now and then,
     // a leak stays. `ignoreUserSlots` for an action that leaves programs
-    // running, whose windows and menus share Wine's one USER table.
-    std::wstring LastingGrowth(bool ignoreUserSlots) const;
+    // running, whose windows and menus share Wine's one USER table;
+    // `ignoreGdiSlots` for a run that showed a message box (see BoxesAnswered).
+    std::wstring LastingGrowth(bool ignoreUserSlots, bool ignoreGdiSlots = false) const;
 };
 
 // What `run` leaves behind (as LastingGrowth) when an identical second run

@@ -1,9 +1,12 @@
 #include "bench/ui.h"
 
+#include <atomic>
 #include <stdexcept>
 
 namespace bench {
 namespace {
+
+std::atomic<size_t> answered{0};
 
 const wchar_t kWindowClass[] = L"KciBenchWindow";
 const wchar_t kDialogClass[] = L"#32770";
@@ -28,9 +31,12 @@ void RegisterWindowClass() {
     if (atom == 0) throw std::runtime_error("cannot register the bench window class");
 }
 
+// The text the window holds, read without a message: under Wine, a
+// WM_GETTEXT sent to another thread's box keeps a handle in this process
+// while the sending thread lives, which a census would count as a leak.
 std::wstring WindowText(HWND window) {
     wchar_t text[1024] = {};
-    GetWindowTextW(window, text, 1024);
+    InternalGetWindowText(window, text, 1024);
     return text;
 }
 
@@ -103,6 +109,7 @@ void MessageBoxWatcher::Watch() {
                 seen_.push_back(box);
             }
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            ++answered;
             // Wait for it to be hidden, so that it is recorded once. (Under
             // Xvfb, Wine destroys it about two seconds after hiding it.)
             for (int i = 0; i < 200 && IsWindowVisible(dialog); ++i) Sleep(10);
@@ -110,5 +117,7 @@ void MessageBoxWatcher::Watch() {
         Sleep(20);
     }
 }
+
+size_t BoxesAnswered() { return answered; }
 
 }  // namespace bench

@@ -53,4 +53,7 @@ private:
     std::thread thread_;
 };
 
+// How many message boxes the watchers of this process have answered so far.
+size_t BoxesAnswered();
+
 }  // namespace bench
