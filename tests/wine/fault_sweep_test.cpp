@@ -43,6 +43,7 @@ const std::map<std::string, std::set<UINT>> kAllowedResults = {
     {"netshOperations", {0}}, {"httpcfgOperations", {0}}, {"CaspolOperations", {0}},
     {"CaspolOperationsC2C", {0}}, {"ProcessNGENInstall", {0}}, {"ProcessNGENUnInstall", {0}},
     {"netshUndoOperations", {0}}, {"httpcfgUndoOperations", {0}}, {"CaspolUndoOperations", {0}},
+    {"UndoForceFullDump", {0}}, {"RequestRecordedReboot", {0}},
 };
 
 constexpr DWORD kRunLimitMs = 30000;
