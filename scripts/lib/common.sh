@@ -211,7 +211,7 @@ build_package() {
     # 512 + in-script 1024 + no impersonation 2048), 1537 impersonated.
     local impersonated type
     for row in $(sed -n 's/.*<CustomAction Id="\([A-Za-z0-9_]*\)" .*Execute="commit".*/\1/p' "$stage/KorviCustomImmediate.wxi"); do
-        impersonated=$(grep -c "<CustomAction Id=\"$row\" .*Impersonate=\"yes\"" "$stage/KorviCustomImmediate.wxi")
+        impersonated=$(grep -c "<CustomAction Id=\"$row\" .*Impersonate=\"yes\"" "$stage/KorviCustomImmediate.wxi" || true)
         type=$([ "$impersonated" -gt 0 ] && echo 1537 || echo 3585)
         msibuild "$stage/KorviDemo.msi" -q "UPDATE CustomAction SET Type=$type WHERE Action='$row'" || return
     done

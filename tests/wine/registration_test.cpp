@@ -166,7 +166,9 @@ TEST(CodeAccessPolicy, UndoStopsWhileATimedOutToolStillRuns) {
     EXPECT_EQ(bench::CallAction("CaspolUndoOperations", *session), 0u);
     const std::wstring line = L"-polchgprompt off -enterprise -remgroup TenvorSmartTags";
     EXPECT_EQ(WithStarts(session->Log()),
-              (Lines{L"Entering CaspolUndoOperations", L"caspolPath path: " + caspol.Path(), L"Caspoling : " + line,
+              (Lines{L"Entering CaspolUndoOperations",
+                     L"Product " + session->Property(L"ProductCode") + L" no longer needs CodeAccessPolicy",
+                     L"caspolPath path: " + caspol.Path(), L"Caspoling : " + line,
                      L"CASPOL started", L"CASPOL still running after 5000 ms",
                      L"Skipping the remaining levels while CASPOL runs", L"Exiting CaspolUndoOperations"}));
     EXPECT_EQ(Received(caspol, 1), Lines{line});
