@@ -153,6 +153,30 @@ std::unique_ptr<harness::Session> AllShortcuts(Stage& stage) {
         .Property(L"INSTALLDIR", stage.dir.Path() + L"\\").Open();
 }
 
+// Every shortcut asked for, for the installing user alone, as the script
+// form reads it from CustomActionData: its Quick Launch folder is made.
+std::unique_ptr<harness::Session> OwnShortcutsData(Stage& stage) {
+    return harness::Package().Property(L"CustomActionData", L"ApplicationUsers|JustMe|DesktopFolder||STARTUP_SHORTCUT|1|"
+                                                            L"DESKTOP_SHORTCUT|1|QUICKLAUNCH_SHORTCUT|1|INSTALLDIR|" +
+                                                                stage.dir.Path() + L"\\")
+        .Open();
+}
+
+// The complete dump ForceFullDump set over a recorded 2, needed by the
+// session's product and, with `another`, by one more.
+Setup CompleteDumpRecorded(bool another) {
+    return [=](Stage& stage) {
+        auto session = harness::Package().Open();
+        stage.keys.emplace_back(new RegistryKey(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\CrashControl"))
+            ->SetDword(L"CrashDumpEnabled", 1);
+        RegistryKey& record = *stage.keys.emplace_back(
+            new RegistryKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\Shared\\CrashControl"));
+        record.SetDword(L"CrashDumpEnabled", 2).SetString(session->Property(L"ProductCode"), L"ForceFullDump");
+        if (another) record.SetString(L"{4F1C2B3A-5D6E-4F70-8192-A3B4C5D6E7F8}", L"ForceFullDump");
+        return session;
+    };
+}
+
 // `image` running, the prompt answered Cancel; a box shown when the
 // prompt fails is closed (Wine frees its window about two seconds later).
 // The program is started once and kept by every later stage of this
@@ -276,6 +300,12 @@ const std::vector<ActionRun>& WorkingRuns() {
                             L"FailureCount", L"3"))),
         ActionRun().Named("ProcessNGENInstall").Working().SetUp(With(MessengerFolder)).LeavesProgramsRunning(),
         ActionRun().Named("ProcessNGENUnInstall").Working().SetUp(With(MessengerFolder)).LeavesProgramsRunning(),
+        ActionRun().Named("RemoveLogs").Working().SetUp(With(LogsTree, ScriptData(L"INSTALLDIR")))
+            .FromScript(harness::RunMode::Commit),
+        ActionRun().Named("CreateShortcuts").Working().SetUp(With(ProfilesWithShortcuts, OwnShortcutsData))
+            .FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("UndoForceFullDump").Working().SetUp(CompleteDumpRecorded(false)),
+        ActionRun().Named("UndoForceFullDump").Working().SetUp(CompleteDumpRecorded(true)),
         ActionRun().Named("CheckRunningApps").Working().SetUp(Running(L"FENWA9.exe")).LeavesProgramsRunning(),
         ActionRun().Named("CheckRunningMOC").Working().SetUp(Running(L"communicator.exe")).LeavesProgramsRunning(),
         ActionRun().Named("CheckRunningOutlook").Working().SetUp(Running(L"OUTLOOK.EXE")).LeavesProgramsRunning(),
