@@ -71,12 +71,17 @@ TEST(KciRun, PrintsWhatTheActionSendsAndExitsWithItsResult) {
          {}},
         {L"InstallCamera --deferred --data \"WQInstallerExe|" + camera.Path() + L"\"", 0,
          {prefix + "Going to try executing \"" + bench::Narrow(camera.Path()) + "\" /install",
-          prefix + "Process returned 0x3", "result: 0 (success)", "reboot: requested"},
+          prefix + "Process returned 0x3", "result: 0 (success)",
+          "reboot: recorded by InstallCamera, for RequestRecordedReboot"},
          {}},
         // The session has no CAMERADRIVER: only a run that reads CustomActionData finds the folder.
         {L"UninstallCamera --rollback --data \"CAMERADRIVER|" + dir.Path() + L"\"", 0,
          {prefix + "CustomActionData says CAMERADRIVER is " + bench::Narrow(dir.Path()) + "\n",
-          prefix + "Process returned 0x3", "reboot: requested"}, {}},
+          prefix + "Process returned 0x3", "reboot: recorded by UninstallCamera, for RequestRecordedReboot"}, {}},
+        // Windows gives a commit form no target path: only CustomActionData names the folder.
+        {L"RemoveLogs --commit --data \"INSTALLDIR|" + dir.Path() + L"\\\\\"", 0,  // two backslashes before the quote: one ends the argument
+         {prefix + "CustomActionData says INSTALLDIR is " + bench::Narrow(dir.Path()) + "\\\n", "result: 0 (success)"},
+         {}},
         {L"RemoveLogs --directory \"INSTALLDIR=" + dir.Path() + L"\"", 0,
          {prefix + "MsiGetProperty says ZephWin32.exe component path is [" + bench::Narrow(dir.Path()) + "\\]"}, {}},
         {L"SetRtmxPath --show _RTMX_DIR_", 0,

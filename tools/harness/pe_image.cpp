@@ -63,4 +63,12 @@ void* ReplaceImport(void** entry, void* replacement) {
     return held;
 }
 
+void ReplaceImports(HMODULE module, const std::map<std::string, void*>& replacements,
+                    std::map<std::string, void*>& replaced) {
+    ForEachImport(module, [&](const std::string&, const std::string& name, void** entry) {
+        const auto replacement = replacements.find(name);
+        if (replacement != replacements.end()) replaced[name] = ReplaceImport(entry, replacement->second);
+    });
+}
+
 }  // namespace harness

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,5 +20,9 @@ std::vector<std::string> ImportedDlls(HMODULE module);
 void ForEachImport(HMODULE module, const std::function<void(const std::string& dll, const std::string& name, void** entry)>& visit);
 // Points an import's address-table `entry` at `replacement`; gives what it held.
 void* ReplaceImport(void** entry, void* replacement);
+// Points each import of `module` named in `replacements` at its replacement,
+// and gives what each held, by name, in `replaced`.
+void ReplaceImports(HMODULE module, const std::map<std::string, void*>& replacements,
+                    std::map<std::string, void*>& replaced);
 
 }  // namespace harness

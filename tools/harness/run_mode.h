@@ -2,6 +2,10 @@
 // session (MsiOpenPackage) cannot be put in a script's mode: MsiSetMode
 // refuses deferred, rollback and commit with 5. So the library's MsiGetMode
 // import is answered instead, the way the fault sweep patches its imports.
+// In a script mode the answer also keeps the script's limits, as Windows
+// does and Wine does not: MsiSetMode, MsiGetTargetPath, MsiSetProperty and
+// MsiGetFeatureState are refused, and MsiGetProperty reads empty for every
+// property but CustomActionData, ProductCode (not in a commit form) and UserSID.
 //
 //   harness::AnswerRunMode(library);
 //   harness::SetRunMode(harness::RunMode::Commit);  call the action;  SetRunMode(RunMode::Immediate)
@@ -16,7 +20,8 @@ namespace harness {
 // commit row SCHEDULED and COMMIT. Immediate asks the installer itself.
 enum class RunMode { Immediate, Deferred, Rollback, Commit };
 
-// Points `library`'s MsiGetMode import at the answer; once per library. Any
+// Points `library`'s MsiGetMode import, and the imports the script's limits
+// reach, at the answer; once per library. Any
 // other patch of the import table goes over it (so that the import's callers
 // are still the library's code).
 void AnswerRunMode(HMODULE library);

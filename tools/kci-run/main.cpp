@@ -152,6 +152,26 @@ std::wstring ParseOptions(int argc, wchar_t** argv, Options& options) {
 }
 
 
+// Windows refuses MsiSetMode in the script: a script form's reboot is the
+// record it leaves for RequestRecordedReboot, taken here so that no later run
+// finds it.
+std::wstring RebootLine(const harness::Session& session, harness::RunMode mode) {
+    if (session.RebootAtEnd()) return L"requested";
+    const std::wstring product = session.Property(L"ProductCode");
+    HKEY pending = nullptr;
+    if (mode == harness::RunMode::Immediate ||
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\RebootPending", 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, &pending) != ERROR_SUCCESS)
+        return L"not requested";
+    wchar_t action[260] = {};
+    DWORD bytes = sizeof(action) - sizeof(wchar_t);
+    const bool recorded = RegQueryValueExW(pending, product.c_str(), nullptr, nullptr,
+                                           reinterpret_cast<BYTE*>(action), &bytes) == ERROR_SUCCESS;
+    if (recorded) RegDeleteValueW(pending, product.c_str());
+    RegCloseKey(pending);
+    return recorded ? L"recorded by " + std::wstring(action) + L", for RequestRecordedReboot" : L"not requested";
+}
+
 const wchar_t* KindName(UINT kind) {
     switch (kind) {
         case INSTALLMESSAGE_FATALEXIT: return L"fatal exit";
@@ -287,7 +307,7 @@ int Run(const Options& options) {
 
     for (const auto& message : session->Messages()) PrintMessage(message);
     Print(L"result: " + std::to_wstring(result) + L" (" + ResultName(result) + L")");
-    Print(std::wstring(L"reboot: ") + (session->RebootAtEnd() ? L"requested" : L"not requested"));
+    Print(L"reboot: " + RebootLine(*session, options.mode));
     for (const auto& name : options.shown) Print(L"property " + name + L" = " + session->Property(name));
     return static_cast<int>(result % 256);
 }

@@ -231,11 +231,11 @@ const std::vector<ActionRun>& ActionRuns() {
         ActionRun().Named("CheckRunningOutlook").SetUp(Plain),
         ActionRun().Named("CheckRunningBXRApps").SetUp(RegisteredApplications),
         ActionRun().Named("InstallCamera").SetUp(Deferred(L"WQInstallerExe", L"WQInstaller.exe"))
-            .WaitsForItsProgram(),
+            .WaitsForItsProgram().FromScript(harness::RunMode::Deferred),
         ActionRun().Named("InstallQdnAndFilter").SetUp(Deferred(L"QdnAxExe", L"InstallQdnAndAx.exe"))
-            .WaitsForItsProgram(),
+            .WaitsForItsProgram().FromScript(harness::RunMode::Deferred),
         ActionRun().Named("InstallRtmx").SetUp(Deferred(L"RtmxDriverInstallerExe", L"RtmxDriverInstaller.exe"))
-            .WaitsForItsProgram(),
+            .WaitsForItsProgram().FromScript(harness::RunMode::Deferred),
         ActionRun().Named("UninstallCamera").SetUp(InDirectory(L"CAMERADRIVER", L"WQInstaller.exe"))
             .WaitsForItsProgram(),
         ActionRun().Named("UninstallQdnAndFilter").SetUp(InDirectory(L"INSTALLDIR", L"InstallQdnAndAx.exe"))
@@ -249,8 +249,8 @@ const std::vector<ActionRun>& ActionRuns() {
             .WaitsForItsProgram(),
         ActionRun().Named("CreateDisplayableVersion").SetUp(Plain),
         ActionRun().Named("PrecertificationFailureCount").SetUp(Plain),
-        ActionRun().Named("ForceFullDump").SetUp(Plain),
-        ActionRun().Named("UndoForceFullDump").SetUp(Plain),
+        ActionRun().Named("ForceFullDump").SetUp(Plain).FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("UndoForceFullDump").SetUp(Plain).FromScript(harness::RunMode::Deferred),
         ActionRun().Named("CreateShortcuts").SetUp(Plain),
         ActionRun().Named("RemoveShortcuts").SetUp(Plain),
         ActionRun().Named("RemoveLogs").SetUp(InDirectory(L"INSTALLDIR")),
@@ -270,17 +270,26 @@ const std::vector<ActionRun>& ActionRuns() {
         ActionRun().Named("CreateShortcuts").SetUp(ShortcutChoiceData).FromScript(harness::RunMode::Deferred),
         ActionRun().Named("RemoveLogs").SetUp(ScriptData(L"INSTALLDIR")).FromScript(harness::RunMode::Deferred),
         ActionRun().Named("RemoveLogs").SetUp(ScriptData(L"INSTALLDIR")).FromScript(harness::RunMode::Commit),
-        ActionRun().Named("netshOperations").SetUp(Plain).LeavesProgramsRunning(),
-        ActionRun().Named("httpcfgOperations").SetUp(FolderData).LeavesProgramsRunning(),
+        ActionRun().Named("netshOperations").SetUp(Plain)
+            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
+        ActionRun().Named("httpcfgOperations").SetUp(FolderData)
+            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
         // The policy tool ends before the action does, but a program the shell
         // starts still moves Wine's shared window slots (measured).
-        ActionRun().Named("CaspolOperations").SetUp(PolicyTool).LeavesProgramsRunning(),
-        ActionRun().Named("CaspolOperationsC2C").SetUp(PolicyTool).LeavesProgramsRunning(),
-        ActionRun().Named("netshUndoOperations").SetUp(Plain).LeavesProgramsRunning(),
-        ActionRun().Named("httpcfgUndoOperations").SetUp(ToolInFolderData(L"httpcfg.exe")).LeavesProgramsRunning(),
-        ActionRun().Named("CaspolUndoOperations").SetUp(PolicyToolWithNothingLeft).LeavesProgramsRunning(),
-        ActionRun().Named("ProcessNGENInstall").SetUp(Plain).LeavesProgramsRunning(),
-        ActionRun().Named("ProcessNGENUnInstall").SetUp(Plain).LeavesProgramsRunning(),
+        ActionRun().Named("CaspolOperations").SetUp(PolicyTool)
+            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
+        ActionRun().Named("CaspolOperationsC2C").SetUp(PolicyTool)
+            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
+        ActionRun().Named("netshUndoOperations").SetUp(Plain)
+            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
+        ActionRun().Named("httpcfgUndoOperations").SetUp(ToolInFolderData(L"httpcfg.exe"))
+            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
+        ActionRun().Named("CaspolUndoOperations").SetUp(PolicyToolWithNothingLeft)
+            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
+        ActionRun().Named("ProcessNGENInstall").SetUp(Plain)
+            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
+        ActionRun().Named("ProcessNGENUnInstall").SetUp(Plain)
+            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
     };
     return runs;
 }
@@ -292,20 +301,26 @@ const std::vector<ActionRun>& WorkingRuns() {
         ActionRun().Named("RemoveShortcuts").Working().SetUp(With(ProfilesWithShortcuts)),
         ActionRun().Named("NukeRegistrySettings").Working()
             .SetUp(With(Key(HKEY_CURRENT_USER, L"Software\\Tenvor Systems, Inc.\\KORVI\\Tcp\\Window", L"Left", L"10"))),
-        ActionRun().Named("httpcfgOperations").Working().SetUp(ToolInFolderData(L"httpcfg.exe")).LeavesProgramsRunning(),
+        ActionRun().Named("httpcfgOperations").Working().SetUp(ToolInFolderData(L"httpcfg.exe"))
+            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
         ActionRun().Named("ForceFullDump").Working()
-            .SetUp(With(Key(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\CrashControl", L"CrashDumpEnabled", L"2"))),
+            .SetUp(With(Key(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\CrashControl", L"CrashDumpEnabled", L"2")))
+                .FromScript(harness::RunMode::Deferred),
         ActionRun().Named("PrecertificationFailureCount").Working().AlsoReturns(3)
             .SetUp(With(Key(HKEY_LOCAL_MACHINE, L"Software\\Tenvor Systems, Inc.\\Tenvor Pelago\\Precertification",
                             L"FailureCount", L"3"))),
-        ActionRun().Named("ProcessNGENInstall").Working().SetUp(With(MessengerFolder)).LeavesProgramsRunning(),
-        ActionRun().Named("ProcessNGENUnInstall").Working().SetUp(With(MessengerFolder)).LeavesProgramsRunning(),
+        ActionRun().Named("ProcessNGENInstall").Working().SetUp(With(MessengerFolder))
+            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
+        ActionRun().Named("ProcessNGENUnInstall").Working().SetUp(With(MessengerFolder))
+            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
         ActionRun().Named("RemoveLogs").Working().SetUp(With(LogsTree, ScriptData(L"INSTALLDIR")))
             .FromScript(harness::RunMode::Commit),
         ActionRun().Named("CreateShortcuts").Working().SetUp(With(ProfilesWithShortcuts, OwnShortcutsData))
             .FromScript(harness::RunMode::Deferred),
-        ActionRun().Named("UndoForceFullDump").Working().SetUp(CompleteDumpRecorded(false)),
-        ActionRun().Named("UndoForceFullDump").Working().SetUp(CompleteDumpRecorded(true)),
+        ActionRun().Named("UndoForceFullDump").Working().SetUp(CompleteDumpRecorded(false))
+            .FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("UndoForceFullDump").Working().SetUp(CompleteDumpRecorded(true))
+            .FromScript(harness::RunMode::Deferred),
         ActionRun().Named("CheckRunningApps").Working().SetUp(Running(L"FENWA9.exe")).LeavesProgramsRunning(),
         ActionRun().Named("CheckRunningMOC").Working().SetUp(Running(L"communicator.exe")).LeavesProgramsRunning(),
         ActionRun().Named("CheckRunningOutlook").Working().SetUp(Running(L"OUTLOOK.EXE")).LeavesProgramsRunning(),
