@@ -54,9 +54,8 @@ void RequestRebootAtEnd(MSIHANDLE session, const wchar_t* action) {
 void TakeRecordedReboot(MSIHANDLE session) {
     const std::optional<std::wstring> product = RunningProductCode(session);
     RegKey pending;
-    const LSTATUS opened = product ? OpenRegistryKey(HKEY_LOCAL_MACHINE, kRebootPendingPath,
-                                                     KEY_QUERY_VALUE | KEY_SET_VALUE, pending)
-                                   : ERROR_FILE_NOT_FOUND;
+    const LSTATUS opened =
+        product ? OpenRegistryKey(HKEY_LOCAL_MACHINE, kRebootPendingPath, KEY_QUERY_VALUE, pending) : ERROR_FILE_NOT_FOUND;
     if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND) LogFailedCall(session, L"RegOpenKeyEx", opened);
     const RegistryText action = pending ? ReadRegistryText(pending.Get(), product->c_str(), kActionNameChars)
                                         : RegistryText{};
@@ -65,10 +64,13 @@ void TakeRecordedReboot(MSIHANDLE session) {
     if (action.status != ERROR_SUCCESS) return LogMessage(session, L"No reboot asked for");
     LogMessage(session, L"A deferred action asked for a reboot: %s", action.text);
     SetRebootAtEnd(session);
+    // Under UAC this immediate action is refused the write access: the record,
+    // volatile, then goes with the restart it asks for
+    // (StandardUser.ImmediateRowsFailWhereWindowsRefusesThem).
+    const LSTATUS writable = OpenRegistryKey(HKEY_LOCAL_MACHINE, kRebootPendingPath, KEY_SET_VALUE, pending);
+    if (writable != ERROR_SUCCESS) return LogFailedCall(session, L"RegOpenKeyEx", writable);
     const LSTATUS deleted = RegDeleteValueW(pending.Get(), product->c_str());
     pending.Close();
-    // Under UAC an immediate action may be refused the delete: the record
-    // then stays until the restart it asks for, which is harmless.
     if (deleted != ERROR_SUCCESS) return LogFailedCall(session, L"RegDeleteValue", deleted);
     DeleteKeyAndEmptyParents(session, kRebootPendingPath, FirstKey::OnlyWhileEmpty);
 }

@@ -22,6 +22,7 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "bench/standard_user.h"
 #include "harness/pe_image.h"
 #include "harness/run_mode.h"
 
@@ -209,8 +210,10 @@ void Patch(HMODULE library) {
     if (patched) return;
     patched = true;
     state.base = reinterpret_cast<DWORD_PTR>(library);
-    // The run-mode answer lies under the stand-in, which the library then calls itself.
+    // The run-mode answer and the standard user's refusals lie under the
+    // stand-ins, which the library then calls itself.
     harness::AnswerRunMode(library);
+    AnswerAsStandardUser(library);
     const auto& imports = Imports();
     harness::ForEachImport(library, [&](const std::string& dll, const std::string& name, void** entry) {
         for (const Import& row : imports) {
