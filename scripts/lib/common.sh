@@ -202,14 +202,15 @@ build_package() {
     printf 'stand-in shortcut\r\n' > "$stage/Tenvor Omni Meridia.lnk"
     (cd "$stage" && wixl -a x86 -o KorviDemo.msi KorviDemo.wxs) || return
     # wixl writes a rollback row as type 2049, which runs at once: give each its real type,
-    # 3329 (1 + rollback 256 + in-script 1024 + no impersonation 2048).
-    local row
+    # 3329 (1 + rollback 256 + in-script 1024 + no impersonation 2048), 1281 impersonated.
+    local row impersonated type
     for row in $(sed -n 's/.*<CustomAction Id="\([A-Za-z0-9_]*\)" .*Execute="rollback".*/\1/p' "$stage/KorviCustomImmediate.wxi"); do
-        msibuild "$stage/KorviDemo.msi" -q "UPDATE CustomAction SET Type=3329 WHERE Action='$row'" || return
+        impersonated=$(grep -c "<CustomAction Id=\"$row\" .*Impersonate=\"yes\"" "$stage/KorviCustomImmediate.wxi" || true)
+        type=$([ "$impersonated" -gt 0 ] && echo 1281 || echo 3329)
+        msibuild "$stage/KorviDemo.msi" -q "UPDATE CustomAction SET Type=$type WHERE Action='$row'" || return
     done
     # Commit rows too come out as 2049 (an impersonated one as 1): 3585 as the system (1 + commit
     # 512 + in-script 1024 + no impersonation 2048), 1537 impersonated.
-    local impersonated type
     for row in $(sed -n 's/.*<CustomAction Id="\([A-Za-z0-9_]*\)" .*Execute="commit".*/\1/p' "$stage/KorviCustomImmediate.wxi"); do
         impersonated=$(grep -c "<CustomAction Id=\"$row\" .*Impersonate=\"yes\"" "$stage/KorviCustomImmediate.wxi" || true)
         type=$([ "$impersonated" -gt 0 ] && echo 1537 || echo 3585)

@@ -119,14 +119,17 @@ void WalkUserProfiles(MSIHANDLE session, const wchar_t* openingFormat, const Pro
     VisitProfiles(cuts.root, profileStep);
 }
 
-void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table) {
+void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table, SweepScope scope) {
     Remover remover(session);
-    WalkUserProfiles(session, L"Going to iterate through all users at %s, result=0x%0x",
-                     RemoveRowsOf(remover, table, ProfileScope::AllUsers),
-                     RemoveRowsOf(remover, table, ProfileScope::EachProfile));
+    if (scope != SweepScope::OwnFolders)
+        WalkUserProfiles(session, L"Going to iterate through all users at %s, result=0x%0x",
+                         RemoveRowsOf(remover, table, ProfileScope::AllUsers),
+                         RemoveRowsOf(remover, table, ProfileScope::EachProfile));
     // The copies made on the platform's own layout, which no row reaches.
     const std::wstring shortcut = std::wstring(L"\\") + table.shortcut;
     for (const ShellFolderRemoval& removal : kShellFolderRemovals) {
+        const bool common = removal.folder == ShellFolder::CommonDesktop || removal.folder == ShellFolder::CommonStartup;
+        if (scope != SweepScope::Everything && common != (scope == SweepScope::AllUsers)) continue;
         const KnownFolder folder = GetKnownFolder(Csidl(removal.folder));
         if (folder.result != S_OK) {
             LogMessage(session, L"Folder CSIDL 0x%x not found, result=0x%x, nothing deleted there",

@@ -38,12 +38,18 @@ private:
 void WalkUserProfiles(MSIHANDLE session, const wchar_t* openingFormat, const ProfileStep& allUsersStep,
                       const ProfileStep& profileStep);
 
+// What a removal sweep takes: everything; what only the system may change
+// (the rows of every profile and the common shell folders); or the installing
+// user's own shell folders alone.
+enum class SweepScope { Everything, AllUsers, OwnFolders };
+
 // Removes every row of `table` from the all-users profile or from each
 // profile, then the table's shortcut from each shell folder, logging each
-// attempt, its result and the system's error text. A path already tried in
-// the run is not tried again; one that passes a link is not tried at all, and
-// one whose final path turns out to be another is not deleted.
-void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table);
+// attempt, its result and the system's error text, as far as `scope` reaches.
+// A path already tried in the run is not tried again; one that passes a link
+// is not tried at all, and one whose final path turns out to be another is
+// not deleted.
+void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table, SweepScope scope = SweepScope::Everything);
 
 // The CSIDL the platform knows `folder` by.
 int Csidl(ShellFolder folder);

@@ -5,7 +5,10 @@
 #include "profiles/core/removal_tables.h"
 #include "profiles/profile_walk.h"
 #include "runtime/action_frame.h"
+#include "runtime/core/text_limits.h"
+#include "runtime/custom_action_data.h"
 #include "runtime/log.h"
+#include "runtime/property.h"
 
 namespace kci {
 
@@ -14,10 +17,20 @@ namespace kci {
 // shortcut and start-menu entries from every profile (the older layout), then
 // its shortcut from the common and the user's desktop and Startup folders and
 // the user's Quick Launch bar. Never deletes through a link. Returns 0.
+// Also deferred on removal, reading "ApplicationUsers" from CustomActionData:
+// "AllUsers" (as the system, type 3073, KorviRemoveShortcutsDeferred) takes
+// the all-users copies and every profile's entries; any other value
+// (impersonated, type 1025, KorviRemoveShortcutsForUser) only the installing
+// user's own desktop, Startup and Quick Launch copies.
 extern "C" UINT __stdcall RemoveShortcuts(MSIHANDLE session) {
     return kci::RunAction(session, L"RemoveShortcuts", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering RemoveShortcuts");
-        kci::RunRemovalSweep(session, kci::kShortcutRemovals);
+        kci::SweepScope scope = kci::SweepScope::Everything;
+        if (kci::RunsFromScript(session))
+            scope = kci::ScriptValues(session).Read(L"ApplicationUsers", kci::kPathChars) == L"AllUsers"
+                        ? kci::SweepScope::AllUsers
+                        : kci::SweepScope::OwnFolders;
+        kci::RunRemovalSweep(session, kci::kShortcutRemovals, scope);
         // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
         // (RemoveShortcuts.DeletesTheRowsInOrderAndKeepsAMenuFolderThatHoldsAnotherFile).
         LogMessage(session, L"Leaving RemoveShortcuts");

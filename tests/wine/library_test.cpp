@@ -110,8 +110,9 @@ TEST(Library, TheWixIncludeDefinesOneCustomActionPerExportAndTheScriptRows) {
             entries.insert(action);
             continue;
         }
-        const bool forUser = id == own + "ForUser";
-        EXPECT_EQ(id, own + (forUser ? "ForUser" : execute == "rollback" ? "Rollback" : execute == "commit" ? "Commit" : "Deferred"));
+        const bool forUser = id.rfind(own + "ForUser", 0) == 0;
+        const std::string kind = execute == "rollback" ? "Rollback" : execute == "commit" ? "Commit" : forUser ? "" : "Deferred";
+        EXPECT_EQ(id, own + (forUser ? "ForUser" : "") + kind);
         EXPECT_EQ((*it)[4], forUser ? "yes" : "no") << id;
         scriptRows.insert(id);
     }
@@ -126,7 +127,8 @@ TEST(Library, TheWixIncludeDefinesOneCustomActionPerExportAndTheScriptRows) {
         "NukeRegistrySettingsDeferred", "InstallBitsDeferred", "KorviCreateShortcutsDeferred",
         "KorviCreateShortcutsForUser", "UninstallCameraRollback", "UninstallQdnAndFilterRollback",
         "UninstallRtmxRollback", "InstallCameraRollback", "InstallQdnAndFilterRollback", "InstallRtmxRollback",
-        "KorviRemoveShortcutsRollback", "RemoveLogsCommit", "NukeRegistrySettingsCommit"}));
+        "KorviRemoveShortcutsRollback", "RemoveLogsCommit", "NukeRegistrySettingsCommit",
+        "KorviRemoveShortcutsForUserRollback", "KorviRemoveShortcutsDeferred", "KorviRemoveShortcutsForUser"}));
 }
 
 TEST(Library, IsA32BitDllForIntel) {

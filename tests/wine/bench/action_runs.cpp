@@ -269,6 +269,8 @@ const std::vector<ActionRun>& ActionRuns() {
             .WaitsForItsProgram().FromScript(harness::RunMode::Deferred),
         ActionRun().Named("CreateShortcuts").SetUp(ShortcutChoiceData).FromScript(harness::RunMode::Deferred),
         ActionRun().Named("RemoveLogs").SetUp(ScriptData(L"INSTALLDIR")).FromScript(harness::RunMode::Deferred),
+        // Any value but "AllUsers": the installing user's own copies alone.
+        ActionRun().Named("RemoveShortcuts").SetUp(ScriptData(L"ApplicationUsers")).FromScript(harness::RunMode::Deferred),
         ActionRun().Named("RemoveLogs").SetUp(ScriptData(L"INSTALLDIR")).FromScript(harness::RunMode::Commit),
         ActionRun().Named("netshOperations").SetUp(Plain)
             .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
