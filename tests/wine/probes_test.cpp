@@ -67,6 +67,7 @@ TEST(PrecertificationFailureCount, ReturnsTheCountStoredAsText) {
 }
 
 const wchar_t kCrashControl[] = L"SYSTEM\\CurrentControlSet\\Control\\CrashControl";
+const wchar_t kRecord[] = L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\Shared\\CrashControl";
 
 bool MachineSetsCrashDumps() {
     return RegGetValueW(HKEY_LOCAL_MACHINE, kCrashControl, L"CrashDumpEnabled", RRF_RT_ANY, nullptr, nullptr, nullptr) ==
@@ -111,13 +112,31 @@ TEST(UndoForceFullDump, OnlyAnInstalledProductsTextValueKeepsTheChange) {
     for (const auto& row : rows) {
         bench::RegistryKey crashControl(HKEY_LOCAL_MACHINE, kCrashControl);
         crashControl.SetDword(L"CrashDumpEnabled", 1);
-        bench::RegistryKey record(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\Shared\\CrashControl");
+        bench::RegistryKey record(HKEY_LOCAL_MACHINE, kRecord);
         record.SetDword(L"CrashDumpEnabled", 2).SetString(row.name, L"ForceFullDump", row.type);
         auto session = bench::Package().Open();
         EXPECT_EQ(bench::CallAction("UndoForceFullDump", *session), 0u);
         EXPECT_EQ(session->Log(), (Lines{L"Entering UndoForceFullDump", L"Product " + session->Property(L"ProductCode") +
                                          L" no longer needs CrashControl", row.line, L"Exiting UndoForceFullDump"}));
+        // Counted or not, a reference the undo does not own stays.
+        EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kRecord, row.name.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr), 0);
     }
+}
+
+// A record that a failed restore left holds the administrator's setting: kept,
+// though no product needs the change any more.
+TEST(ForceFullDump, ARecordNoProductNeedsIsKept) {
+    if (MachineSetsCrashDumps()) GTEST_SKIP() << "the machine sets crash dumps itself, which this test would undo";
+    bench::RegistryKey crashControl(HKEY_LOCAL_MACHINE, kCrashControl);
+    crashControl.SetDword(L"CrashDumpEnabled", 1);
+    bench::RegistryKey record(HKEY_LOCAL_MACHINE, kRecord);
+    record.SetDword(L"CrashDumpEnabled", 7);
+    auto session = bench::Package().Open();
+    EXPECT_EQ(bench::CallAction("ForceFullDump", *session), 0u);
+    EXPECT_EQ(session->Log().at(1), L"Kept the record of an earlier run");
+    DWORD value = 0, bytes = sizeof(value);
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kRecord, L"CrashDumpEnabled", RRF_RT_REG_DWORD, nullptr, &value, &bytes), 0);
+    EXPECT_EQ(value, 7u);
 }
 
 }  // namespace
