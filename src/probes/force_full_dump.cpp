@@ -43,16 +43,17 @@ LSTATUS CopyCrashDumpSetting(MSIHANDLE session, HKEY record) {
 }
 
 // The setting as found, recorded by the first product to change it; later
-// runs and other products keep that record.
+// runs and other products keep that record, whoever still needs it: a record
+// left by a restore that failed holds the administrator's setting.
 void RecordCrashDumpSetting(MSIHANDLE session) {
     RegKey record;
     LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, SharedChangePath(kCrashControl).c_str(), 0, nullptr,
                                      REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
                                      record.Receive(), nullptr);
     if (status == ERROR_SUCCESS) {
-        const std::optional<int> products = CountProducts(session, record.Get());
-        if (products && *products > 0) return LogMessage(session, L"Kept the record of an earlier run");
-        status = products ? CopyCrashDumpSetting(session, record.Get()) : ERROR_CAN_NOT_COMPLETE;
+        status = RegQueryValueExW(record.Get(), kCrashDumpEnabled, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_SUCCESS) return LogMessage(session, L"Kept the record of an earlier run");
+        if (status == ERROR_FILE_NOT_FOUND) status = CopyCrashDumpSetting(session, record.Get());
     }
     if (status != ERROR_SUCCESS) LogMessage(session, L"Could not record CrashDumpEnabled: %lu", status);
 }
@@ -64,7 +65,8 @@ bool Failed(MSIHANDLE session, const wchar_t* call, LSTATUS status) {
 }
 
 // Puts CrashDumpEnabled back as the record has it, unless it is no longer the
-// complete dump set at the installation. True when the record has served.
+// complete dump set at the installation. True when the record has served,
+// false when it stays for a later undo.
 bool RestoreCrashDumpSetting(MSIHANDLE session) {
     RegistryData recorded;
     RegKey record;
@@ -108,6 +110,15 @@ bool RestoreCrashDumpSetting(MSIHANDLE session) {
     return true;
 }
 
+// Deletes the record that has served; true when it is gone.
+bool ForgetCrashDumpSetting(MSIHANDLE session) {
+    RegKey record;
+    LSTATUS status = OpenRegistryKey(HKEY_LOCAL_MACHINE, SharedChangePath(kCrashControl), KEY_SET_VALUE, record);
+    if (status == ERROR_SUCCESS) status = RegDeleteValueW(record.Get(), kCrashDumpEnabled);
+    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return true;
+    return Failed(session, record ? L"RegDeleteValue" : L"RegOpenKeyEx", status);
+}
+
 }  // namespace
 
 // Type 3073, deferred, not impersonated (it writes the machine's crash
@@ -145,7 +156,9 @@ extern "C" UINT __stdcall ForceFullDump(MSIHANDLE session) {
 extern "C" UINT __stdcall UndoForceFullDump(MSIHANDLE session) {
     return kci::RunAction(session, L"UndoForceFullDump", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering UndoForceFullDump");
-        kci::UndoSharedChange(session, kci::kCrashControl, [&] { return RestoreCrashDumpSetting(session); });
+        kci::UndoSharedChange(session, kci::kCrashControl, [&] {
+            return RestoreCrashDumpSetting(session) && ForgetCrashDumpSetting(session);
+        });
         LogMessage(session, L"Exiting UndoForceFullDump");
         return ERROR_SUCCESS;
     });

@@ -30,8 +30,10 @@ ToolRun ShellToolHost::Launch(const std::wstring& tool, const std::wstring& para
     run.launchValue = static_cast<int>(reinterpret_cast<INT_PTR>(launch.hInstApp));
     if (!process) return run;
     // A tool still running has no exit code yet; the 259 the platform would
-    // read for it is no code the tool gave.
-    run.stillRunning = WaitForSingleObject(process.Get(), maxWaitMs) == WAIT_TIMEOUT;
+    // read for it is no code the tool gave. A wait that failed may have left it running.
+    const DWORD waited = WaitForSingleObject(process.Get(), maxWaitMs);
+    if (waited == WAIT_FAILED) LogMessage(session_, L"WaitForSingleObject failed with error: 0x%lx", GetLastError());
+    run.stillRunning = waited != WAIT_OBJECT_0;
     DWORD exitCode = 0;
     if (!run.stillRunning && GetExitCodeProcess(process.Get(), &exitCode)) run.exitCode = exitCode;
     return run;

@@ -62,7 +62,8 @@ std::optional<int> CountProducts(MSIHANDLE session, HKEY key) {
         const RegistryValue value = EnumRegistryValueName(key, index, kValueNameChars);
         if (value.status == ERROR_NO_MORE_ITEMS) return products;
         if (value.status == ERROR_SUCCESS) {
-            products += IsProductCode(value.name) ? 1 : 0;
+            products += value.type == REG_SZ && IsProductCode(value.name) &&
+                        MsiQueryProductStateW(value.name.c_str()) != INSTALLSTATE_UNKNOWN;
         } else if (value.status != ERROR_MORE_DATA) {
             LogFailedCall(session, L"RegEnumValue", value.status);
             return std::nullopt;

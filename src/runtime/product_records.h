@@ -37,8 +37,11 @@ std::wstring SharedChangePath(const wchar_t* change);
 // read or is not a product code.
 std::optional<std::wstring> RunningProductCode(MSIHANDLE session);
 
-// How many products an opened record key names: its values whose names are
-// product codes, nothing else. Nothing, logged, when it cannot be listed.
+// How many products an opened record key names: its REG_SZ values named by
+// the code of a product the installer knows (MsiQueryProductState answers
+// other than unknown: advertised or installed for another user counts too),
+// nothing else. A product removed without its undo row needs nothing any
+// more. Nothing, logged, when the key cannot be listed.
 std::optional<int> CountProducts(MSIHANDLE session, HKEY key);
 
 // Records that the running product needs `change`, which `action` has just
@@ -62,11 +65,13 @@ void DeleteKeyAndEmptyParents(MSIHANDLE session, const std::wstring& path, First
 
 // The undo of a shared change: once no other product needs `change`
 // (ReleaseSharedReference), runs `undo`, and when that gives true, deletes
-// the change's record and each parent left empty.
+// the change's record and each parent left empty. `undo` deletes what it
+// recorded; the record goes only while empty, so a fault that hid another
+// product's reference never deletes that reference.
 template <class Undo>
 void UndoSharedChange(MSIHANDLE session, const wchar_t* change, Undo&& undo) {
     if (!ReleaseSharedReference(session, change)) return;
-    if (undo()) DeleteKeyAndEmptyParents(session, SharedChangePath(change), FirstKey::WithItsValues);
+    if (undo()) DeleteKeyAndEmptyParents(session, SharedChangePath(change), FirstKey::OnlyWhileEmpty);
 }
 
 }  // namespace kci

@@ -91,9 +91,12 @@ RegistryData ReadRegistryData(HKEY key, const wchar_t* name, DWORD maxBytes) {
 }
 
 RegistryValue EnumRegistryValueName(HKEY key, DWORD index, DWORD nameChars) {
-    return NameAt(nameChars, [&](wchar_t* name, DWORD* count) {
-        return RegEnumValueW(key, index, name, count, nullptr, nullptr, nullptr, nullptr);
+    DWORD type = REG_NONE;
+    RegistryValue value = NameAt(nameChars, [&](wchar_t* name, DWORD* count) {
+        return RegEnumValueW(key, index, name, count, nullptr, &type, nullptr, nullptr);
     });
+    value.type = type;
+    return value;
 }
 
 RegistryValue EnumRegistrySubkeyName(HKEY key, DWORD index, DWORD nameChars) {

@@ -35,6 +35,7 @@ struct RegistryData {
 struct RegistryValue {
     LSTATUS status = ERROR_NO_MORE_ITEMS;
     std::wstring name;  // empty unless status is ERROR_SUCCESS
+    DWORD type = REG_NONE;  // a value's type; REG_NONE for a subkey
 };
 
 LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegKey& key);
@@ -63,7 +64,7 @@ LSTATUS ReadRegistryNumber(HKEY key, const wchar_t* name, DWORD& value);
 RegistryData ReadRegistryData(HKEY key, const wchar_t* name, DWORD maxBytes);
 
 // The name of value `index` only, of up to `nameChars` characters; a longer
-// name gives ERROR_MORE_DATA and no name. Read the data with
+// name gives ERROR_MORE_DATA and no name; with its type. Read the data with
 // ReadRegistryText.
 RegistryValue EnumRegistryValueName(HKEY key, DWORD index, DWORD nameChars);
 

@@ -902,9 +902,14 @@ def case_script_rows_roll_back():
 # ------------------------------------------------- the machine as it was found
 
 # The keys snapshot in each registry file of the prefix (its own names, lower case), and how
-# they are shown; Wine's CurrentControlSet is a link to ControlSet001.
-REGISTRY_FILES = {"system.reg": ("HKLM\\", ("software\\", "system\\controlset001\\")),
+# they are shown. Wine's system.reg holds the control set as CurrentControlSet (no
+# ControlSet001). Each root must give at least its floor of keys (a new prefix has 15565 under
+# Software, 117 under the control set and 51 in the two user hives), so that a root that is
+# not there cannot compare as unchanged.
+REGISTRY_FILES = {"system.reg": ("HKLM\\", ("software\\", "system\\currentcontrolset\\")),
                   "user.reg": ("HKU\\user\\", ("",)), "userdef.reg": ("HKU\\.default\\", ("",))}
+CONTROL_SET = "HKLM\\System\\CurrentControlSet\\"
+KEY_FLOORS = {"HKLM\\Software\\": 10000, CONTROL_SET: 100, "HKU\\": 40}
 # The installer's and Wine's own changes, which the comparison passes over: (pattern, why).
 IGNORED = [
     (r"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\.*",
@@ -913,6 +918,8 @@ IGNORED = [
      "the installer's registration of products: Wine leaves these keys once made, empty"),
     (r"C:\\windows\\Installer(\\.*)?", "the installer's package cache and its rollback scripts"),
     (r"C:\\windows\\temp(\\.*)?", "the installer's and Wine's temporary files"),
+    (r"HKLM\\System\\CurrentControlSet\\Control\\Class\\\{4D36E968-E325-11CE-BFC1-08002BE10318\}\\0000\|\"DriverDateData\"",
+     "Wine rewrites the display adapter's driver date at every server start"),
 ]
 
 
@@ -930,6 +937,10 @@ def registry_snapshot():
                     entries.update({key: "key"} if key else {})
                 elif key and (m := re.match(r'(@|"(?:[^"\\]|\\.)*")=(.*)', line)):
                     entries[key + "|" + m[1]] = m[2]
+    for root, floor in KEY_FLOORS.items():
+        keys = sum(name.lower().startswith(root.lower()) and "|" not in name for name in entries)
+        if keys < floor:
+            raise RuntimeError(f"the snapshot read {keys} keys under {root}, fewer than {floor}")
     return entries
 
 
@@ -961,8 +972,9 @@ def case_machine_left_as_found():
                     msiexec(run.mode, "found-" + run.log, run.properties, row.case, run.exit_code)
                 found = differences(registry, registry_snapshot()) + differences(files, file_snapshot())
                 check(f"{row.case}: machine left as found", not found, "\n  " + "\n  ".join(found))
-                print(f"machine left as found: {sum('|' in n for n in registry)} registry values and "
-                      f"{len(files)} files compared, {len(found)} differences")
+                print(f"machine left as found: {sum('|' in n for n in registry)} registry values "
+                      f"({sum('|' in n and n.lower().startswith(CONTROL_SET.lower()) for n in registry)} under the "
+                      f"control set) and {len(files)} files compared, {len(found)} differences")
     finally:
         del os.environ["KCI_STANDIN_RECORDS"]
         wine_reg("delete", CRASH_CONTROL, "/v", "CrashDumpEnabled", "/f")

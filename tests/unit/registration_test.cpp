@@ -193,6 +193,17 @@ TEST(CodeAccessPolicy, FourLinesEachToolWaitedForUpToFiveSeconds) {
     }
 }
 
+// No policy edit starts while an earlier one may still write.
+TEST(CodeAccessPolicy, ALineStillRunningAfterItsWaitStopsTheRest) {
+    FakeHost host;
+    host.exitCodes = {0u, 259u};
+    kci::ApplyCaspolPolicy(host, kci::kCaspolProduct, {0, L"C:\\Korvi\\"}, kWindir);
+    EXPECT_EQ(host.launches.size(), 2u);
+    EXPECT_EQ(Lines(host.log.end() - 3, host.log.end()),
+              (Lines{L"CASPOL successful returned: '42'\n", L"CASPOL still running after 5000 ms",
+                     L"Skipping the remaining levels while CASPOL runs"}));
+}
+
 TEST(CodeAccessPolicy, ARefusedWindirLaunchesNothingAndAFailedReadLeavesTheTailAlone) {
     for (const auto& [windir, line] : {std::pair{std::wstring(760, L'w'), L"WINDIR returned more than MAX_PATH + 500; returning false."},
                                        std::pair{std::wstring(), L"WINDIR is empty or not an absolute path; returning false."}}) {

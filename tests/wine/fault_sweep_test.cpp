@@ -11,6 +11,7 @@
 //
 // Each stage is swept in a child: this runner started again on the one
 // disabled test below, so that a crash or a hang costs one run, not the sweep.
+// Stages run in lanes, a field of their rows (bench::Lane).
 // KCI_FAULT_ONLY=<action>,<action> sweeps those actions alone.
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@
 #include "bench/bench.h"
 #include "bench/census.h"
 #include "bench/fault_imports.h"
-#include "bench/ui.h"
+#include "runtime/handles.h"
 
 namespace {
 
@@ -69,9 +70,9 @@ TEST(FaultSweep, TheImportTableListsEveryImportOfTheLibrary) {
 }
 
 // ---- the child: one action in one stage, from run `from` on ----------------
-// It writes "run <i> <reach> <site>" per run (reach 0: always), then
-// "begin <i>" and "end <i> <injected> <result> <allowed> <silent> <leak>" per
-// run, then "done".
+// It writes "stage <place>", then "run <i> <reach> <site>" per run (reach 0:
+// always), then "begin <i>" and "end <i> <injected> <result> <allowed>
+// <silent> <leak>" per run, then "done".
 
 // Everything the session heard, in order, each stage's own folders named alike.
 std::vector<std::wstring> Said(const bench::Session& session) {
@@ -116,32 +117,34 @@ TEST(FaultSweep, DISABLED_OneAction) {
     const size_t row = atoi(Env("KCI_FAULT_ROW").c_str());
     ASSERT_LT(row, Stages().size());
     const bench::ActionRun* run = Stages()[row];
+    out << "stage " << row << std::endl;
     fault::Patch(bench::Library());
 
-    // Each run in a stage built afresh: the working runs take what they work on.
+    // USER slots are compared in the lane that runs alone, whose stages show
+    // the prompt or a box: the table is one for every process of the prefix,
+    // and the other lanes' programs and boxes move it at any time (a slot
+    // "stayed taken" at random sites of a quarter of the stages, twice in a
+    // row). Wine's MessageBoxW keeps one GDI object per box shown, whoever
+    // shows it (ten bare boxes answered OK take ten slots for good); the
+    // library makes none of its own, as it imports nothing from gdi32. So those
+    // stages are not held to the GDI slots; their handles still count.
+    const bool alone = run->lane == bench::Lane::Alone;
+    // Each run in a stage built afresh: the working runs take what they work
+    // on. A leak repeats, in a stage built afresh again.
     auto call = [&](const std::function<void()>& arm) {
-        bench::Stage stage;
-        auto session = run->setup(stage);
-        int lines = 0;  // a run that keeps logging is alive, however long it takes
-        session->OnMessage(INSTALLMESSAGE_INFO, [&](const bench::Message&) { if (++lines % 10 == 0) out << "said" << std::endl; });
-        const bench::Census before = bench::Census::Take();
-        const size_t boxes = bench::BoxesAnswered();
-        arm();
         Outcome outcome;
-        const bool comKept =
-            actions::KeepsComState([&] { outcome.result = run->Call(session->Handle()); });
-        fault::Disarm();
-        outcome.said = Said(*session);
-        // Wine's MessageBoxW keeps one GDI object per box shown, whoever shows it
-        // (ten bare boxes answered OK take ten slots for good); the library makes
-        // none of its own, as it imports nothing from gdi32. So a run that showed
-        // the box is not held to the GDI slots; its handles still count.
-        const bool boxShown = bench::BoxesAnswered() != boxes;
-        // USER slots are not compared here: the table is one for every process
-        // of the prefix, and the other lane's programs and boxes move it at any
-        // time (a slot "stayed taken" at random sites of a quarter of the stages,
-        // twice in a row). The hygiene census holds them, run alone.
-        const std::wstring leak = before.LastingGrowth(true, boxShown);
+        bool comKept = true, first = true;
+        const std::wstring leak = bench::RepeatedGrowth([&] {
+            bench::Stage stage;
+            auto session = run->setup(stage);
+            int lines = 0;  // a run that keeps logging is alive, however long it takes
+            session->OnMessage(INSTALLMESSAGE_INFO, [&](const bench::Message&) { if (++lines % 10 == 0) out << "said" << std::endl; });
+            arm();
+            UINT result = 0;
+            comKept = actions::KeepsComState([&] { result = run->Call(session->Handle()); }) && comKept;
+            fault::Disarm();
+            if (first) outcome.result = result, outcome.said = Said(*session), first = false;
+        }, !alone, alone);
         outcome.leak = std::string(leak.begin(), leak.end()) + (comKept ? "" : " COM left changed;");
         return outcome;
     };
@@ -163,12 +166,9 @@ TEST(FaultSweep, DISABLED_OneAction) {
         const Outcome failed = call(arm);
         const int injected = fault::Injected();
         const bool silent = failed.result == clean.result && failed.said == clean.said;
-        // A path's first run may open what the installer or a system DLL then
-        // keeps (as the warm-up does for the clean path): a leak repeats.
-        const std::string leak = failed.leak.empty() ? "" : call(arm).leak;
         out << "end " << i << " " << injected << " " << failed.result << " "
             << (kAllowedResults.at(run->action).empty() || allowed.count(failed.result))
-            << " " << silent << leak << std::endl;
+            << " " << silent << failed.leak << std::endl;
     }
     out << "done" << std::endl;
 }
@@ -194,70 +194,88 @@ std::vector<std::string> ReadLines(const std::string& path) {
 
 std::mutex startingChild;  // the environment it inherits is the process's
 
-// Runs the child on `row` from run `from`. It is ended when it says nothing for
-// the run limit (a hang), or when a run still logging lasts half as long: the
-// silent files-in-use loop, which answers of 0 keep going.
-Exit RunChild(const bench::ActionRun& row, size_t from, const std::string& out, DWORD& exitCode) {
+// Runs the child on `row` from run `from`, writing to `out`. It is ended when
+// it says nothing for the run limit (a hang), or when a run still logging
+// lasts half as long: the silent files-in-use loop, which answers of 0 keep
+// going. It inherits no handle (main.cpp gives it its own output), so none of
+// this process's files stays open in a child of another lane.
+Exit RunChild(size_t place, size_t from, const std::string& out, DWORD& exitCode) {
     std::unique_lock<std::mutex> starting(startingChild);
-    const size_t place = std::find(Stages().begin(), Stages().end(), &row) - Stages().begin();
     SetEnvironmentVariableA("KCI_FAULT_ROW", std::to_string(place).c_str());
     SetEnvironmentVariableA("KCI_FAULT_FROM", std::to_string(from).c_str());
     SetEnvironmentVariableA("KCI_FAULT_OUT", out.c_str());
     const std::wstring self = bench::BuildFolder() + L"\\kci_wine_tests.exe";
     std::wstring command = L"\"" + self + L"\" --gtest_also_run_disabled_tests --gtest_filter=FaultSweep.DISABLED_OneAction";
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = nul;
-    PROCESS_INFORMATION child{};
-    const BOOL started = CreateProcessW(self.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &child);
-    CloseHandle(nul);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(self.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                        &startup, &started))
+        throw std::runtime_error("cannot start the sweep's child");
     starting.unlock();
-    if (!started) throw std::runtime_error("cannot start the sweep's child");
+    const kci::ScopedHandle child(started.hProcess), thread(started.hThread);
     // The programs a stage runs go with a child that crashed or hung.
-    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    const kci::ScopedHandle job(CreateJobObjectW(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limit{};
     limit.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limit, sizeof limit);
-    AssignProcessToJobObject(job, child.hProcess);
+    SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limit, sizeof limit);
+    AssignProcessToJobObject(job.Get(), child.Get());
+    ResumeThread(thread.Get());
     size_t seen = 0;
     auto lastNews = std::chrono::steady_clock::now(), runBegun = lastNews;
     Exit exit = Exit::Ended;
-    while (WaitForSingleObject(child.hProcess, 200) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(child.Get(), 200) == WAIT_TIMEOUT) {
         const std::vector<std::string> lines = ReadLines(out);
         const auto now = std::chrono::steady_clock::now();
         if (lines.size() != seen) seen = lines.size(), lastNews = now, runBegun = lines.back() == "said" ? runBegun : now;
-        // The two clean runs come before the first line.
-        const auto limit = std::chrono::milliseconds(seen == 0 ? 3 * kRunLimitMs : kRunLimitMs);
+        // The two clean runs come after the stage's line, before the runs'.
+        const auto limit = std::chrono::milliseconds(seen <= 1 ? 3 * kRunLimitMs : kRunLimitMs);
         if (now - lastNews > limit || (seen > 0 && lines.back() == "said" && now - runBegun > limit / 2)) {
-            TerminateProcess(child.hProcess, WAIT_TIMEOUT);
-            WaitForSingleObject(child.hProcess, INFINITE);
+            TerminateProcess(child.Get(), WAIT_TIMEOUT);
+            WaitForSingleObject(child.Get(), INFINITE);
             exit = now - lastNews > limit ? Exit::Hung : Exit::Looped;
         }
     }
-    GetExitCodeProcess(child.hProcess, &exitCode);
-    CloseHandle(job);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    GetExitCodeProcess(child.Get(), &exitCode);
     return exit;
+}
+
+// Why the lines a child wrote for the stage at `place` are not its own alone
+// (they name another stage, or hold more than one "done"); empty when they are.
+std::string Refusal(const std::vector<std::string>& lines, size_t place) {
+    if (!lines.empty() && lines[0] != "stage " + std::to_string(place))
+        return "output of another stage (\"" + lines[0] + "\") for stage " + std::to_string(place);
+    if (std::count(lines.begin(), lines.end(), "done") > 1) return "output with more than one \"done\"";
+    return "";
+}
+
+// A new empty file at `path`, none being there before; false when it cannot be made so.
+bool FreshFile(const std::string& path) {
+    if (!DeleteFileA(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+    return kci::ScopedHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)).IsValid();
 }
 
 const char* const kFailing[] = {" failing always", " failing once", " failing at its 2nd reach", " failing at its 3rd reach"};
 
-Tally SweepAction(const bench::ActionRun& row, int lane) {
+// Each child writes to a file of its own, made fresh here and named by stage
+// and attempt; output that is not the stage's own alone fails the sweep.
+Tally SweepAction(const bench::ActionRun& row) {
     Tally tally;
+    const size_t place = std::find(Stages().begin(), Stages().end(), &row) - Stages().begin();
     const std::wstring folder = bench::BuildFolder();
-    const std::string out = std::string(folder.begin(), folder.end()) + "\\fault-sweep-" + std::to_string(lane) + ".txt";
-    for (size_t from = 0;;) {
-        DeleteFileA(out.c_str());
+    for (size_t from = 0, attempt = 0;; ++attempt) {
+        const std::string out = std::string(folder.begin(), folder.end()) + "\\fault-sweep-" + std::to_string(place) +
+                                "-" + std::to_string(attempt) + ".txt";
+        if (!FreshFile(out)) return tally.faults.push_back("cannot make a fresh " + out), tally;
         DWORD exitCode = 0;
-        const Exit exit = RunChild(row, from, out, exitCode);
+        const Exit exit = RunChild(place, from, out, exitCode);
+        const std::vector<std::string> lines = ReadLines(out);
+        const std::string refused = Refusal(lines, place);
+        if (!refused.empty() || !DeleteFileA(out.c_str()))
+            return tally.faults.push_back(refused.empty() ? "cannot delete " + out : refused), tally;
         long begun = -1;
         tally.runs.clear();
-        for (const std::string& line : ReadLines(out)) {
+        for (const std::string& line : lines) {
             std::istringstream words(line);
             std::string word, leak;
             size_t i = 0;
@@ -295,6 +313,24 @@ Tally SweepAction(const bench::ActionRun& row, int lane) {
     }
 }
 
+// A child's output is its stage's alone: a stale file of another stage, or one
+// that two children wrote to, is refused; the file each child gets is new.
+TEST(FaultSweep, TheParentRefusesOutputThatIsNotTheStagesOwn) {
+    bench::TempDir dir;
+    const std::string path = bench::Narrow(dir / L"fault-sweep-4-0.txt");
+    const struct { const char* text; std::string refusal; } rows[] = {
+        {"stage 4\nrun 0 1 CreateFileW at +0x10\ndone\n", ""},
+        {"stage 3\nrun 0 1 CreateFileW at +0x10\ndone\n", "output of another stage (\"stage 3\") for stage 4"},
+        {"stage 4\ndone\nstage 4\ndone\n", "output with more than one \"done\""},
+    };
+    for (const auto& row : rows) {
+        bench::WriteFile(bench::Widen(path), row.text);
+        EXPECT_EQ(Refusal(ReadLines(path), 4), row.refusal) << row.text;
+        EXPECT_TRUE(FreshFile(path));
+        EXPECT_TRUE(ReadLines(path).empty());
+    }
+}
+
 // The "- Action, Import: why" lines of docs/failure-paths.md ("every action"
 // for a failure that is silent wherever it happens), and the "- Import:
 // unreached, because …" lines.
@@ -308,18 +344,6 @@ std::set<std::string> DocumentedLines() {
     return documented;
 }
 
-// Stages are swept in four lanes at once, each stage in one child, most of
-// whose time is spent waiting for the programs it starts: the policy and
-// native-image tools (one runtime folder) in one lane, the URL tool netsh in
-// another, the stages that look for programs or start and wait for them in a
-// third, the rest in the fourth.
-int Lane(const bench::ActionRun& run) {
-    const std::string name = run.action;
-    if (run.waits || name.rfind("CheckRunning", 0) == 0 || name.rfind("Cpu", 0) == 0) return 1;
-    if (name.find("Caspol") != std::string::npos || name.find("NGEN") != std::string::npos) return 3;
-    return name.find("netsh") != std::string::npos ? 2 : 0;
-}
-
 TEST(FaultSweep, EveryCallSiteOfEveryActionFailsWithoutCrashHangOrLeak) {
     const auto started = std::chrono::steady_clock::now();
     const std::set<std::string> documented = DocumentedLines();
@@ -330,18 +354,21 @@ TEST(FaultSweep, EveryCallSiteOfEveryActionFailsWithoutCrashHangOrLeak) {
             rows.push_back(run);
     std::vector<Tally> tallies(rows.size());
     std::vector<long long> seconds(rows.size());
-    auto lane = [&](int which) {
+    // Each stage in one child, most of whose time is spent waiting for the
+    // programs it starts; a lane's stages one after another (its row's field).
+    auto lane = [&](bench::Lane which) {
         for (size_t i = 0; i < rows.size(); ++i) {
-            if (Lane(*rows[i]) != which || !kAllowedResults.count(rows[i]->action)) continue;
+            if (rows[i]->lane != which || !kAllowedResults.count(rows[i]->action)) continue;
             const auto begun = std::chrono::steady_clock::now();
-            tallies[i] = SweepAction(*rows[i], which);
+            tallies[i] = SweepAction(*rows[i]);
             seconds[i] = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - begun).count();
         }
     };
     std::vector<std::thread> beside;
-    for (int which : {1, 2, 3}) beside.emplace_back(lane, which);
-    lane(0);
+    for (bench::Lane which : {bench::Lane::Programs, bench::Lane::Records}) beside.emplace_back(lane, which);
+    lane(bench::Lane::Rest);
     for (std::thread& other : beside) other.join();
+    lane(bench::Lane::Alone);
 
     std::map<std::string, std::set<std::string>> reaches;  // per action, over its stages
     int crashes = 0, hangs = 0, leaks = 0;

@@ -66,13 +66,17 @@ TEST(PrecertificationFailureCount, ReturnsTheCountStoredAsText) {
     }
 }
 
+const wchar_t kCrashControl[] = L"SYSTEM\\CurrentControlSet\\Control\\CrashControl";
+const wchar_t kRecord[] = L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\Shared\\CrashControl";
+
+bool MachineSetsCrashDumps() {
+    return RegGetValueW(HKEY_LOCAL_MACHINE, kCrashControl, L"CrashDumpEnabled", RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
 TEST(ForceFullDump, TwoRunsLeaveCompleteDumpsSwitchedOn) {
-    const std::wstring path = L"SYSTEM\\CurrentControlSet\\Control\\CrashControl";
-    HKEY existing = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &existing) == ERROR_SUCCESS) {
-        RegCloseKey(existing);
-        GTEST_SKIP() << "the machine has crash control settings of its own, which this test would remove";
-    }
+    const std::wstring path = kCrashControl;
+    if (MachineSetsCrashDumps()) GTEST_SKIP() << "the machine sets crash dumps itself, which this test would undo";
     bench::RegistryKey crashControl(HKEY_LOCAL_MACHINE, path);
     crashControl.SetDword(L"CrashDumpEnabled", 2);
     auto session = bench::Package().Open();
@@ -89,6 +93,50 @@ TEST(ForceFullDump, TwoRunsLeaveCompleteDumpsSwitchedOn) {
         EXPECT_EQ(value, 1u);
     }
     SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\Shared");
+}
+
+// Another product keeps the complete dump only by a REG_SZ value named by its
+// code, while the installer knows it: another type or a product never
+// installed counts for none, and the setting is restored.
+TEST(UndoForceFullDump, OnlyAnInstalledProductsTextValueKeepsTheChange) {
+    if (MachineSetsCrashDumps()) GTEST_SKIP() << "the machine sets crash dumps itself, which this test would undo";
+    const std::wstring installedCode = L"{9D0C2B3A-5D6E-4F70-8192-A3B4C5D6E7F9}";
+    bench::InstalledPackage installed(bench::Package().Property(L"ProductCode", installedCode).Feature(L"Main"));
+    ASSERT_EQ(installed.Result(), 0u);
+    const struct { std::wstring name; DWORD type; const wchar_t* line; } rows[] = {
+        {installedCode, REG_SZ, L"Still needed by 1 other products: CrashControl kept"},
+        {installedCode, REG_EXPAND_SZ, L"Restored CrashDumpEnabled to 2"},
+        {L"{4F1C2B3A-5D6E-4F70-8192-A3B4C5D6E7F8}", REG_SZ, L"Restored CrashDumpEnabled to 2"},
+        {L"Installed", REG_SZ, L"Restored CrashDumpEnabled to 2"},
+    };
+    for (const auto& row : rows) {
+        bench::RegistryKey crashControl(HKEY_LOCAL_MACHINE, kCrashControl);
+        crashControl.SetDword(L"CrashDumpEnabled", 1);
+        bench::RegistryKey record(HKEY_LOCAL_MACHINE, kRecord);
+        record.SetDword(L"CrashDumpEnabled", 2).SetString(row.name, L"ForceFullDump", row.type);
+        auto session = bench::Package().Open();
+        EXPECT_EQ(bench::CallAction("UndoForceFullDump", *session), 0u);
+        EXPECT_EQ(session->Log(), (Lines{L"Entering UndoForceFullDump", L"Product " + session->Property(L"ProductCode") +
+                                         L" no longer needs CrashControl", row.line, L"Exiting UndoForceFullDump"}));
+        // Counted or not, a reference the undo does not own stays.
+        EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kRecord, row.name.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr), 0);
+    }
+}
+
+// A record that a failed restore left holds the administrator's setting: kept,
+// though no product needs the change any more.
+TEST(ForceFullDump, ARecordNoProductNeedsIsKept) {
+    if (MachineSetsCrashDumps()) GTEST_SKIP() << "the machine sets crash dumps itself, which this test would undo";
+    bench::RegistryKey crashControl(HKEY_LOCAL_MACHINE, kCrashControl);
+    crashControl.SetDword(L"CrashDumpEnabled", 1);
+    bench::RegistryKey record(HKEY_LOCAL_MACHINE, kRecord);
+    record.SetDword(L"CrashDumpEnabled", 7);
+    auto session = bench::Package().Open();
+    EXPECT_EQ(bench::CallAction("ForceFullDump", *session), 0u);
+    EXPECT_EQ(session->Log().at(1), L"Kept the record of an earlier run");
+    DWORD value = 0, bytes = sizeof(value);
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kRecord, L"CrashDumpEnabled", RRF_RT_REG_DWORD, nullptr, &value, &bytes), 0);
+    EXPECT_EQ(value, 7u);
 }
 
 }  // namespace

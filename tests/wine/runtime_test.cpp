@@ -118,18 +118,20 @@ TEST(LogMessage, LinesArePrefixedAndCutAtTheLineBuffer) {
     kci::LogMessage(session->Handle(), L"%s", std::wstring(1013, L'a'));
     kci::LogMessage(session->Handle(), L"%s", std::wstring(5000, L'b'));
     kci::LogMessage(session->Handle(), L"Process returned 0x%lx", 3u);
+    kci::LogMessage(session->Handle(), L"%s", std::wstring(1014, L'['));  // cut as shown, then escaped
 
     for (const auto& info : session->Messages(INSTALLMESSAGE_INFO)) {
         EXPECT_EQ(info.FieldCount(), 2u);  // the line is the template; fields 1 and 2 stay empty
         EXPECT_TRUE(info.fields[1].isNull && info.fields[2].isNull);
     }
     Lines raw = session->RawLog();
-    ASSERT_EQ(raw.size(), 4u);
+    ASSERT_EQ(raw.size(), 5u);
     EXPECT_EQ(raw[0], kPrefix + L"plain text");
     EXPECT_EQ(raw[1].size(), 1039u);
     EXPECT_EQ(raw[1], kPrefix + std::wstring(1013, L'a'));
     EXPECT_EQ(raw[2], kPrefix + std::wstring(1013, L'b'));
     EXPECT_EQ(raw[3], kPrefix + L"Process returned 0x3");
+    EXPECT_EQ(session->Log().back(), std::wstring(1013, L'['));  // as the installer's log shows it
 }
 
 // An argument is neither a format nor installer syntax: the installer's own

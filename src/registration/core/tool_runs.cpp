@@ -125,7 +125,11 @@ bool ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const Propert
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (action.logsWholeLines) Log(host, L"Caspoling : CASPOL%d = %s \n", static_cast<int>(i), lines[i]);
         else Log(host, L"Caspoling : CASPOL'%d'\n", static_cast<int>(i));
-        LaunchLogged(host, *tool, lines[i], L"CASPOL", kToolWaitMs);
+        // As in the undo: no policy edit starts while an earlier one may still write.
+        if (LaunchLogged(host, *tool, lines[i], L"CASPOL", kToolWaitMs).stillRunning) {
+            Log(host, L"Skipping the remaining levels while CASPOL runs");
+            break;
+        }
     }
     return true;
 }

@@ -57,7 +57,9 @@ void ReleaseUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
 
 std::array<std::wstring, kCaspolLineCount> CaspolParameterLines(const std::wstring& directory, const CaspolAction& action);
 // The four policy lines for the add-in below `directory`, each tool waited
-// for up to kToolWaitMs; the action writes its exit line, if it has one,
+// for up to kToolWaitMs, and none started while one still runs after its wait
+// ("Skipping the remaining levels while CASPOL runs", as the undo); the
+// action writes its exit line, if it has one,
 // after its record of the change. A "windir" too long for the tool path, or not absolute, launches
 // nothing and gives false.
 bool ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const PropertyRead& directory,

@@ -8,6 +8,7 @@
 #include "bench/ui.h"
 #include "harness/library.h"
 #include "registration/core/registration_tables.h"
+#include "runtime/product_records.h"
 
 namespace bench {
 namespace {
@@ -162,6 +163,24 @@ std::unique_ptr<harness::Session> OwnShortcutsData(Stage& stage) {
         .Open();
 }
 
+// The code of a product installed for real, once per process (a sweep child
+// installs it once, as Running starts its program once), and removed as the
+// process ends: a reference counts only for a product the installer knows.
+const std::wstring& InstalledProductCode() {
+    static const wchar_t kCode[] = L"{4F1C2B3A-5D6E-4F70-8192-A3B4C5D6E7F8}";
+    static const harness::InstalledPackage installed(
+        harness::Package().Property(L"ProductCode", kCode).Feature(L"Main"));
+    static const std::wstring code = kCode;
+    return code;
+}
+
+// Another installed product's reference to `change` (runtime/product_records.h).
+std::function<void(Stage&)> AnotherProductNeeds(const wchar_t* change) {
+    return [=](Stage& stage) {
+        Key(HKEY_LOCAL_MACHINE, kci::SharedChangePath(change), InstalledProductCode(), change)(stage);
+    };
+}
+
 // The complete dump ForceFullDump set over a recorded 2, needed by the
 // session's product and, with `another`, by one more.
 Setup CompleteDumpRecorded(bool another) {
@@ -172,7 +191,7 @@ Setup CompleteDumpRecorded(bool another) {
         RegistryKey& record = *stage.keys.emplace_back(
             new RegistryKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\Shared\\CrashControl"));
         record.SetDword(L"CrashDumpEnabled", 2).SetString(session->Property(L"ProductCode"), L"ForceFullDump");
-        if (another) record.SetString(L"{4F1C2B3A-5D6E-4F70-8192-A3B4C5D6E7F8}", L"ForceFullDump");
+        if (another) record.SetString(InstalledProductCode(), L"ForceFullDump");
         return session;
     };
 }
@@ -226,10 +245,10 @@ const std::vector<ActionRun>& ActionRuns() {
         ActionRun().Named("DisableCancel").SetUp(Plain),
         ActionRun().Named("EnableCancel").SetUp(Plain),
         ActionRun().Named("TestMessage").SetUp(Plain),
-        ActionRun().Named("CheckRunningApps").SetUp(Plain),
-        ActionRun().Named("CheckRunningMOC").SetUp(Plain),
-        ActionRun().Named("CheckRunningOutlook").SetUp(Plain),
-        ActionRun().Named("CheckRunningBXRApps").SetUp(RegisteredApplications),
+        ActionRun().Named("CheckRunningApps").SetUp(Plain).InLane(Lane::Programs),
+        ActionRun().Named("CheckRunningMOC").SetUp(Plain).InLane(Lane::Programs),
+        ActionRun().Named("CheckRunningOutlook").SetUp(Plain).InLane(Lane::Programs),
+        ActionRun().Named("CheckRunningBXRApps").SetUp(RegisteredApplications).InLane(Lane::Programs),
         ActionRun().Named("InstallCamera").SetUp(Deferred(L"WQInstallerExe", L"WQInstaller.exe"))
             .WaitsForItsProgram().FromScript(harness::RunMode::Deferred),
         ActionRun().Named("InstallQdnAndFilter").SetUp(Deferred(L"QdnAxExe", L"InstallQdnAndAx.exe"))
@@ -244,20 +263,21 @@ const std::vector<ActionRun>& ActionRuns() {
             .WaitsForItsProgram(),
         ActionRun().Named("SetRtmxPath").SetUp(Plain),
         ActionRun().Named("CheckQDNDriverOpen").SetUp(Plain),
-        ActionRun().Named("RequestRecordedReboot").SetUp(RecordedReboot),
+        ActionRun().Named("RequestRecordedReboot").SetUp(RecordedReboot).InLane(Lane::Records),
         ActionRun().Named("InstallBits").SetUp(InFolderProperty(L"AUTOUPDATE", L"Bits_v15_Client_Setup.exe"))
             .WaitsForItsProgram(),
         ActionRun().Named("CreateDisplayableVersion").SetUp(Plain),
         ActionRun().Named("PrecertificationFailureCount").SetUp(Plain),
-        ActionRun().Named("ForceFullDump").SetUp(Plain).FromScript(harness::RunMode::Deferred),
-        ActionRun().Named("UndoForceFullDump").SetUp(Plain).FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("ForceFullDump").SetUp(Plain).FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("UndoForceFullDump").SetUp(Plain)
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
         ActionRun().Named("CreateShortcuts").SetUp(Plain),
         ActionRun().Named("RemoveShortcuts").SetUp(Plain),
         ActionRun().Named("RemoveLogs").SetUp(InDirectory(L"INSTALLDIR")),
         ActionRun().Named("NukeRegistrySettings").SetUp(Plain),
-        ActionRun().Named("CheckRunningC2CApps").SetUp(BrowserAddInLocal),
-        ActionRun().Named("CpuSpeedInMhz").SetUp(Plain),
-        ActionRun().Named("CpuHasMinimumInstructionSet").SetUp(Plain),
+        ActionRun().Named("CheckRunningC2CApps").SetUp(BrowserAddInLocal).InLane(Lane::Programs),
+        ActionRun().Named("CpuSpeedInMhz").SetUp(Plain).InLane(Lane::Programs),
+        ActionRun().Named("CpuHasMinimumInstructionSet").SetUp(Plain).InLane(Lane::Programs),
         // The script forms, before the actions that leave programs running.
         ActionRun().Named("UninstallCamera").SetUp(ScriptData(L"CAMERADRIVER", L"WQInstaller.exe"))
             .WaitsForItsProgram().FromScript(harness::RunMode::Deferred),
@@ -270,28 +290,29 @@ const std::vector<ActionRun>& ActionRuns() {
         ActionRun().Named("CreateShortcuts").SetUp(ShortcutChoiceData).FromScript(harness::RunMode::Deferred),
         ActionRun().Named("RemoveLogs").SetUp(ScriptData(L"INSTALLDIR")).FromScript(harness::RunMode::Deferred),
         // Any value but "AllUsers": the installing user's own copies alone.
-        ActionRun().Named("RemoveShortcuts").SetUp(ScriptData(L"ApplicationUsers")).FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("RemoveShortcuts").SetUp(ScriptData(L"ApplicationUsers"))
+            .FromScript(harness::RunMode::Deferred),
         ActionRun().Named("RemoveLogs").SetUp(ScriptData(L"INSTALLDIR")).FromScript(harness::RunMode::Commit),
-        ActionRun().Named("netshOperations").SetUp(Plain)
-            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
-        ActionRun().Named("httpcfgOperations").SetUp(FolderData)
-            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
+        ActionRun().Named("netshOperations").SetUp(Plain).LeavesProgramsRunning()
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("httpcfgOperations").SetUp(FolderData).LeavesProgramsRunning()
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
         // The policy tool ends before the action does, but a program the shell
         // starts still moves Wine's shared window slots (measured).
-        ActionRun().Named("CaspolOperations").SetUp(PolicyTool)
-            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
-        ActionRun().Named("CaspolOperationsC2C").SetUp(PolicyTool)
-            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
-        ActionRun().Named("netshUndoOperations").SetUp(Plain)
-            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
-        ActionRun().Named("httpcfgUndoOperations").SetUp(ToolInFolderData(L"httpcfg.exe"))
-            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
-        ActionRun().Named("CaspolUndoOperations").SetUp(PolicyToolWithNothingLeft)
-            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
-        ActionRun().Named("ProcessNGENInstall").SetUp(Plain)
-            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
-        ActionRun().Named("ProcessNGENUnInstall").SetUp(Plain)
-            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
+        ActionRun().Named("CaspolOperations").SetUp(PolicyTool).LeavesProgramsRunning()
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("CaspolOperationsC2C").SetUp(PolicyTool).LeavesProgramsRunning()
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("netshUndoOperations").SetUp(Plain).LeavesProgramsRunning()
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("httpcfgUndoOperations").SetUp(ToolInFolderData(L"httpcfg.exe")).LeavesProgramsRunning()
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("CaspolUndoOperations").SetUp(PolicyToolWithNothingLeft).LeavesProgramsRunning()
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("ProcessNGENInstall").SetUp(Plain).LeavesProgramsRunning()
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("ProcessNGENUnInstall").SetUp(Plain).LeavesProgramsRunning()
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
     };
     return runs;
 }
@@ -303,33 +324,43 @@ const std::vector<ActionRun>& WorkingRuns() {
         ActionRun().Named("RemoveShortcuts").Working().SetUp(With(ProfilesWithShortcuts)),
         ActionRun().Named("NukeRegistrySettings").Working()
             .SetUp(With(Key(HKEY_CURRENT_USER, L"Software\\Tenvor Systems, Inc.\\KORVI\\Tcp\\Window", L"Left", L"10"))),
-        ActionRun().Named("httpcfgOperations").Working().SetUp(ToolInFolderData(L"httpcfg.exe"))
-            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
-        ActionRun().Named("ForceFullDump").Working()
-            .SetUp(With(Key(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\CrashControl", L"CrashDumpEnabled", L"2")))
-                .FromScript(harness::RunMode::Deferred),
+        ActionRun().Named("httpcfgOperations").Working().SetUp(ToolInFolderData(L"httpcfg.exe")).LeavesProgramsRunning()
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("ForceFullDump").Working().FromScript(harness::RunMode::Deferred).InLane(Lane::Records).SetUp(
+            With(Key(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\CrashControl", L"CrashDumpEnabled", L"2"))),
         ActionRun().Named("PrecertificationFailureCount").Working().AlsoReturns(3)
             .SetUp(With(Key(HKEY_LOCAL_MACHINE, L"Software\\Tenvor Systems, Inc.\\Tenvor Pelago\\Precertification",
                             L"FailureCount", L"3"))),
-        ActionRun().Named("ProcessNGENInstall").Working().SetUp(With(MessengerFolder))
-            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
-        ActionRun().Named("ProcessNGENUnInstall").Working().SetUp(With(MessengerFolder))
-            .FromScript(harness::RunMode::Deferred).LeavesProgramsRunning(),
+        ActionRun().Named("ProcessNGENInstall").Working().SetUp(With(MessengerFolder)).LeavesProgramsRunning()
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("ProcessNGENUnInstall").Working().SetUp(With(MessengerFolder)).LeavesProgramsRunning()
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
         ActionRun().Named("RemoveLogs").Working().SetUp(With(LogsTree, ScriptData(L"INSTALLDIR")))
             .FromScript(harness::RunMode::Commit),
         ActionRun().Named("CreateShortcuts").Working().SetUp(With(ProfilesWithShortcuts, OwnShortcutsData))
             .FromScript(harness::RunMode::Deferred),
         ActionRun().Named("UndoForceFullDump").Working().SetUp(CompleteDumpRecorded(false))
-            .FromScript(harness::RunMode::Deferred),
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
         ActionRun().Named("UndoForceFullDump").Working().SetUp(CompleteDumpRecorded(true))
-            .FromScript(harness::RunMode::Deferred),
-        ActionRun().Named("CheckRunningApps").Working().SetUp(Running(L"FENWA9.exe")).LeavesProgramsRunning(),
-        ActionRun().Named("CheckRunningMOC").Working().SetUp(Running(L"communicator.exe")).LeavesProgramsRunning(),
-        ActionRun().Named("CheckRunningOutlook").Working().SetUp(Running(L"OUTLOOK.EXE")).LeavesProgramsRunning(),
+            .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("netshUndoOperations").Working().SetUp(With(AnotherProductNeeds(kci::kUrlReservations)))
+            .LeavesProgramsRunning().FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("httpcfgUndoOperations").Working()
+            .SetUp(With(AnotherProductNeeds(kci::kUrlReservations), ToolInFolderData(L"httpcfg.exe")))
+            .LeavesProgramsRunning().FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("CaspolUndoOperations").Working()
+            .SetUp(With(AnotherProductNeeds(kci::kCodeAccessPolicy), PolicyToolWithNothingLeft))
+            .LeavesProgramsRunning().FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
+        ActionRun().Named("CheckRunningApps").Working().SetUp(Running(L"FENWA9.exe"))
+            .LeavesProgramsRunning().InLane(Lane::Alone),
+        ActionRun().Named("CheckRunningMOC").Working().SetUp(Running(L"communicator.exe"))
+            .LeavesProgramsRunning().InLane(Lane::Alone),
+        ActionRun().Named("CheckRunningOutlook").Working().SetUp(Running(L"OUTLOOK.EXE"))
+            .LeavesProgramsRunning().InLane(Lane::Alone),
         ActionRun().Named("CheckRunningBXRApps").Working().SetUp(Running(L"KciNotRunning.exe", RegisteredApplications))
-            .LeavesProgramsRunning(),
+            .LeavesProgramsRunning().InLane(Lane::Alone),
         ActionRun().Named("CheckRunningC2CApps").Working().SetUp(Running(L"firefox.exe", BrowserAddInLocal))
-            .LeavesProgramsRunning(),
+            .LeavesProgramsRunning().InLane(Lane::Alone),
     };
     return runs;
 }

@@ -36,6 +36,16 @@ struct Stage {
     }
 };
 
+// The fault sweep's lanes. The first three run side by side; Alone runs by
+// itself after them, so that its runs can compare USER objects, a table Wine
+// keeps for every process of the prefix, which other lanes' programs move.
+enum class Lane {
+    Rest,
+    Programs,  // looks for programs, or starts one and waits for it
+    Records,   // the library's records under HKLM, and the policy and native-image tools (one runtime folder)
+    Alone,     // shows the prompt or a box
+};
+
 // One row, built by named field, as in
 //   ActionRun().Named("InstallCamera").SetUp(...).WaitsForItsProgram()
 struct ActionRun {
@@ -46,6 +56,7 @@ struct ActionRun {
     Setup setup;
     std::vector<UINT> alsoReturns;  // beyond what docs/actions.md allows in any stage
     bool waits = false;  // starts a program and waits for it as long as it runs
+    Lane lane = Lane::Rest;
     // Starts programs and leaves them running: under Wine their windows and
     // menus share one table with this process's.
     bool leavesProgramsRunning = false;
@@ -56,7 +67,10 @@ struct ActionRun {
     ActionRun SetUp(Setup how) const { return kci::WithField(*this, &ActionRun::setup, std::move(how)); }
     ActionRun Working() const { return kci::WithField(*this, &ActionRun::stage, "working"); }
     ActionRun AlsoReturns(UINT result) const { return kci::WithField(*this, &ActionRun::alsoReturns, std::vector<UINT>{result}); }
-    ActionRun WaitsForItsProgram() const { return kci::WithField(*this, &ActionRun::waits, true); }
+    ActionRun InLane(Lane which) const { return kci::WithField(*this, &ActionRun::lane, which); }
+    ActionRun WaitsForItsProgram() const {
+        return kci::WithField(*this, &ActionRun::waits, true).InLane(Lane::Programs);
+    }
     ActionRun LeavesProgramsRunning() const { return kci::WithField(*this, &ActionRun::leavesProgramsRunning, true); }
     ActionRun FromScript(harness::RunMode how) const { return kci::WithField(*this, &ActionRun::mode, how); }
 

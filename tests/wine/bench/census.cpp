@@ -103,7 +103,7 @@ std::wstring Census::Growth(const Census& after) const {
 
 std::wstring Census::LastingGrowth(bool ignoreUserSlots, bool ignoreGdiSlots) const {
     std::wstring growth;
-    for (int look = 0; look < 5; ++look) {
+    for (int look = 0; look < (ignoreUserSlots ? 5 : 13); ++look) {
         if (look > 0) Sleep(250);
         Census after = Take();
         if (ignoreUserSlots) after.userSlots = userSlots;
@@ -114,12 +114,12 @@ std::wstring Census::LastingGrowth(bool ignoreUserSlots, bool ignoreGdiSlots) co
     return growth;
 }
 
-std::wstring RepeatedGrowth(const std::function<void()>& run, bool ignoreUserSlots) {
+std::wstring RepeatedGrowth(const std::function<void()>& run, bool ignoreUserSlots, bool ignoreGdiSlots) {
     std::wstring growth;
     for (int attempt = 0; attempt < 2; ++attempt) {
         const Census before = Census::Take();
         run();
-        growth = before.LastingGrowth(ignoreUserSlots);
+        growth = before.LastingGrowth(ignoreUserSlots, ignoreGdiSlots);
         if (growth.empty()) break;
     }
     return growth;

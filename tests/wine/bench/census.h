@@ -37,8 +37,10 @@ struct Census {
     // What the process holds now beyond this census and still holds a second
     // later: Wine's own worker threads open and close a handle now and then,
     // a leak stays. `ignoreUserSlots` for an action that leaves programs
-    // running, whose windows and menus share Wine's one USER table;
-    // `ignoreGdiSlots` for a run that showed a message box (see BoxesAnswered).
+    // running, whose windows and menus share Wine's one USER table (compared,
+    // they get three seconds: Wine frees a closed box's window about two
+    // seconds later); `ignoreGdiSlots` for a run that may show a message box
+    // (see BoxesAnswered).
     std::wstring LastingGrowth(bool ignoreUserSlots, bool ignoreGdiSlots = false) const;
 };
 
@@ -46,6 +48,6 @@ struct Census {
 // leaves something too, the second run's growth; empty otherwise. Under load
 // Wine's worker threads keep a handle for longer than a second now and then,
 // at a different run each time; a leak repeats.
-std::wstring RepeatedGrowth(const std::function<void()>& run, bool ignoreUserSlots);
+std::wstring RepeatedGrowth(const std::function<void()>& run, bool ignoreUserSlots, bool ignoreGdiSlots = false);
 
 }  // namespace bench

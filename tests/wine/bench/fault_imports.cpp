@@ -139,6 +139,7 @@ std::vector<Import> FailableImports() {
         FAILS("msi.dll", MsiGetPropertyW, ERROR_INVALID_HANDLE, 0),
         FAILS("msi.dll", MsiGetTargetPathW, ERROR_DIRECTORY, 0),
         FAILS("msi.dll", MsiGetFeatureStateW, ERROR_UNKNOWN_FEATURE, 0),
+        FAILS("msi.dll", MsiQueryProductStateW, INSTALLSTATE_INVALIDARG, 0),
         FAILS("msi.dll", MsiGetMode, FALSE, 0),
         FAILS("msi.dll", MsiSetPropertyW, ERROR_FUNCTION_FAILED, 0),
         FAILS("msi.dll", MsiSetMode, ERROR_ACCESS_DENIED, 0),
