@@ -4,7 +4,9 @@
 
 #include "detection/process_lookup.h"
 #include "runtime/handles.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/log.h"
+#include "runtime/property.h"
 
 namespace kci {
 namespace {
@@ -23,6 +25,11 @@ public:
     void Log(const std::wstring& line) override { LogMessage(session_, L"%s", line); }
     void Pause(unsigned milliseconds) override { Sleep(milliseconds); }
     std::optional<unsigned> BeforeTry() override { return beforeTry_ ? beforeTry_() : std::nullopt; }
+    // Read once, without a line. An action with a try limit of its own (the
+    // click-to-call check) keeps that limit and the answers' old rules.
+    bool Silent() override {
+        return !beforeTry_ && NoUserInterface(ReadProperty(session_, L"UILevel", kProductPropertyChars));
+    }
 
     void ShowPromptFailedBox() override {
         // Both texts share the catalogue's buffer: copy each before the next lookup.

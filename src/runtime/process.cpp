@@ -23,7 +23,11 @@ DWORD RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine, cons
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    // No console window: one opened by a program run as the system would be a
+    // prompt of the system on the user's desktop. Windows ignores the flag for
+    // a program with windows of its own, which shows them as it chooses.
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &started)) {
         LogMessage(session, L"CreateProcess failed with error: 0x%lx", GetLastError());
         throw kci::ErrorList{stp::exstring(startFailureText)};
     }

@@ -22,7 +22,8 @@ inline constexpr DWORD kExitCodeUnreadable = 0xFFFFFFFF;
 // program cannot be started, logs the error and throws an ErrorList
 // holding `startFailureText` alone; so it does, without trying, when the
 // program's path is empty or not absolute (see StartsAbsoluteProgram).
-// The session serves only for logging.
+// A console program gets no console window. The session serves only for
+// logging.
 DWORD RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine, const std::wstring& startFailureText);
 
 }  // namespace kci

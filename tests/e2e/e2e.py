@@ -980,13 +980,21 @@ def case_machine_left_as_found():
         wine_reg("delete", CRASH_CONTROL, "/v", "CrashDumpEnabled", "/f")
 
 
+def demo_copy(name, package_code, product_code, *queries):
+    """The demo under another package and product code, changed by msibuild's SQL `queries`."""
+    path = os.path.join(WORK, name)
+    shutil.copy(MSI, path)
+    for change in (["-s", "Korvi Demo", "Tenvor Systems, Inc.", "Intel;1033", package_code],
+                   ["-q", f"UPDATE Property SET Value='{product_code}' WHERE Property='ProductCode'"],
+                   *(["-q", query] for query in queries)):
+        subprocess.run(["msibuild", path, *change])
+    return path
+
+
 def case_two_products_share_the_reservations():
     """A second product code of the demo: the reservations stay until both are removed."""
-    second, case = os.path.join(WORK, "KorviDemo2.msi"), "two products"
-    shutil.copy(MSI, second)
-    for change in (["-s", "Korvi Demo", "Tenvor Systems, Inc.", "Intel;1033", "{6A0E4B77-1F6C-4D3B-9B1E-2C7A5D8E9F10}"],
-                   ["-q", "UPDATE Property SET Value='{0B3C5D7E-2A4F-4E6B-8C9D-1E2F3A4B5C6D}' WHERE Property='ProductCode'"]):
-        subprocess.run(["msibuild", second, *change])
+    case = "two products"
+    second = demo_copy("KorviDemo2.msi", "{6A0E4B77-1F6C-4D3B-9B1E-2C7A5D8E9F10}", "{0B3C5D7E-2A4F-4E6B-8C9D-1E2F3A4B5C6D}")
     with registration_stand_ins():
         msiexec("/i", "first", [], case), msiexec("/i", "second", [], case, msi=second)
         first, last = msiexec("/x", "first-remove", [], case), msiexec("/x", "second-remove", [], case, msi=second)
@@ -996,13 +1004,67 @@ def case_two_products_share_the_reservations():
           and "Netshing : 'http delete urlacl url=http://+:44452/'" in last)
 
 
-CASES = [case_install_and_remove, case_running_mail_client_stops_a_silent_install,
+# A repair (REINSTALL=ALL REINSTALLMODE=omus, what /f sets: Wine 8's /f repairs nothing) runs
+# the checks and probes and no program. Then a second version replaces the demo, the old one
+# removed after the new one's script, and goes in turn: Wine runs the old one's removal rows,
+# which Windows skips, so the upgrade holds the machine as found, not those rows.
+REPAIR_ENTERED = ["CheckQDNDriverOpen", "CheckRunningApps", "CheckRunningC2CApps", "CheckRunningMOC", "CheckRunningOutlook",
+                  "CpuHasMinimumInstructionSet", "CpuSpeedInMhz", "CreateDisplayableVersion", "DisableCancel",
+                  "EnableCancel", "Find Microsoft Office Communicator", "FindDRAVO", "FindFENWA", "FindKORVI",
+                  "FindOutlook", "PrecertificationFailureCount"]
+
+
+def case_repair_then_major_upgrade():
+    upgrade, ran = "{6F1D4A53-2C4B-4D59-9E0A-5B7B8C1D2E3F}", lambda: {n: os.path.getsize(os.path.join(WORK, n))
+                                                                     for n in os.listdir(WORK) if n.endswith(".cmdline")}
+    second = demo_copy("KorviDemo-2.msi", "{9C2E4A61-7B3D-4F58-A1C0-3D5E7F9A1B2C}", "{E5A7C913-2B4D-4E6F-8A0B-C1D2E3F4A5B6}",
+                       "UPDATE Property SET Value='2.0.0' WHERE Property='ProductVersion'", "DELETE FROM Upgrade",
+                       "INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) "
+                       f"VALUES ('{upgrade}', '2.0.0', 1, 'WIX_UPGRADE_DETECTED')",
+                       "UPDATE InstallExecuteSequence SET Sequence=6601 WHERE Action='RemoveExistingProducts'")
+    os.environ["KCI_STANDIN_RECORDS"] = winpath(WORK)
+    try:
+        with registration_stand_ins():
+            registry, files = registry_snapshot(), file_snapshot()
+            msiexec("/i", "repair-install", [], "repair")
+            stand_in_runs(WORK, "ngen.exe", 17)  # not waited for by the installation
+            installed = ran()
+            text = msiexec("/i", "repair", ["REINSTALL=ALL", "REINSTALLMODE=omus"], "repair")
+            entered = sorted(set(re.findall("^" + re.escape(PREFIX) + "Entering (.+)$", text, re.M)))
+            check("repair: the library's actions", entered == REPAIR_ENTERED, f"got {entered}")
+            check("repair: no stand-in installer or tool ran", ran() == installed, f"{installed} -> {ran()}")
+            print(f"repair entered: {', '.join(entered)}")
+            text = msiexec("/i", "upgrade", [], "major upgrade", msi=second)
+            ended = re.findall(r"^Action ended [\d:]+: (\w+)\. Return value 1", text, re.M) + ["InstallFinalize"]
+            check("major upgrade: the old version removed after the new one's script", f"WIX_UPGRADE_DETECTED = "
+                  f"{DEMO_PRODUCT}" in text and "RemoveExistingProducts" in ended[ended.index("InstallFinalize"):], ended)
+            msiexec("/x", "upgrade-remove", [], "major upgrade", msi=second)
+            found = differences(registry, registry_snapshot()) + differences(files, file_snapshot())
+        check("major upgrade: machine left as found", not found, "\n  " + "\n  ".join(found))
+        print(f"major upgrade: {sum('|' in n for n in registry)} registry values and "
+              f"{len(files)} files compared, {len(found)} differences")
+    finally:
+        del os.environ["KCI_STANDIN_RECORDS"]
+
+
+def case_deployment_table_names_every_row():
+    """docs/deployment.md's table names every custom action row of the include."""
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    with open(os.path.join(root, "package", "KorviCustomImmediate.wxi"), encoding="utf-8") as f:
+        rows = re.findall(r'<CustomAction Id="(\w+)"', re.sub(r"<!--.*?-->", "", f.read(), flags=re.S))
+    with open(os.path.join(root, "docs", "deployment.md"), encoding="utf-8") as f:
+        named = {name for line in f if line.startswith("| ") for name in re.findall(r"`(\w+)`", line.split("|")[1])}
+    missing = [row for row in rows if row not in named]
+    check(f"deployment table: all {len(rows)} rows of the include named", rows and not missing, f"missing {missing}")
+
+
+CASES = [case_deployment_table_names_every_row, case_install_and_remove, case_running_mail_client_stops_a_silent_install,
          case_component_failures_report_once_and_ask_for_reboot,
          case_running_browser_stops_a_silent_install_in_the_tenth_try, case_shortcuts_made_and_removed_logs_removed,
          case_current_layout_stays_inside_what_the_product_made,
          case_version_driver_check_crash_dumps_and_bits, case_precertification_failures_fail_the_install,
          case_runtime_registration, case_script_rows_roll_back, case_machine_left_as_found,
-         case_two_products_share_the_reservations]
+         case_two_products_share_the_reservations, case_repair_then_major_upgrade]
 
 
 def main():

@@ -5,6 +5,8 @@
 //   <program>.cmdline   each run appends the command line it received, in the
 //                       folder KCI_STANDIN_RECORDS names where it is set
 //   <program>.sleepms   how long it runs before it exits, in ms (0 when absent)
+//   <program>.console   where present, each run appends its console window:
+//                       "none", "hidden" or "shown"
 // Started with "--hold" it writes <program>.ready and runs until ended.
 #include <windows.h>
 
@@ -61,6 +63,10 @@ int wmain(int argc, wchar_t** argv) {
         for (;;) Sleep(1000);
     }
     AppendUtf8(RecordsOf(self) + L".cmdline", std::wstring(GetCommandLineW()) + L"\n");
+    if (GetFileAttributesW((self + L".console").c_str()) != INVALID_FILE_ATTRIBUTES) {
+        const HWND console = GetConsoleWindow();
+        AppendUtf8(self + L".console", !console ? L"none\n" : IsWindowVisible(console) ? L"shown\n" : L"hidden\n");
+    }
     Sleep(ChosenNumber(self + L".sleepms"));
     ExitProcess(ChosenNumber(self + L".exitcode"));
 }

@@ -5,6 +5,7 @@
 
 #include "bench/bench.h"
 #include "detect_common.h"
+#include "detection/core/files_in_use_core.h"
 #include "detection/process_lookup.h"
 #include "runtime/core/named_fields.h"
 
@@ -290,6 +291,27 @@ TEST(DetectAnswers, EachActionWritesItsOwnAnswerLinesAndShowsItsBox) {
         EXPECT_EQ(Lines(steps.end() - 2, steps.end()),
                   (Lines{a.error, L"Could not create MSI process to show running applications."}));
         EXPECT_EQ(watcher.Seen().size(), 1u);
+    }
+}
+
+// A front end of a silent installation (UILevel 2, the bench's own) answering Retry: the
+// tenth prompt ends it, each after a pause. With a user interface only Cancel does.
+TEST(DetectAnswers, SilentInstallCountsEveryAnswerAUserInterfaceDoesNot) {
+    bench::DummyProcess outlook(L"OUTLOOK.EXE");
+    for (const bool silent : {true, false}) {
+        auto session = bench::Package().Open();
+        session->SetProperty(L"UILevel", silent ? L"2" : L"5");
+        std::vector<int> answers(kci::kMaxTry + 1, IDRETRY);
+        answers.push_back(IDCANCEL);
+        session->Answer(kFilesInUse, answers);
+        const DWORD started = GetTickCount();
+        EXPECT_EQ(bench::CallAction("CheckRunningOutlook", *session), 1602u);
+        if (silent) EXPECT_GE(GetTickCount() - started, 9000u);
+        EXPECT_EQ(session->Messages(kFilesInUse).size(), silent ? 10u : 12u);
+        const Lines steps = Steps(*session);
+        EXPECT_EQ(CountOf(steps, L"CheckRunningOutlook - user hit RETRY"), silent ? 10u : 11u);
+        EXPECT_EQ(steps.back(), silent ? L"Terminate the install since MAX_TRY is reached at a silent install."
+                                       : L"Exiting CheckRunningOutlook - user hit cancel");
     }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bench/bench.h"
+#include "bench/components_bench.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ HANDLE InheritableFile(const std::wstring& path) {
     return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
 }
 
-ToolRun RunTool(const std::wstring& arguments) {
+ToolRun RunTool(const std::wstring& arguments, DWORD creationFlags = 0) {
     bench::TempDir dir;
     const std::wstring outPath = dir / L"out.txt", errPath = dir / L"err.txt";
     HANDLE out = InheritableFile(outPath), err = InheritableFile(errPath);
@@ -32,7 +33,7 @@ ToolRun RunTool(const std::wstring& arguments) {
     std::wstring commandLine = L"\"" + bench::BuildFolder() + L"\\kci-run.exe\" " + arguments;
     PROCESS_INFORMATION process = {};
     ToolRun run;
-    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, creationFlags, nullptr, nullptr, &startup, &process)) {
         WaitForSingleObject(process.hProcess, 60000);
         GetExitCodeProcess(process.hProcess, &run.status);
         CloseHandle(process.hThread);
@@ -100,6 +101,26 @@ TEST(KciRun, PrintsWhatTheActionSendsAndExitsWithItsResult) {
         if (c.status == 2) EXPECT_EQ(run.out, "");
     }
     EXPECT_EQ(camera.CommandLines().size(), 2u);
+}
+
+// Run from a process without a console, as the installer's custom-action server is, a
+// console program gets a shown console window unless its starter says not (flags 0 did).
+TEST(KciRun, ProgramsStartedWithoutAConsoleShowNoConsoleWindow) {
+    bench::TempDir dir;
+    bench::StandIn camera(dir.Path(), L"WQInstaller.exe"), setup(dir.Path(), L"Bits_v15_Client_Setup.exe"),
+        httpcfg(dir.Path(), L"httpcfg.exe");
+    bench::RegistryValueOverride appId(HKEY_CLASSES_ROOT, L"AppId\\BITS", L"AppID", REG_DWORD, {1, 0, 0, 0});
+    struct Case { std::wstring arguments; const bench::StandIn& program; std::string each; };
+    for (const Case& c : {Case{L"InstallCamera --deferred --data \"WQInstallerExe|" + camera.Path() + L"\"", camera, "none\n"},
+                          Case{L"InstallBits --property \"AUTOUPDATE=" + dir.Path() + L"\"", setup, "none\n"},
+                          Case{L"httpcfgOperations --data \"" + dir.Path() + L"\\\\\"", httpcfg, "hidden\n"}}) {
+        bench::WriteFile(c.program.Path() + L".console", "");
+        EXPECT_EQ(RunTool(c.arguments, DETACHED_PROCESS).status, 0u);
+        std::string all;  // one record per run, the tool's one per line it launched hidden
+        for (size_t runs = c.program.CommandLines().size(); runs > 0; --runs) all += c.each;
+        EXPECT_NE(all, "");
+        EXPECT_EQ(bench::ReadFile(c.program.Path() + L".console"), all) << bench::Narrow(c.arguments);
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "detection/core/files_in_use_core.h"
 
+#include "runtime/core/decimal.h"
 #include "runtime/core/format.h"
 
 namespace kci {
@@ -19,18 +20,12 @@ AnswerOutcome Stop(std::vector<std::wstring> lines, unsigned result) {
 
 }  // namespace
 
-AnswerOutcome AnswerRules::After(int answer) {
-    if (answer == kAnswerNoAction) {
-        if (++noActionRun_ >= kMaxTry)
-            return Stop({Format(L"Number of tries reached to MAX_TRY=%d", kMaxTry),
-                         L"Terminate the install since MAX_TRY is reached at a silent install."},
-                        kResultUserExit);
-        AnswerOutcome outcome;
-        outcome.next = NextStep::PauseThenDetectAgain;
-        return outcome;
-    }
-    noActionRun_ = 0;
+bool NoUserInterface(const PropertyRead& uiLevel) {
+    const Decimal level = ReadDecimal(uiLevel.value);
+    return uiLevel.result == 0 && level.read && level.value == kUiLevelNone;
+}
 
+AnswerOutcome AnswerRules::After(int answer) {
     AnswerOutcome outcome;
     switch (answer) {
     case kAnswerCancel: {
@@ -48,17 +43,30 @@ AnswerOutcome AnswerRules::After(int answer) {
     }
     case kAnswerOk:
         AddLine(outcome.lines, texts_.ignoreLine);
-        return outcome;
+        break;
     case kAnswerRetry:
         AddLine(outcome.lines, texts_.retryLine);
-        return outcome;
-    default:  // any other button: look again without a word
+        break;
+    default:  // 0 or any other button: look again without a word
+        break;
+    }
+
+    // The answer looks again. Where no one can close the applications it counts.
+    if (!silent_ && answer != kAnswerNoAction) {
+        counted_ = 0;
         return outcome;
     }
+    if (++counted_ >= kMaxTry) {
+        outcome.lines.push_back(Format(L"Number of tries reached to MAX_TRY=%d", kMaxTry));
+        outcome.lines.emplace_back(L"Terminate the install since MAX_TRY is reached at a silent install.");
+        return Stop(std::move(outcome.lines), kResultUserExit);
+    }
+    outcome.next = NextStep::PauseThenDetectAgain;
+    return outcome;
 }
 
 unsigned RunFilesInUseCycle(const PromptTexts& texts, FilesInUseSteps& steps) {
-    AnswerRules rules(texts);
+    std::optional<AnswerRules> rules;  // made at the first prompt, which needs the UI level
     for (;;) {
         if (std::optional<unsigned> end = steps.BeforeTry()) return *end;
         std::optional<FilesInUseList> running = steps.Detect();
@@ -75,7 +83,8 @@ unsigned RunFilesInUseCycle(const PromptTexts& texts, FilesInUseSteps& steps) {
         }
         if (texts.foundLine) steps.Log(texts.foundLine);
 
-        AnswerOutcome outcome = rules.After(steps.Prompt(*running));
+        if (!rules) rules.emplace(texts, steps.Silent());
+        AnswerOutcome outcome = rules->After(steps.Prompt(*running));
         for (const auto& line : outcome.lines) steps.Log(line);
         if (outcome.showPromptFailedBox) steps.ShowPromptFailedBox();
         if (outcome.next == NextStep::Stop) return outcome.result;

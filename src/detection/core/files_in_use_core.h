@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/core/named_fields.h"
+#include "runtime/core/property_read.h"
 
 namespace kci {
 
@@ -25,11 +26,17 @@ inline constexpr int kAnswerRetry = 4;     // IDRETRY
 inline constexpr int kAnswerFailed = -1;   // the installer could not show the prompt
 inline constexpr int kAnswerNoAction = 0;  // nothing shown: an installation without UI
 
-// Answers of 0 in a row after which a silent installation is stopped: no one
-// can close the applications, and looking again for ever hangs the install.
+// Answers of 0 in a row, or in an installation without user interface any
+// answers, after which the installation is stopped: no one closes the
+// applications, and looking again for ever hangs the install.
 inline constexpr int kMaxTry = 10;
-// Pause after an answer of 0 before looking again, in milliseconds.
+// Pause after such an answer before looking again, in milliseconds.
 inline constexpr unsigned kNoActionPauseMs = 1000;
+
+inline constexpr int kUiLevelNone = 2;  // INSTALLUILEVEL_NONE: the "UILevel" of a silent install
+
+// True when a read of "UILevel" gave kUiLevelNone; a failed read is not.
+bool NoUserInterface(const PropertyRead& uiLevel);
 
 // One running application as the prompt shows it.
 struct FilesInUseEntry {
@@ -82,16 +89,19 @@ struct AnswerOutcome {
     unsigned result = kResultSuccess;  // the action's result when next is Stop
 };
 
-// Decides what each answer leads to, counting answers of 0 in a row for the
-// silent-install bound. One instance per action call.
+// Decides what each answer leads to, counting the answers that look again
+// toward kMaxTry: in a silent installation every one of them, whatever a
+// front end answered; otherwise answers of 0 in a row. One instance per
+// action call.
 class AnswerRules {
 public:
-    explicit AnswerRules(const PromptTexts& texts) : texts_(texts) {}
+    AnswerRules(const PromptTexts& texts, bool silent) : texts_(texts), silent_(silent) {}
     AnswerOutcome After(int answer);
 
 private:
     const PromptTexts& texts_;
-    int noActionRun_ = 0;
+    bool silent_;
+    int counted_ = 0;
 };
 
 // The platform side of the cycle.
@@ -106,14 +116,17 @@ public:
     virtual void Log(const std::wstring& line) = 0;
     virtual void ShowPromptFailedBox() = 0;
     virtual void Pause(unsigned milliseconds) = 0;
+    // Asked once, before the first prompt: true when no one sees the prompt
+    // (an installation without user interface), so every answer counts.
+    virtual bool Silent() { return false; }
     // Asked at the start of every try, before its detection; a result ends
     // the cycle with it. Only an action with a try limit of its own has one.
     virtual std::optional<unsigned> BeforeTry() { return std::nullopt; }
 };
 
 // Runs the cycle to its end and returns the action's result: 0 when nothing
-// (is left) running, 1602 after Cancel, a failed prompt, or kMaxTry answers
-// of 0 in a row.
+// (is left) running, 1602 after Cancel, a failed prompt, or kMaxTry counted
+// answers (AnswerRules).
 unsigned RunFilesInUseCycle(const PromptTexts& texts, FilesInUseSteps& steps);
 
 }  // namespace kci

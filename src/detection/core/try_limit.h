@@ -12,8 +12,6 @@
 
 namespace kci {
 
-inline constexpr int kUiLevelNone = 2;  // INSTALLUILEVEL_NONE
-
 
 struct TryLimitOutcome {
     std::vector<std::wstring> lines;  // log lines, in order
