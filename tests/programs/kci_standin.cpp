@@ -5,6 +5,9 @@
 //   <program>.cmdline   each run appends the command line it received, in the
 //                       folder KCI_STANDIN_RECORDS names where it is set
 //   <program>.sleepms   how long it runs before it exits, in ms (0 when absent)
+//   <program>.store     where present, the URL reservations it keeps, a URL a
+//                       line: an add of one kept exits with 183, a delete
+//                       takes it out (2 when it is not kept)
 // Started with "--hold" it writes <program>.ready and runs until ended.
 #include <windows.h>
 
@@ -36,20 +39,42 @@ void AppendUtf8(const std::wstring& path, const std::wstring& text) {
     CloseHandle(file);
 }
 
-DWORD ChosenNumber(const std::wstring& path) {
+std::string ReadWhole(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    char text[32] = {};
+    std::string text;
+    char chunk[512];
     DWORD read = 0;
-    ReadFile(file, text, sizeof(text) - 1, &read, nullptr);
-    CloseHandle(file);
-    return static_cast<DWORD>(std::strtoul(text, nullptr, 0));
+    while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read) text.append(chunk, read);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return text;
+}
+
+DWORD ChosenNumber(const std::wstring& path) {
+    return static_cast<DWORD>(std::strtoul(ReadWhole(path).c_str(), nullptr, 0));
 }
 
 std::wstring RecordsOf(const std::wstring& self) {
     wchar_t folder[MAX_PATH] = {};
     const DWORD length = GetEnvironmentVariableW(L"KCI_STANDIN_RECORDS", folder, MAX_PATH);
     return length && length < MAX_PATH ? folder + self.substr(self.rfind(L'\\')) : self;
+}
+
+// The reservation store of a URL tool: the line's URL added or deleted.
+DWORD KeepReservation(const std::wstring& store, const std::wstring& commandLine) {
+    const size_t at = commandLine.find(L"http://");
+    const std::wstring url = commandLine.substr(at, commandLine.find(L' ', at) - at) + L"\n";
+    std::wstring kept;
+    for (char c : ReadWhole(store)) kept += static_cast<wchar_t>(c);
+    const size_t found = kept.find(url);
+    if (commandLine.find(L"delete urlacl") == std::wstring::npos) {
+        if (found != std::wstring::npos) return ERROR_ALREADY_EXISTS;
+        AppendUtf8(store, url);
+        return 0;
+    }
+    if (found == std::wstring::npos) return ERROR_FILE_NOT_FOUND;
+    DeleteFileW(store.c_str());
+    AppendUtf8(store, kept.erase(found, url.size()));
+    return 0;
 }
 
 }  // namespace
@@ -62,5 +87,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     AppendUtf8(RecordsOf(self) + L".cmdline", std::wstring(GetCommandLineW()) + L"\n");
     Sleep(ChosenNumber(self + L".sleepms"));
+    if (GetFileAttributesW((self + L".store").c_str()) != INVALID_FILE_ATTRIBUTES)
+        ExitProcess(KeepReservation(self + L".store", GetCommandLineW()));
     ExitProcess(ChosenNumber(self + L".exitcode"));
 }
