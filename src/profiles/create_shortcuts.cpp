@@ -209,6 +209,7 @@ void CopyIfWanted(MSIHANDLE session, bool wanted, const CopyTarget& target, cons
 // that is no plain file of the installation folder (a link, another name of
 // a file elsewhere, or longer than a shortcut).
 void CopyShortcut(MSIHANDLE session, const ShortcutChoice& choice) {
+    if (!choice.desktop && !choice.startup && !choice.quickLaunch) return;
     ShortcutContent content;
     const kci::CopyResult read = kci::ReadHeldFile(choice.source, kShortcutMaxBytes, content.bytes);
     if (read.refused) {

@@ -66,14 +66,12 @@ DWORD KeepReservation(const std::wstring& store, const std::wstring& commandLine
     std::wstring kept;
     for (char c : ReadWhole(store)) kept += static_cast<wchar_t>(c);
     const size_t found = kept.find(url);
-    if (commandLine.find(L"delete urlacl") == std::wstring::npos) {
-        if (found != std::wstring::npos) return ERROR_ALREADY_EXISTS;
-        AppendUtf8(store, url);
-        return 0;
-    }
-    if (found == std::wstring::npos) return ERROR_FILE_NOT_FOUND;
+    const bool adding = commandLine.find(L"delete urlacl") == std::wstring::npos;
+    if (adding == (found != std::wstring::npos)) return adding ? ERROR_ALREADY_EXISTS : ERROR_FILE_NOT_FOUND;
+    if (adding) kept += url;
+    else kept.erase(found, url.size());
     DeleteFileW(store.c_str());
-    AppendUtf8(store, kept.erase(found, url.size()));
+    AppendUtf8(store, kept);
     return 0;
 }
 

@@ -28,14 +28,11 @@ struct FakeHost : kci::ToolHost {
         const auto code = n < exitCodes.size() ? exitCodes[n] : std::nullopt;
         return {n < values.size() ? values[n] : 42, code == 259u ? std::nullopt : code, code == 259u};
     }
+    // The kept launches wait once, together: running[n] still runs after it.
     kci::ToolRun LaunchKept(const std::wstring& tool, const std::wstring& parameters) override {
-        ++kept;
-        return Launch(tool, parameters, 0);
+        return ++kept, Launch(tool, parameters, 0);
     }
-    std::vector<bool> WaitForKept(unsigned maxWaitMs) override {
-        waits.push_back(maxWaitMs);
-        return running.empty() ? std::vector<bool>(kept) : running;  // which kept launches still run after it
-    }
+    std::vector<bool> WaitForKept(unsigned maxWaitMs) override { return waits.push_back(maxWaitMs), running; }
     void Log(const std::wstring& line) override { log.push_back(line); }
     std::size_t kept = 0;
     std::vector<bool> running;
@@ -273,8 +270,7 @@ TEST(NativeImages, SeventeenAssembliesInListOrderForEitherMode) {
     for (NgenMode mode : {NgenMode::Install, NgenMode::Uninstall}) {
         FakeHost host;
         host.values = {42, 42, 42, 42, 2};  // one launch fails: the rest still go, the run reports it
-        host.running = std::vector<bool>(17);
-        host.running[1] = true;
+        host.running = {false, true};
         EXPECT_FALSE(kci::GenerateNativeImages(host, mode, {0, 0, L"C:\\Lori\\"}, kWindir));
         const bool removal = mode == NgenMode::Uninstall;  // waited for, together, only when removing
         const std::wstring prefix = removal ? L"uninstall /nologo /silent \"" : L"/nologo /silent \"";
