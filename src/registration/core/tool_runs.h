@@ -3,8 +3,9 @@
 // launch with the value the launch gave: above 32 the tool was started, 32 or
 // less is the platform's launch error. The URL and policy runs wait for each
 // tool to end, at most kToolWaitMs, before the next line, and log a tool that
-// did not end by then; only the policy's undo reads what the tool exited
-// with.
+// did not end by then; the URL adds and the policy's undo read what the tool
+// exited with. The native-image removals are waited for together, after the
+// last launch.
 //
 // Platform-free: the launcher and the log reach the runs through ToolHost, so
 // what is launched and logged is tested on any host.
