@@ -5,7 +5,6 @@
 #include <msi.h>
 #include <msiquery.h>
 
-#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -14,6 +13,7 @@
 #include "runtime/core/command_line.h"
 #include "runtime/core/text_limits.h"
 #include "runtime/custom_action_data.h"
+#include "runtime/held_entry.h"
 #include "runtime/log.h"
 #include "runtime/process.h"
 #include "runtime/property.h"
@@ -22,6 +22,8 @@
 namespace kci {
 
 namespace {
+
+constexpr wchar_t kSetupProgram[] = L"Bits_v15_Client_Setup.exe";
 
 // AUTOUPDATE as the installer gives it, or in the script form as
 // CustomActionData does; nothing when it cannot be read.
@@ -46,8 +48,25 @@ bool BitsRegistered(MSIHANDLE session) {
     return kci::ReadLoggedString(session, HKEY_CLASSES_ROOT, L"AppId\\BITS", L"AppID", kPathChars).has_value();
 }
 
-void DeleteSetupProgram(MSIHANDLE session, const std::wstring& setup) {
-    LogMessage(session, L"Delete of BITS install exe returned %d", _wremove(setup.c_str()));
+// Deleted as the log removal deletes a file: the folder held for traversal,
+// the program opened without following a link and checked to be one plain
+// file at its own path, then deleted through its handle. 0 when it went, -1
+// when not, as the runtime's file removal this replaces gave.
+int RemoveHeld(MSIHANDLE session, const std::wstring& folder, const std::wstring& setup) {
+    // Held by its own name: without trailing separators, but a drive's root keeps its one.
+    std::wstring name = folder;
+    while (name.size() > 3 && name.back() == L'\\') name.pop_back();
+    const kci::CopyFolder held = kci::HoldCopyFolder(name, L"", false);
+    kci::HeldEntry program(kci::JoinPath(name, kSetupProgram), kci::HeldEntry::Use::Removal);
+    const bool link = held.state == kci::CopyFolder::State::Link ||
+                      (!program.OpenError() && (program.IsLink() || program.IsElsewhere() || program.HasOtherNames()));
+    if (link) LogMessage(session, L"Link on the way, not deleted: %s", setup);
+    if (link || held.state != kci::CopyFolder::State::Held || program.OpenError() || program.IsFolder()) return -1;
+    return program.Delete(true) == ERROR_SUCCESS ? 0 : -1;
+}
+
+void DeleteSetupProgram(MSIHANDLE session, const std::wstring& folder, const std::wstring& setup) {
+    LogMessage(session, L"Delete of BITS install exe returned %d", RemoveHeld(session, folder, setup));
 }
 
 }  // namespace
@@ -67,10 +86,10 @@ extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
             LogMessage(session, L"Can't access AUTOUPDATE");
             return ERROR_INSTALL_FAILURE;
         }
-        const std::wstring setup = kci::JoinPath(*folder, L"Bits_v15_Client_Setup.exe");
+        const std::wstring setup = kci::JoinPath(*folder, kSetupProgram);
         if (BitsRegistered(session)) {
             LogMessage(session, L"Not installing BITS");
-            DeleteSetupProgram(session, setup);
+            DeleteSetupProgram(session, *folder, setup);
             return ERROR_SUCCESS;
         }
         try {
@@ -80,7 +99,7 @@ extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
         } catch (const kci::ErrorList& errors) {
             ShowErrorReport(session, errors, kci::LanguageOfRun(fromScript));
         }
-        DeleteSetupProgram(session, setup);
+        DeleteSetupProgram(session, *folder, setup);
         LogMessage(session, L"Exiting InstallBits");
         return ERROR_SUCCESS;
     });

@@ -8,9 +8,10 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "profiles/core/profile_paths.h"
-#include "profiles/held_entry.h"
+#include "runtime/held_entry.h"
 #include "profiles/core/removal_tables.h"
 #include "profiles/profile_walk.h"
 #include "runtime/action_frame.h"
@@ -27,6 +28,8 @@ namespace kci {
 namespace {
 
 constexpr wchar_t kShortcutFile[] = L"Tenvor Omni Meridia.lnk";
+// A longer file is no shortcut of the product's.
+constexpr DWORD kShortcutMaxBytes = 1024 * 1024;
 constexpr wchar_t kQuickLaunchBelowProfile[] = L"\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch";
 
 // One place a copy of the shortcut goes, and what is logged about it. One
@@ -82,6 +85,13 @@ struct ShortcutChoice {
     bool startup = false;
     bool quickLaunch = false;
     std::wstring source;
+};
+
+// The shortcut's content, read once through its handle before the copies:
+// 0 or the error of the read, which each copy then reports.
+struct ShortcutContent {
+    DWORD error = 0;
+    std::vector<char> bytes;
 };
 
 std::wstring ReadFailure(const wchar_t* name, unsigned result) {
@@ -141,11 +151,12 @@ ShortcutChoice ReadChoice(MSIHANDLE session) {
 
 // The copy into a folder held for it: 0 or the Windows error; nothing, after
 // its line, when the destination file is refused.
-std::optional<DWORD> CopyHeld(MSIHANDLE session, const kci::CopyFolder& folder, const std::wstring& source,
+std::optional<DWORD> CopyHeld(MSIHANDLE session, const kci::CopyFolder& folder, const ShortcutContent& source,
                               const std::wstring& destination) {
     if (folder.state == kci::CopyFolder::State::Failed) return folder.error;
     if (folder.state != kci::CopyFolder::State::Held) return ERROR_PATH_NOT_FOUND;
-    const kci::CopyResult result = kci::CopyInto(folder, kShortcutFile, source);
+    if (source.error) return source.error;
+    const kci::CopyResult result = kci::CopyInto(folder, kShortcutFile, source.bytes);
     if (!result.refused) return result.error;
     LogMessage(session, L"Link on the way, not copied: %s", destination);
     return std::nullopt;
@@ -154,7 +165,7 @@ std::optional<DWORD> CopyHeld(MSIHANDLE session, const kci::CopyFolder& folder, 
 // One copy into a folder of the platform's, for the installing user or all
 // users; missing folders below it are made.
 void CopyToFolder(MSIHANDLE session, const CopyTarget& target, kci::ShellFolder shellFolder,
-                  const std::wstring& source) {
+                  const std::wstring& source, const ShortcutContent& content) {
     const kci::KnownFolder folder = kci::GetKnownFolder(kci::Csidl(shellFolder));
     if (folder.result != S_OK) throw stp::exstring(kci::Format(target.lookupFailure, folder.result));
     const std::wstring destination = folder.path + target.belowFolder;
@@ -164,14 +175,14 @@ void CopyToFolder(MSIHANDLE session, const CopyTarget& target, kci::ShellFolder 
         return;
     }
     LogMessage(session, L"Copying %s to %s", source, destination);
-    const std::optional<DWORD> result = CopyHeld(session, held, source, destination);
+    const std::optional<DWORD> result = CopyHeld(session, held, content, destination);
     if (result && *result != 0) LogMessage(session, target.copyFailure, *result);
 }
 
 // The all-users Quick Launch copy: one into every profile whose Quick Launch
 // folder is there; another user's folders are never made. A failed folder
 // lookup only ends the walk.
-void CopyToEveryQuickLaunchBar(MSIHANDLE session, const std::wstring& source) {
+void CopyToEveryQuickLaunchBar(MSIHANDLE session, const ShortcutContent& content) {
     kci::WalkUserProfiles(
         session, L"Going to iterate quick launch bars at %s, result=%d", {}, [&](const std::wstring& profile) {
             const std::wstring destination = profile + kQuickLaunchBelowProfile;
@@ -181,16 +192,34 @@ void CopyToEveryQuickLaunchBar(MSIHANDLE session, const std::wstring& source) {
                 LogMessage(session, L"Link on the way, not copied: %s", destination);
             else if (held.state == kci::CopyFolder::State::Missing)
                 LogMessage(session, L"Folder not there, not copied: %s", destination);
-            else if (const std::optional<DWORD> result = CopyHeld(session, held, source, destination))
+            else if (const std::optional<DWORD> result = CopyHeld(session, held, content, destination))
                 LogMessage(session, L"Copy operation returned 0x%x", *result);
         });
 }
 
-void CopyIfWanted(MSIHANDLE session, bool wanted, const CopyTarget& target, const ShortcutChoice& choice) {
+void CopyIfWanted(MSIHANDLE session, bool wanted, const CopyTarget& target, const ShortcutChoice& choice,
+                  const ShortcutContent& content) {
     if (!wanted) return;
-    if (!choice.allUsers) CopyToFolder(session, target, target.userFolder, choice.source);
-    else if (target.everyProfile) CopyToEveryQuickLaunchBar(session, choice.source);
-    else CopyToFolder(session, target, target.allUsersFolder, choice.source);
+    if (!choice.allUsers) CopyToFolder(session, target, target.userFolder, choice.source, content);
+    else if (target.everyProfile) CopyToEveryQuickLaunchBar(session, content);
+    else CopyToFolder(session, target, target.allUsersFolder, choice.source, content);
+}
+
+// The copies of the shortcut, read once through its handle; none of a source
+// that is no plain file of the installation folder (a link, another name of
+// a file elsewhere, or longer than a shortcut).
+void CopyShortcut(MSIHANDLE session, const ShortcutChoice& choice) {
+    if (!choice.desktop && !choice.startup && !choice.quickLaunch) return;
+    ShortcutContent content;
+    const kci::CopyResult read = kci::ReadHeldFile(choice.source, kShortcutMaxBytes, content.bytes);
+    if (read.refused) {
+        LogMessage(session, L"Shortcut source is not a plain file, not copied: %s", choice.source);
+        return;
+    }
+    content.error = read.error;
+    CopyIfWanted(session, choice.desktop, kDesktopTarget, choice, content);
+    CopyIfWanted(session, choice.startup, kStartupTarget, choice, content);
+    CopyIfWanted(session, choice.quickLaunch, kQuickLaunchTarget, choice, content);
 }
 
 void RemoveOldShortcuts(MSIHANDLE session) {
@@ -209,8 +238,9 @@ void RemoveOldShortcuts(MSIHANDLE session) {
 // Type 1, immediate, after InstallFinalize (the shortcut file is then on
 // disk). Reads ApplicationUsers, DesktopFolder, the three *_SHORTCUT flags and
 // INSTALLDIR; copies "Tenvor Omni Meridia.lnk" to the desktop, Startup and
-// Quick Launch folders whose flag is "1" (through held folders, none through
-// a link, never over a file with other names), then
+// Quick Launch folders whose flag is "1" (read through its handle, of one
+// name and at most 1 MB; through held folders, none through a link, never
+// over a file with other names), then
 // removes the older product's shortcuts. A failed read or folder lookup ends
 // it early; always returns 0. Also deferred after InstallFiles, reading the
 // six values from CustomActionData under the same names: as the system (type
@@ -220,10 +250,7 @@ extern "C" UINT __stdcall CreateShortcuts(MSIHANDLE session) {
     return kci::RunAction(session, L"CreateShortcuts", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering CreateShortcuts");
         try {
-            const ShortcutChoice choice = ReadChoice(session);
-            CopyIfWanted(session, choice.desktop, kDesktopTarget, choice);
-            CopyIfWanted(session, choice.startup, kStartupTarget, choice);
-            CopyIfWanted(session, choice.quickLaunch, kQuickLaunchTarget, choice);
+            CopyShortcut(session, ReadChoice(session));
         } catch (const stp::exstring& failure) {
             LogMessage(session, L"Exiting CreateShortcuts with failure: %s", failure);
             return ERROR_SUCCESS;

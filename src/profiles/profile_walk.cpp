@@ -3,7 +3,7 @@
 #include <shlobj.h>
 
 #include "profiles/core/profile_paths.h"
-#include "profiles/held_entry.h"
+#include "runtime/held_entry.h"
 #include "runtime/core/ascii_case.h"
 #include "runtime/handles.h"
 #include "runtime/known_folder.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "profiles/core/profile_paths.h"
-#include "profiles/held_entry.h"
+#include "runtime/held_entry.h"
 #include "runtime/action_frame.h"
 #include "runtime/cancel_actions.h"
 #include "runtime/catalogue.h"

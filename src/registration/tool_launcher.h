@@ -6,6 +6,9 @@
 #include <msi.h>
 
 #include <string>
+#include <vector>
+
+#include "runtime/handles.h"
 
 #include "registration/core/tool_runs.h"
 
@@ -18,10 +21,16 @@ class ShellToolHost final : public ToolHost {
 public:
     explicit ShellToolHost(MSIHANDLE session) : session_(session) {}
     ToolRun Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) override;
+    ToolRun LaunchKept(const std::wstring& tool, const std::wstring& parameters) override;
+    std::vector<bool> WaitForKept(unsigned maxWaitMs) override;
     void Log(const std::wstring& line) override;
 
 private:
+    // The launch value, and the started process where `keep` asks for it.
+    ToolRun Start(const std::wstring& tool, const std::wstring& parameters, bool keep, ScopedHandle& process);
+
     MSIHANDLE session_;
+    std::vector<ScopedHandle> kept_;  // one per LaunchKept, empty where nothing started
 };
 
 // CustomActionData of up to `textChars` characters.

@@ -2,17 +2,69 @@
 // with netsh or with the older httpcfg.exe, and deleting them again; the
 // package runs the pair that fits the platform. Each tool is waited for, at
 // most 5 s, so that a rollback's delete never runs before the add it undoes.
-// None reads what the tool reported. The reservations are shared by the
-// maker's products: each adding run records its product, and the undo
-// deletes them only when no other product needs them (runtime/product_records.h).
+// An add the tool refuses is a URL reserved already. The reservations are
+// shared by the maker's products: each adding run records its product, and
+// the undo deletes them only when no other product needs them
+// (runtime/product_records.h), and never one another program had before.
 #include "registration/core/tool_runs.h"
 #include "registration/tool_launcher.h"
 #include "runtime/action_frame.h"
 #include "runtime/core/text_limits.h"
 #include "runtime/log.h"
+#include "runtime/handles.h"
 #include "runtime/product_records.h"
+#include "runtime/registry.h"
 
 namespace kci {
+
+namespace {
+
+// A URL another program had reserved before the first of the maker's products
+// came stays that program's: the first adding run records each URL whose add
+// did not succeed in the reservations' record, as a value named by the URL
+// (no product code, so no product), and the undo leaves those alone. The
+// record, and they with it, goes with the last product.
+constexpr wchar_t kNotTheProducts[] = L"not the product's";
+
+// True when a product is recorded as needing the reservations; a record that
+// cannot be listed counts as none.
+bool AnyProductNeedsUrls(MSIHANDLE session) {
+    kci::RegKey key;
+    if (kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, kci::SharedChangePath(kci::kUrlReservations), KEY_QUERY_VALUE, key))
+        return false;
+    const std::optional<int> products = kci::CountProducts(session, key.Get());
+    return products && *products > 0;
+}
+
+void RecordOthersUrls(MSIHANDLE session, const kci::UrlReservationRun& run) {
+    if (run.notAdded.empty() || AnyProductNeedsUrls(session)) return;
+    kci::RegKey key;
+    const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kci::SharedChangePath(kci::kUrlReservations).c_str(),
+                                            0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                                            key.Receive(), nullptr);
+    if (created != ERROR_SUCCESS) return kci::LogFailedCall(session, L"RegCreateKeyEx", created);
+    for (const std::wstring& url : run.notAdded) {
+        const LSTATUS written = RegSetValueExW(key.Get(), url.c_str(), 0, REG_SZ,
+                                               reinterpret_cast<const BYTE*>(kNotTheProducts), sizeof(kNotTheProducts));
+        if (written != ERROR_SUCCESS) kci::LogFailedCall(session, L"RegSetValueEx", written);
+        else LogMessage(session, L"Reserved before the product came, recorded as not the product's: %s", url);
+    }
+}
+
+// The URLs recorded as not the product's.
+std::vector<std::wstring> OthersUrls() {
+    std::vector<std::wstring> urls;
+    kci::RegKey key;
+    if (kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, kci::SharedChangePath(kci::kUrlReservations), KEY_QUERY_VALUE, key))
+        return urls;
+    for (DWORD index = 0;; ++index) {
+        const kci::RegistryValue value = kci::EnumRegistryValueName(key.Get(), index, kci::kPathChars);
+        if (value.status != ERROR_SUCCESS && value.status != ERROR_MORE_DATA) return urls;
+        if (!value.name.empty() && kci::ReservedUrlOf(value.name) == value.name) urls.push_back(value.name);
+    }
+}
+
+}  // namespace
 
 // Type 3073, deferred as the system, after InstallFiles; reads ProductCode. Runs
 // the system folder's netsh.exe "http add urlacl" once per port, each waited
@@ -22,8 +74,10 @@ extern "C" UINT __stdcall netshOperations(MSIHANDLE session) {
     return kci::RunAction(session, L"netshOperations", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering netshOperations");
         kci::ShellToolHost host(session);
-        if (kci::ReserveUrlsWithNetsh(host, kci::SystemFolder()))
-            kci::AddSharedReference(session, kci::kUrlReservations, L"netshOperations");
+        const kci::UrlReservationRun run = kci::ReserveUrlsWithNetsh(host, kci::SystemFolder());
+        if (!run.ran) return ERROR_SUCCESS;
+        RecordOthersUrls(session, run);
+        kci::AddSharedReference(session, kci::kUrlReservations, L"netshOperations");
         return ERROR_SUCCESS;
     });
 }
@@ -39,8 +93,11 @@ extern "C" UINT __stdcall httpcfgOperations(MSIHANDLE session) {
         kci::ShellToolHost host(session);
         // The folder is read as a path, half of a 520-character buffer, so
         // that the tool's name always fits behind it.
-        if (kci::ReserveUrlsWithHttpcfg(host, kci::ReadCustomActionData(session, kci::kPathChars)))
-            kci::AddSharedReference(session, kci::kUrlReservations, L"httpcfgOperations");
+        const kci::UrlReservationRun run =
+            kci::ReserveUrlsWithHttpcfg(host, kci::ReadCustomActionData(session, kci::kPathChars));
+        if (!run.ran) return ERROR_SUCCESS;
+        RecordOthersUrls(session, run);
+        kci::AddSharedReference(session, kci::kUrlReservations, L"httpcfgOperations");
         return ERROR_SUCCESS;
     });
 }
@@ -54,7 +111,7 @@ extern "C" UINT __stdcall netshUndoOperations(MSIHANDLE session) {
         LogMessage(session, L"Entering netshUndoOperations");
         kci::UndoSharedChange(session, kci::kUrlReservations, [&] {
             kci::ShellToolHost host(session);
-            kci::ReleaseUrlsWithNetsh(host, kci::SystemFolder());
+            kci::ReleaseUrlsWithNetsh(host, kci::SystemFolder(), OthersUrls());
             return true;
         });
         LogMessage(session, L"Exiting netshUndoOperations");
@@ -73,7 +130,7 @@ extern "C" UINT __stdcall httpcfgUndoOperations(MSIHANDLE session) {
         LogMessage(session, L"Entering httpcfgUndoOperations");
         kci::UndoSharedChange(session, kci::kUrlReservations, [&] {
             kci::ShellToolHost host(session);
-            kci::ReleaseUrlsWithHttpcfg(host, kci::ReadCustomActionData(session, kci::kPathChars));
+            kci::ReleaseUrlsWithHttpcfg(host, kci::ReadCustomActionData(session, kci::kPathChars), OthersUrls());
             return true;
         });
         LogMessage(session, L"Exiting httpcfgUndoOperations");

@@ -7,6 +7,9 @@
 //   <program>.sleepms   how long it runs before it exits, in ms (0 when absent)
 //   <program>.console   where present, each run appends its console window:
 //                       "none", "hidden" or "shown"
+//   <program>.store     where present, the URL reservations it keeps, a URL a
+//                       line: an add of one kept exits with 183, a delete
+//                       takes it out (2 when it is not kept)
 // Started with "--hold" it writes <program>.ready and runs until ended.
 #include <windows.h>
 
@@ -38,20 +41,40 @@ void AppendUtf8(const std::wstring& path, const std::wstring& text) {
     CloseHandle(file);
 }
 
-DWORD ChosenNumber(const std::wstring& path) {
+std::string ReadWhole(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    char text[32] = {};
+    std::string text;
+    char chunk[512];
     DWORD read = 0;
-    ReadFile(file, text, sizeof(text) - 1, &read, nullptr);
-    CloseHandle(file);
-    return static_cast<DWORD>(std::strtoul(text, nullptr, 0));
+    while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read) text.append(chunk, read);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return text;
+}
+
+DWORD ChosenNumber(const std::wstring& path) {
+    return static_cast<DWORD>(std::strtoul(ReadWhole(path).c_str(), nullptr, 0));
 }
 
 std::wstring RecordsOf(const std::wstring& self) {
     wchar_t folder[MAX_PATH] = {};
     const DWORD length = GetEnvironmentVariableW(L"KCI_STANDIN_RECORDS", folder, MAX_PATH);
     return length && length < MAX_PATH ? folder + self.substr(self.rfind(L'\\')) : self;
+}
+
+// The reservation store of a URL tool: the line's URL added or deleted.
+DWORD KeepReservation(const std::wstring& store, const std::wstring& commandLine) {
+    const size_t at = commandLine.find(L"http://");
+    const std::wstring url = commandLine.substr(at, commandLine.find(L' ', at) - at) + L"\n";
+    std::wstring kept;
+    for (char c : ReadWhole(store)) kept += static_cast<wchar_t>(c);
+    const size_t found = kept.find(url);
+    const bool adding = commandLine.find(L"delete urlacl") == std::wstring::npos;
+    if (adding == (found != std::wstring::npos)) return adding ? ERROR_ALREADY_EXISTS : ERROR_FILE_NOT_FOUND;
+    if (adding) kept += url;
+    else kept.erase(found, url.size());
+    DeleteFileW(store.c_str());
+    AppendUtf8(store, kept);
+    return 0;
 }
 
 }  // namespace
@@ -68,5 +91,7 @@ int wmain(int argc, wchar_t** argv) {
         AppendUtf8(self + L".console", !console ? L"none\n" : IsWindowVisible(console) ? L"shown\n" : L"hidden\n");
     }
     Sleep(ChosenNumber(self + L".sleepms"));
+    if (GetFileAttributesW((self + L".store").c_str()) != INVALID_FILE_ATTRIBUTES)
+        ExitProcess(KeepReservation(self + L".store", GetCommandLineW()));
     ExitProcess(ChosenNumber(self + L".exitcode"));
 }

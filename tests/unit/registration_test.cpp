@@ -28,7 +28,14 @@ struct FakeHost : kci::ToolHost {
         const auto code = n < exitCodes.size() ? exitCodes[n] : std::nullopt;
         return {n < values.size() ? values[n] : 42, code == 259u ? std::nullopt : code, code == 259u};
     }
+    // The kept launches wait once, together: running[n] still runs after it.
+    kci::ToolRun LaunchKept(const std::wstring& tool, const std::wstring& parameters) override {
+        return ++kept, Launch(tool, parameters, 0);
+    }
+    std::vector<bool> WaitForKept(unsigned maxWaitMs) override { return waits.push_back(maxWaitMs), running; }
     void Log(const std::wstring& line) override { log.push_back(line); }
+    std::size_t kept = 0;
+    std::vector<bool> running;
 };
 
 const std::wstring kKey = kci::kStrongNamePublicKey;
@@ -274,8 +281,14 @@ TEST(NativeImages, SeventeenAssembliesInListOrderForEitherMode) {
     for (NgenMode mode : {NgenMode::Install, NgenMode::Uninstall}) {
         FakeHost host;
         host.values = {42, 42, 42, 42, 2};  // one launch fails: the rest still go, the run reports it
+        host.running = {false, true};
         EXPECT_FALSE(kci::GenerateNativeImages(host, mode, {0, 0, L"C:\\Lori\\"}, kWindir));
-        const std::wstring prefix = mode == NgenMode::Install ? L"/nologo /silent \"" : L"uninstall /nologo /silent \"";
+        const bool removal = mode == NgenMode::Uninstall;  // waited for, together, only when removing
+        const std::wstring prefix = removal ? L"uninstall /nologo /silent \"" : L"/nologo /silent \"";
+        EXPECT_EQ(host.kept, removal ? 17u : 0u);
+        std::vector<unsigned> waits(17, 0);  // none at launch; the removals' one wait after the last
+        if (removal) waits.push_back(60000);
+        EXPECT_EQ(host.waits, waits);
         ASSERT_EQ(host.launches.size(), 17u);
         EXPECT_EQ(host.launches[0], std::make_pair(std::wstring(L"C:\\Windows\\Microsoft.NET\\Framework\\v2.0.50727\\ngen.exe"),
                                                    prefix + L"C:\\Lori\\LinkBridges.dll\""));
@@ -283,7 +296,8 @@ TEST(NativeImages, SeventeenAssembliesInListOrderForEitherMode) {
         EXPECT_EQ(host.log[4], L"InstallDir + file: " + host.launches[0].second);
         EXPECT_EQ(host.log[13], L" ngen not successful returned: '2'\n");
         EXPECT_EQ(host.log.back(), L"Exiting ProcessNGEN");
-        EXPECT_EQ(host.log.size(), 4u + 2 * 17 + 1);
+        EXPECT_EQ(host.log.size(), 4u + 2 * 17 + 1 + removal);
+        if (removal) EXPECT_EQ(host.log[host.log.size() - 2], host.launches[1].second + L" still running after 60000 ms");
     }
     FakeHost allStarted;
     EXPECT_TRUE(kci::GenerateNativeImages(allStarted, NgenMode::Install, {0, 0, L"C:\\Lori\\"}, kWindir));

@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "bench/bench.h"
 #include "bench/components_bench.h"
+#include "bench/fault_imports.h"
 #include "bench/log_match.h"
 #include "bench/profiles_bench.h"
 #include "runtime/handles.h"
@@ -120,6 +122,37 @@ TEST(CreateShortcuts, LooksUpOnlyTheFoldersWhoseFlagIsOne) {
         }
         EXPECT_EQ(Lines(log.begin(), log.begin() + std::min(log.size(), expected.size())), expected);
         EXPECT_EQ(log.back(), c.looksUp ? expected.back() : L"Exiting CreateShortcuts");
+    }
+}
+
+// Refusals Windows gives and Wine, running as root, does not, made at the
+// library's imports: a read-only shortcut's writing open refused with 5 is
+// replaced through its attributes and keeps its mark; a destination the copy
+// made and then finds elsewhere (its final path unreadable) goes again.
+TEST(CreateShortcuts, AReadOnlyShortcutIsReplacedAndARefusedNewOneDeleted) {
+    struct Case { const char* import; int reachesInTwoCopies, failingReach; bool readOnly; };
+    bench::fault::Patch(bench::Library());
+    for (const Case& c : {Case{"CreateFileW", 2, 1, true}, Case{"GetFinalPathNameByHandleW", 8, 3, false}}) {
+        SCOPED_TRACE(c.import);
+        bench::ScratchProfiles tree(bench::Layout::Current);
+        bench::fault::Record();  // a run of two copies tells the site of the writing open or check
+        ShortcutRun(L"", L"0", L"1", L"1").Run();
+        std::vector<bench::fault::Site> sites;
+        for (const auto& [site, reaches] : bench::fault::Sites())
+            if (bench::fault::Imports()[site.row].name == c.import && reaches == c.reachesInTwoCopies) sites.push_back(site);
+        ASSERT_EQ(sites.size(), 1u);
+        const std::wstring copy = tree.Me() + L"\\Desktop\\" + kShortcut;
+        DeleteFileW(copy.c_str());
+        if (c.readOnly) bench::WriteFile(copy, "older"), SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_READONLY);
+        ShortcutRun desktop(L"", L"0", L"1", L"0");
+        bench::fault::Arm(sites[0], false, c.failingReach);
+        const Lines log = desktop.Run();
+        EXPECT_EQ(bench::fault::Injected(), 1);
+        bench::fault::Disarm();
+        EXPECT_EQ(IndexOf(log, L"Link on the way, not copied: " + tree.Me() + L"\\Desktop") < log.size(), !c.readOnly);
+        EXPECT_EQ(bench::ReadFile(copy), c.readOnly ? "shortcut" : "");
+        EXPECT_EQ(GetFileAttributesW(copy.c_str()), c.readOnly ? FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE : INVALID_FILE_ATTRIBUTES);
+        SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
 
@@ -383,6 +416,25 @@ TEST(ProfileDeletes, PlainCasesWorkThroughHeldHandles) {
                             {tree.AllUsers() + bench::kQuickLaunch + L"\\" + kShortcut}};
             EXPECT_EQ(bench::ReadFile(outside / L"precious.dll"), "precious");
             return outcome;
+        },
+        // A shortcut source that is a link to a file outside, or longer than a shortcut: no copy.
+        [](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
+            const std::wstring refused = L"Shortcut source is not a plain file, not copied: ";
+            bench::WriteFile(outside / L"secret.txt", "secret");
+            Lines log;
+            std::vector<Lines> expected;
+            for (bool large : {false, true}) {  // one session at a time: the log goes to the last one opened
+                ShortcutRun run(L"AllUsers", L"0", L"0", L"1");
+                DeleteFileW(run.Source().c_str());
+                std::optional<bench::FolderLink> planted;
+                if (large) bench::WriteFile(run.Source(), std::string(1024 * 1024 + 1, 'x'));
+                else planted.emplace(run.Source(), outside / L"secret.txt");
+                log = Concat(log, run.Run());
+                expected.push_back({refused + run.Source(), L"Calling RemoveOldShortcuts"});
+            }
+            return Outcome{log, expected,
+                           {tree.AllUsers() + bench::kQuickLaunch + L"\\" + kShortcut},
+                           {outside / L"secret.txt"}};
         },
         [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
             const std::wstring logs = outside / L"App\\Logs";

@@ -10,6 +10,7 @@
 
 #include "bench/bench.h"
 #include "bench/components_bench.h"
+#include "bench/profiles_bench.h"
 
 using bench::Lines;
 
@@ -186,16 +187,27 @@ std::unique_ptr<bench::Session> BitsSession(const std::wstring& autoUpdate) {
     return session;
 }
 
+// The setup program is deleted through its handle: a link in its place to a
+// file outside stays, and so does that file.
 TEST(InstallBits, RegisteredBitsDeletesTheSetupWithoutRunningIt) {
     bench::RegistryValueOverride appId(HKEY_CLASSES_ROOT, L"AppId\\BITS", L"AppID", L"{KCI-BITS-APPID}");
-    bench::TempDir dir;
-    bench::StandIn setup(dir.Path(), kSetup);
-    auto session = BitsSession(dir.Path() + L"\\");
-    EXPECT_EQ(bench::CallAction("InstallBits", *session), 0u);
-    EXPECT_EQ(session->Log(), (Lines{L"Entering InstallBits", L"RegQueryValueEx returned a string: {KCI-BITS-APPID}",
-                                     L"Not installing BITS", L"Delete of BITS install exe returned 0"}));
-    EXPECT_TRUE(setup.CommandLines().empty());
-    EXPECT_FALSE(bench::FileExists(setup.Path()));
+    for (bool link : {false, true}) {
+        bench::TempDir dir, outside;
+        std::optional<bench::StandIn> setup;
+        std::optional<bench::FolderLink> planted;
+        bench::WriteFile(outside / L"precious.dll", "precious");
+        if (link) planted.emplace(dir / kSetup, outside / L"precious.dll");
+        else setup.emplace(dir.Path(), kSetup);
+        auto session = BitsSession(dir.Path() + L"\\");
+        EXPECT_EQ(bench::CallAction("InstallBits", *session), 0u);
+        Lines log{L"Entering InstallBits", L"RegQueryValueEx returned a string: {KCI-BITS-APPID}", L"Not installing BITS",
+                  L"Delete of BITS install exe returned " + std::wstring(link ? L"-1" : L"0")};
+        if (link) log.insert(log.end() - 1, L"Link on the way, not deleted: " + dir / kSetup);
+        EXPECT_EQ(session->Log(), log);
+        EXPECT_EQ(bench::FileExists(dir / kSetup), link);
+        EXPECT_EQ(bench::ReadFile(outside / L"precious.dll"), "precious");
+        if (setup) EXPECT_TRUE(setup->CommandLines().empty());
+    }
 }
 
 // With "AppID" not a string, BITS counts as absent and the setup is run; a

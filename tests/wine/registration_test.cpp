@@ -2,6 +2,9 @@
 // policy tools are waited for, native image tools are not. Here the tools are stand-ins at the exact paths the
 // actions build (netsh is Wine's own), and each records the parameters it was
 // started with. The expected lines are written out in full.
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -134,6 +137,25 @@ TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOnlyAndNeverBySearch) {
     }
 }
 
+// A reservation the tool kept before the first product came stays the other
+// program's: the add records it, the undo leaves it, and the record goes.
+TEST(UrlReservations, AReservationAnotherProgramHadStaysItsOwn) {
+    bench::TempDir folder;
+    bench::StandIn httpcfg(folder.Path(), L"httpcfg.exe");
+    const std::string theirs = "http://+:44441/\n";
+    bench::WriteFile(httpcfg.Path() + L".store", theirs);
+    auto session = bench::Package().Property(L"CustomActionData", folder.Path() + L"\\").Open();
+    EXPECT_EQ(bench::CallAction("httpcfgOperations", *session), 0u);
+    EXPECT_EQ(bench::CallAction("httpcfgUndoOperations", *session), 0u);
+    EXPECT_EQ(bench::ReadFile(httpcfg.Path() + L".store"), theirs);
+    const Lines log = session->Log();
+    for (const wchar_t* line : {L"Reserved before the product came, recorded as not the product's: http://+:44441/",
+                                L"Reserved before the product came, left as it is: http://+:44441/"})
+        EXPECT_EQ(std::count(log.begin(), log.end(), line), 1) << bench::Narrow(line);
+    HKEY record = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI", 0, KEY_READ, &record), 2);
+}
+
 Lines CaspolHead(const std::wstring& action, const std::wstring& dir, const bench::StandIn& caspol) {
     return {L"Entering " + action, L"Installdir: '" + dir + L"'\n", L"caspolPath path: " + caspol.Path()};
 }
@@ -230,21 +252,37 @@ const Lines kAssemblies = {
     L"Dial Assist\\add-ins\\namecard\\TenvorNameCard.dll",
 };
 
+// How many processes run the image `name`.
+int Running(const wchar_t* name) {
+    const kci::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {sizeof(entry)};
+    int count = 0;
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+        count += _wcsicmp(entry.szExeFile, name) == 0;
+    return count;
+}
+
+// The removals are waited for, so that no image outlives its assembly; the
+// images are made in the background.
 TEST(NativeImages, EachModeLaunchesSeventeenAssembliesFromTheRegisteredFolder) {
-    struct Case { const char* action; const wchar_t* prefix; const wchar_t* exitLine; };
-    for (Case c : {Case{"ProcessNGENInstall", L"/nologo /silent \"", L"Existing ProcessNGENInstall"},
-                   Case{"ProcessNGENUnInstall", L"uninstall /nologo /silent \"", L"Exiting ProcessNGENInstall"}}) {
+    struct Case { const char* action; const wchar_t* prefix; const wchar_t* exitLine; bool waits; };
+    for (Case c : {Case{"ProcessNGENInstall", L"/nologo /silent \"", L"Existing ProcessNGENInstall", false},
+                   Case{"ProcessNGENUnInstall", L"uninstall /nologo /silent \"", L"Exiting ProcessNGENInstall", true}}) {
         SCOPED_TRACE(c.action);
         bench::RuntimeFolder runtime;
         bench::StandIn ngen = runtime.Place(L"ngen.exe");
+        bench::WriteFile(ngen.Path() + L".sleepms", "3000");
         const std::wstring dir = L"C:\\Lori Moc\\";
         bench::RegistryKey key(HKEY_LOCAL_MACHINE, kci::kMessengerIntegrationKey);
         key.SetString(L"InstallDir", dir);
         auto session = bench::Package().Open();
         EXPECT_EQ(bench::CallAction(c.action, *session), 0u);
+        EXPECT_EQ(Running(L"ngen.exe") == 0, c.waits);
 
         const Lines expected = Each(c.prefix + dir, kAssemblies, L"\"");
         EXPECT_EQ(Sorted(Received(ngen, 17)), Sorted(expected));
+        for (int i = 0; i < 100 && Running(L"ngen.exe"); ++i) Sleep(100);  // until its file can go
+        DeleteFileW((ngen.Path() + L".sleepms").c_str());
         EXPECT_EQ(WithStarts(session->Log()),
                   Expected({L"Entering ProcessNGENInstall", L"Entering ProcessNGEN", L"after RegOpenKeyEx ProcessNGEN",
                             L"InstallDir returned " + dir, L"ngen path: " + ngen.Path()},

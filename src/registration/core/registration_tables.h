@@ -69,6 +69,9 @@ inline constexpr int kCaspolUndoRunsPerLevel = 8;
 // The longest wait for each URL or policy tool, so that one change is in
 // place before the next, and an undo never overtakes what it undoes.
 inline constexpr unsigned kToolWaitMs = 5000;
+// The longest wait, after the last launch, for the native-image removals
+// together: an image is removed before the removal takes its assembly.
+inline constexpr unsigned kNgenUninstallWaitMs = 60000;
 
 // The assemblies that get native images, relative to the messenger
 // integration's folder, in launch order.

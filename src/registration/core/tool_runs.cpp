@@ -1,5 +1,7 @@
 #include "registration/core/tool_runs.h"
 
+#include <algorithm>
+
 #include "registration/core/tool_paths.h"
 #include "runtime/core/command_line.h"
 #include "runtime/core/custom_action_data.h"
@@ -22,13 +24,16 @@ bool Started(const ToolRun& run) { return run.launchValue > kLastLaunchError; }
 // "<label> not successful ...", then, where it was waited for and is still
 // running, "<label> still running after <wait> ms": the one way every run
 // that waits reports a tool it no longer waits for.
-ToolRun LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& parameters, const wchar_t* label,
-                     unsigned maxWaitMs = 0) {
-    const ToolRun run = host.Launch(tool, parameters, maxWaitMs);
+ToolRun Logged(ToolHost& host, const ToolRun& run, const wchar_t* label, unsigned maxWaitMs) {
     Log(host, Started(run) ? L"%s successful returned: '%d'\n" : L"%s not successful returned: '%d'\n", label,
         run.launchValue);
     if (run.stillRunning) Log(host, L"%s still running after %d ms", label, static_cast<int>(maxWaitMs));
     return run;
+}
+
+ToolRun LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& parameters, const wchar_t* label,
+                     unsigned maxWaitMs = 0) {
+    return Logged(host, host.Launch(tool, parameters, maxWaitMs), label, maxWaitMs);
 }
 
 // A failed read counts as no value at all: a value cut at the buffer's end
@@ -60,14 +65,24 @@ std::optional<std::wstring> HttpcfgTool(ToolHost& host, const PropertyRead& fold
     return std::nullopt;
 }
 
-bool RunUrlLines(ToolHost& host, const std::optional<std::wstring>& tool, const UrlLines& lines,
-                 const wchar_t* lineFormat, const wchar_t* label) {
-    if (!tool) return false;
+// Each line but those naming one of `othersUrls`, which are only logged.
+UrlReservationRun RunUrlLines(ToolHost& host, const std::optional<std::wstring>& tool, const UrlLines& lines,
+                              const wchar_t* lineFormat, const wchar_t* label,
+                              const std::vector<std::wstring>& othersUrls = {}) {
+    UrlReservationRun result;
+    if (!tool) return result;
+    result.ran = true;
     for (const wchar_t* line : lines) {
+        const std::wstring url = ReservedUrlOf(line);
+        if (std::find(othersUrls.begin(), othersUrls.end(), url) != othersUrls.end()) {
+            Log(host, L"Reserved before the product came, left as it is: %s", url);
+            continue;
+        }
         Log(host, lineFormat, line);
-        LaunchLogged(host, *tool, line, label, kToolWaitMs);
+        const ToolRun run = LaunchLogged(host, *tool, line, label, kToolWaitMs);
+        if (run.stillRunning || (run.exitCode && *run.exitCode != 0)) result.notAdded.push_back(url);
     }
-    return true;
+    return result;
 }
 
 // Caspol.Exe below "windir", logged; none, with the refusal logged, when
@@ -87,22 +102,28 @@ std::optional<std::wstring> CaspolTool(ToolHost& host, const std::wstring& windi
 
 }  // namespace
 
-bool ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
+std::wstring ReservedUrlOf(const std::wstring& line) {
+    const std::size_t at = line.find(L"http://");
+    if (at == std::wstring::npos) return L"";
+    return line.substr(at, line.find(L' ', at) - at);
+}
+
+UrlReservationRun ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
     return RunUrlLines(host, NetshTool(host, systemFolder), kNetshLines, L"Netshing : '%s'\n", L"netsh");
 }
 
 // The undo's lines are announced without the adding runs' line feed, as packages search for
 // them (UrlReservations.UndoDeletesEachPortInTableOrder).
-void ReleaseUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder) {
-    RunUrlLines(host, NetshTool(host, systemFolder), kNetshUndoLines, L"Netshing : '%s'", L"netsh");
+void ReleaseUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder, const std::vector<std::wstring>& othersUrls) {
+    RunUrlLines(host, NetshTool(host, systemFolder), kNetshUndoLines, L"Netshing : '%s'", L"netsh", othersUrls);
 }
 
-bool ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
+UrlReservationRun ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
     return RunUrlLines(host, HttpcfgTool(host, folder), kHttpcfgLines, L"httpcfging : '%s'\n", L"httpcfg");
 }
 
-void ReleaseUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder) {
-    RunUrlLines(host, HttpcfgTool(host, folder), kHttpcfgUndoLines, L"httpcfging : '%s'", L"httpcfg");
+void ReleaseUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder, const std::vector<std::wstring>& othersUrls) {
+    RunUrlLines(host, HttpcfgTool(host, folder), kHttpcfgUndoLines, L"httpcfging : '%s'", L"httpcfg", othersUrls);
 }
 
 std::array<std::wstring, kCaspolLineCount> CaspolParameterLines(const std::wstring& directory, const CaspolAction& action) {
@@ -177,12 +198,19 @@ bool GenerateNativeImages(ToolHost& host, NgenMode mode, const RegistryRead& fol
         return false;
     }
     Log(host, L"ngen path: %s", tool.path);
+    const bool waits = mode == NgenMode::Uninstall;
     bool allStarted = true;
+    std::vector<std::wstring> lines;
     for (const wchar_t* assembly : kNativeImageAssemblies) {
-        const std::wstring line = NgenParameterLine(mode, folder.value, assembly);
-        Log(host, L"InstallDir + file: %s", line);
-        allStarted = Started(LaunchLogged(host, tool.path, line, L" ngen")) && allStarted;
+        lines.push_back(NgenParameterLine(mode, folder.value, assembly));
+        Log(host, L"InstallDir + file: %s", lines.back());
+        const ToolRun run = waits ? host.LaunchKept(tool.path, lines.back()) : host.Launch(tool.path, lines.back(), 0);
+        allStarted = Started(Logged(host, run, L" ngen", 0)) && allStarted;
     }
+    // The other waits name their tool; here the line tells the seventeen apart.
+    const std::vector<bool> running = waits ? host.WaitForKept(kNgenUninstallWaitMs) : std::vector<bool>();
+    for (std::size_t i = 0; i < running.size() && i < lines.size(); ++i)
+        if (running[i]) Log(host, L"%s still running after %lu ms", lines[i], static_cast<unsigned long>(kNgenUninstallWaitMs));
     Log(host, L"Exiting ProcessNGEN");
     return allStarted;
 }

@@ -3,8 +3,9 @@
 // launch with the value the launch gave: above 32 the tool was started, 32 or
 // less is the platform's launch error. The URL and policy runs wait for each
 // tool to end, at most kToolWaitMs, before the next line, and log a tool that
-// did not end by then; only the policy's undo reads what the tool exited
-// with.
+// did not end by then; the URL adds and the policy's undo read what the tool
+// exited with. The native-image removals are waited for together, after the
+// last launch.
 //
 // Platform-free: the launcher and the log reach the runs through ToolHost, so
 // what is launched and logged is tested on any host.
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "registration/core/registration_tables.h"
 #include "runtime/core/property_read.h"
@@ -35,6 +37,13 @@ public:
     // waits up to `maxWaitMs` for it to end where it was started (0: not at
     // all), and closes its process handle.
     virtual ToolRun Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) = 0;
+    // Starts `tool` as Launch does, without waiting, but keeps its process
+    // for WaitForKept.
+    virtual ToolRun LaunchKept(const std::wstring& tool, const std::wstring& parameters) = 0;
+    // Waits for every process kept so far, together, up to `maxWaitMs` in
+    // all, and lets go of them: for each LaunchKept in turn, true when its
+    // tool was still running then.
+    virtual std::vector<bool> WaitForKept(unsigned maxWaitMs) = 0;
     virtual void Log(const std::wstring& line) = 0;
 };
 
@@ -45,15 +54,28 @@ struct RegistryRead {
     std::wstring value;
 };
 
+// What an adding run gave: whether it ran the tool at all (not when it
+// refused the folder), and the URL of each line whose add did not succeed:
+// the tool exited with other than 0 (the URL was reserved already, by
+// whomever) or still ran after its wait.
+struct UrlReservationRun {
+    bool ran = false;
+    std::vector<std::wstring> notAdded;
+};
+
+// The URL a reservation line names ("http://+:8191/").
+std::wstring ReservedUrlOf(const std::wstring& line);
+
 // netsh.exe from the system folder, over the fourteen ports: Reserve adds
-// the reservations, Release deletes them. Reserve is true when it ran the
-// tool, false when it refused the folder.
-bool ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder);
-void ReleaseUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder);
+// the reservations, Release deletes them, all but `othersUrls`, which it
+// only logs as another program's.
+UrlReservationRun ReserveUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder);
+void ReleaseUrlsWithNetsh(ToolHost& host, const std::wstring& systemFolder,
+                          const std::vector<std::wstring>& othersUrls = {});
 // httpcfg.exe from the folder the package gives, over the fourteen ports;
-// nothing (false) when that folder is not absolute or does not end in a backslash.
-bool ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
-void ReleaseUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
+// nothing (not ran) when that folder is not absolute or does not end in a backslash.
+UrlReservationRun ReserveUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder);
+void ReleaseUrlsWithHttpcfg(ToolHost& host, const PropertyRead& folder, const std::vector<std::wstring>& othersUrls = {});
 
 std::array<std::wstring, kCaspolLineCount> CaspolParameterLines(const std::wstring& directory, const CaspolAction& action);
 // The four policy lines for the add-in below `directory`, each tool waited
@@ -72,7 +94,9 @@ void RemoveCaspolGroups(ToolHost& host, const std::wstring& windir);
 
 std::wstring NgenParameterLine(NgenMode mode, const std::wstring& folder, const wchar_t* assembly);
 // ngen over the seventeen assemblies below the messenger integration's
-// folder. True when every launch started its process.
+// folder. True when every launch started its process. The removals are
+// waited for, together, at most kNgenUninstallWaitMs; the images are made in
+// the background.
 bool GenerateNativeImages(ToolHost& host, NgenMode mode, const RegistryRead& folder, const std::wstring& windir);
 
 }  // namespace kci

@@ -5,11 +5,11 @@
 #define _WIN32_WINNT 0x0600
 #endif
 
-#include "profiles/held_entry.h"
+#include "runtime/held_entry.h"
 
 #include <cstddef>
 
-#include "profiles/core/profile_paths.h"
+#include "runtime/core/final_path.h"
 #include "runtime/core/text_limits.h"
 
 namespace kci {
@@ -49,23 +49,33 @@ HANDLE Open(const std::wstring& path, HeldEntry::Use use, bool listingOnly) {
         case HeldEntry::Use::Traversal:
             return CreateFileW(path.c_str(), kListing | FILE_TRAVERSE, kShare, nullptr, OPEN_EXISTING, kFolder, nullptr);
         case HeldEntry::Use::Writing:
-            return CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_ATTRIBUTE_NORMAL, nullptr);
+            // Only its attributes where the file refuses writing: a read-only mark (HeldEntry::Write).
+            return listingOnly ? CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                             FILE_FLAG_OPEN_REPARSE_POINT, nullptr)
+                               : CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, FILE_SHARE_READ,
+                                             nullptr, OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT | FILE_ATTRIBUTE_NORMAL,
+                                             nullptr);
+        case HeldEntry::Use::Reading:
+            return CreateFileW(path.c_str(), GENERIC_READ | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     }
     return INVALID_HANDLE_VALUE;
 }
 
-// The whole content of the file at `path`, or the error. Bytes in a vector:
-// the narrow string would link in the whole of its library instance.
-DWORD ReadWhole(const std::wstring& path, std::vector<char>& bytes) {
-    const ScopedHandle file(
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return FailureOf(ERROR_OPEN_FAILED);
-    char chunk[4096];
-    for (DWORD read = 0;; bytes.insert(bytes.end(), chunk, chunk + read)) {
-        if (!ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr)) return FailureOf(ERROR_READ_FAULT);
-        if (read == 0) return ERROR_SUCCESS;
-    }
+bool SameFile(HANDLE one, HANDLE other) {
+    BY_HANDLE_FILE_INFORMATION a = {}, b = {};
+    return GetFileInformationByHandle(one, &a) && GetFileInformationByHandle(other, &b) &&
+           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
+DWORD WriteWhole(HANDLE file, const std::vector<char>& bytes) {
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        return FailureOf(ERROR_WRITE_FAULT);
+    if (written != bytes.size()) return ERROR_WRITE_FAULT;
+    return SetEndOfFile(file) ? ERROR_SUCCESS : FailureOf(ERROR_WRITE_FAULT);
 }
 
 }  // namespace
@@ -90,7 +100,10 @@ HeldEntry::HeldEntry(const std::wstring& path, Use use, const std::wstring& mean
         return;
     }
     handle_.Reset(Open(path, use, false));
-    if (!handle_ && use == Use::Removal && GetLastError() == ERROR_SHARING_VIOLATION) {
+    const DWORD opened = GetLastError();
+    created_ = use == Use::Writing && handle_ && opened != ERROR_ALREADY_EXISTS;
+    if ((!handle_ && use == Use::Removal && opened == ERROR_SHARING_VIOLATION) ||
+        (!handle_ && use == Use::Writing && opened == ERROR_ACCESS_DENIED)) {
         listingOnly_ = true;
         handle_.Reset(Open(path, use, true));
     }
@@ -165,19 +178,37 @@ DWORD HeldEntry::Dispose(bool readOnlyToo) {
 }
 
 DWORD HeldEntry::Delete(bool readOnlyToo) {
-    const DWORD error = use_ != Use::Removal ? ERROR_ACCESS_DENIED
-                        : listingOnly_       ? ERROR_SHARING_VIOLATION
-                                             : Dispose(readOnlyToo);
+    const bool mayDelete = use_ == Use::Removal || (use_ == Use::Writing && created_);
+    const DWORD error = !mayDelete     ? ERROR_ACCESS_DENIED
+                        : listingOnly_ ? ERROR_SHARING_VIOLATION
+                                       : Dispose(readOnlyToo);
     handle_.Close();
     return error;
 }
 
+// A file that refused the writing open is held for its attributes only: its
+// read-only mark is cleared through that handle, and while the name is held
+// (no delete shared) the file is opened again to write, checked to be the
+// one held; the mark is set again whatever the write gave.
 DWORD HeldEntry::Write(const std::vector<char>& bytes) {
-    DWORD written = 0;
-    if (!WriteFile(handle_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-        return FailureOf(ERROR_WRITE_FAULT);
-    if (written != bytes.size()) return ERROR_WRITE_FAULT;
-    return SetEndOfFile(handle_.Get()) ? ERROR_SUCCESS : FailureOf(ERROR_WRITE_FAULT);
+    if (!listingOnly_) return WriteWhole(handle_.Get(), bytes);
+    if (!IsReadOnly()) return ERROR_ACCESS_DENIED;
+    if (!SetAttributes(attributes_ & ~FILE_ATTRIBUTE_READONLY)) return FailureOf(ERROR_ACCESS_DENIED);
+    const ScopedHandle writing(CreateFileW(meant_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const DWORD error = !writing                              ? FailureOf(ERROR_ACCESS_DENIED)
+                        : !SameFile(handle_.Get(), writing.Get()) ? ERROR_ACCESS_DENIED
+                                                              : WriteWhole(writing.Get(), bytes);
+    return SetAttributes(attributes_) || error ? error : FailureOf(ERROR_ACCESS_DENIED);
+}
+
+DWORD HeldEntry::Read(std::vector<char>& bytes, DWORD maxBytes) const {
+    char chunk[4096];
+    for (DWORD read = 0;; bytes.insert(bytes.end(), chunk, chunk + read)) {
+        if (bytes.size() > maxBytes) return ERROR_FILE_TOO_LARGE;
+        if (!ReadFile(handle_.Get(), chunk, sizeof(chunk), &read, nullptr)) return FailureOf(ERROR_READ_FAULT);
+        if (read == 0) return ERROR_SUCCESS;
+    }
 }
 
 CopyFolder HoldCopyFolder(const std::wstring& base, const std::wstring& below, bool makeMissing) {
@@ -209,13 +240,22 @@ CopyFolder HoldCopyFolder(const std::wstring& base, const std::wstring& below, b
     return folder;
 }
 
-CopyResult CopyInto(const CopyFolder& folder, const std::wstring& name, const std::wstring& source) {
-    std::vector<char> bytes;
-    if (const DWORD error = ReadWhole(source, bytes)) return {false, error};
+CopyResult ReadHeldFile(const std::wstring& path, DWORD maxBytes, std::vector<char>& bytes) {
+    HeldEntry file(path, HeldEntry::Use::Reading);
+    if (file.OpenError()) return {false, file.OpenError()};
+    if (file.IsLink() || file.IsFolder() || file.HasOtherNames() || file.IsElsewhere()) return {true, ERROR_SUCCESS};
+    const DWORD error = file.Read(bytes, maxBytes);
+    return {error == ERROR_FILE_TOO_LARGE, error == ERROR_FILE_TOO_LARGE ? ERROR_SUCCESS : error};
+}
+
+CopyResult CopyInto(const CopyFolder& folder, const std::wstring& name, const std::vector<char>& bytes) {
     const std::wstring meant = folder.levels.back().Meant() + L"\\" + name;
     HeldEntry file(meant, HeldEntry::Use::Writing, meant);
     if (file.OpenError()) return {false, file.OpenError()};
-    if (file.IsLink() || file.HasOtherNames() || file.IsElsewhere()) return {true, ERROR_SUCCESS};
+    if (file.IsLink() || file.IsFolder() || file.HasOtherNames() || file.IsElsewhere()) {
+        if (file.Created()) file.Delete(false);
+        return {true, ERROR_SUCCESS};
+    }
     return {false, file.Write(bytes)};
 }
 

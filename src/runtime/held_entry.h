@@ -36,7 +36,9 @@ public:
         Removal,    // to delete it; a folder another program holds without sharing the delete is held
                     // for listing only, and then cannot go itself
         Traversal,  // a folder to list and pass, never to delete
-        Writing,    // a file, made where it is missing (OPEN_ALWAYS), to write
+        Writing,    // a file, made where it is missing (OPEN_ALWAYS), to write; deleted
+                    // again only where this open made it
+        Reading,    // a file, to read
     };
 
     // `meant`: the full long form of `path` where the caller knows it (an
@@ -53,6 +55,8 @@ public:
     // Another name reaches the same file (a hard link).
     bool HasOtherNames() const { return names_ > 1; }
     bool IsReadOnly() const { return (attributes_ & FILE_ATTRIBUTE_READONLY) != 0; }
+    // This open made the file (Writing).
+    bool Created() const { return created_; }
     // The full long form of the path meant.
     const std::wstring& Meant() const { return meant_; }
     // The held folder's entries, "." and ".." left out, read through its
@@ -70,6 +74,8 @@ public:
     // Writes `bytes` from the start and cuts the file to their length; 0 or
     // the error.
     DWORD Write(const std::vector<char>& bytes);
+    // The whole file, of at most `maxBytes`; ERROR_FILE_TOO_LARGE for a longer one.
+    DWORD Read(std::vector<char>& bytes, DWORD maxBytes) const;
 
 private:
     DWORD Dispose(bool readOnlyToo);
@@ -83,6 +89,7 @@ private:
     DWORD names_ = 1;
     bool link_ = false;
     bool atPath_ = false;
+    bool created_ = false;
     std::wstring meant_;
 };
 
@@ -96,14 +103,22 @@ struct CopyFolder {
 };
 CopyFolder HoldCopyFolder(const std::wstring& base, const std::wstring& below, bool makeMissing);
 
-// What copying a file into a held folder gave.
+// What reading a file, or copying it into a held folder, gave.
 struct CopyResult {
-    bool refused = false;  // the destination file is a link, has other names or lies elsewhere
+    bool refused = false;  // the file is a link, a folder, has other names, lies elsewhere or is too long
     DWORD error = 0;
 };
-// Copies the file at `source` into the held `folder` as `name`: the
-// destination opened without following a link, checked, written through its
-// handle and cut to length.
-CopyResult CopyInto(const CopyFolder& folder, const std::wstring& name, const std::wstring& source);
+
+// The content of the file at `path`, read through its handle: refused unless
+// it is a plain file of one name, of at most `maxBytes`, whose final path is
+// the long form of `path`.
+CopyResult ReadHeldFile(const std::wstring& path, DWORD maxBytes, std::vector<char>& bytes);
+
+// Writes `bytes` into the held `folder` as the file `name`: the destination
+// opened without following a link, checked, written through its handle and
+// cut to length. A destination this call made and then refused is deleted
+// again; a read-only one of one name is written with its mark cleared, and
+// the mark is set again.
+CopyResult CopyInto(const CopyFolder& folder, const std::wstring& name, const std::vector<char>& bytes);
 
 }  // namespace kci
