@@ -11,10 +11,10 @@
 #include "profiles/core/profile_paths.h"
 #include "profiles/held_entry.h"
 #include "runtime/action_frame.h"
+#include "runtime/action_value.h"
 #include "runtime/cancel_actions.h"
 #include "runtime/catalogue.h"
 #include "runtime/core/text_limits.h"
-#include "runtime/custom_action_data.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
@@ -111,17 +111,18 @@ void ReportFailure(MSIHANDLE session, const std::wstring& failure, kci::TextLang
 
 // The installation's target path, logged: read from the installation, or in
 // the script form from CustomActionData. Nothing when it cannot be read.
-std::optional<std::wstring> InstallationTarget(MSIHANDLE session, bool fromScript) {
-    if (fromScript) return kci::ScriptValues(session).Read(L"INSTALLDIR", kci::kPathChars);
-    const kci::PropertyRead target = kci::ReadTargetPath(session, L"INSTALLDIR", kci::kPathChars);
-    if (target.result != ERROR_SUCCESS) {
+std::optional<std::wstring> InstallationTarget(MSIHANDLE session, kci::ActionValues& values) {
+    const kci::ActionValue target =
+        values.Read(L"INSTALLDIR", kci::kPathChars, kci::ValueKind::Path, kci::SessionValue::TargetPath);
+    if (values.FromScript()) return target.value;
+    if (!target.value) {
         LogMessage(session, L"MsiGetTargetPath of INSTALLDIR returned %d", static_cast<int>(target.result));
         return std::nullopt;
     }
     // The line names MsiGetProperty and another program, but packages look
     // for it as it is (held by RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
-    LogMessage(session, L"MsiGetProperty says ZephWin32.exe component path is [%s], len=%d", target.value,
-               static_cast<int>(target.length));
+    LogMessage(session, L"MsiGetProperty says ZephWin32.exe component path is [%s], len=%d", *target.value,
+               static_cast<int>(target.value->size()));
     return target.value;
 }
 
@@ -149,11 +150,11 @@ void RemoveEmptiedInstallationFolder(MSIHANDLE session, TreeRemoval& removal, co
 extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
     return kci::RunAction(session, L"RemoveLogs", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering RemoveLogs");
-        const bool fromScript = kci::RunsFromScript(session);
-        const kci::TextLanguage language = kci::LanguageOfRun(fromScript);
+        kci::ActionValues values(session);
+        const kci::TextLanguage language = kci::LanguageOfRun(values.FromScript());
         ShowActionStart(session, kci::CatalogueText(session, kci::kTextRemovingLogs, language));
 
-        const std::optional<std::wstring> target = InstallationTarget(session, fromScript);
+        const std::optional<std::wstring> target = InstallationTarget(session, values);
         if (!target) {
             ShowActionStart(session, kci::CatalogueText(session, kci::kTextLogRemovalFailed, language));
             ReportFailure(session, L"Could not locate ZephWin32 component", language);

@@ -92,9 +92,10 @@ Setup ScriptData(const std::wstring& name, const std::wstring& program = L"") {
     };
 }
 
-std::unique_ptr<harness::Session> ShortcutChoiceData(Stage&) {
-    return harness::Package().Property(L"CustomActionData", L"ApplicationUsers||DesktopFolder||STARTUP_SHORTCUT||"
-                                                            L"DESKTOP_SHORTCUT||QUICKLAUNCH_SHORTCUT||INSTALLDIR|")
+std::unique_ptr<harness::Session> ShortcutChoiceData(Stage& stage) {
+    return harness::Package().Property(L"CustomActionData", L"ApplicationUsers||DesktopFolder|" + stage.dir.Path() +
+                                                            L"\\|STARTUP_SHORTCUT||DESKTOP_SHORTCUT||"
+                                                            L"QUICKLAUNCH_SHORTCUT||INSTALLDIR|")
         .Open();
 }
 
@@ -156,9 +157,9 @@ std::unique_ptr<harness::Session> AllShortcuts(Stage& stage) {
 // Every shortcut asked for, for the installing user alone, as the script
 // form reads it from CustomActionData: its Quick Launch folder is made.
 std::unique_ptr<harness::Session> OwnShortcutsData(Stage& stage) {
-    return harness::Package().Property(L"CustomActionData", L"ApplicationUsers|JustMe|DesktopFolder||STARTUP_SHORTCUT|1|"
-                                                            L"DESKTOP_SHORTCUT|1|QUICKLAUNCH_SHORTCUT|1|INSTALLDIR|" +
-                                                                stage.dir.Path() + L"\\")
+    return harness::Package().Property(L"CustomActionData", L"ApplicationUsers|JustMe|DesktopFolder|" + stage.dir.Path() +
+                                                            L"\\|STARTUP_SHORTCUT|1|DESKTOP_SHORTCUT|1|"
+                                                            L"QUICKLAUNCH_SHORTCUT|1|INSTALLDIR|" + stage.dir.Path() + L"\\")
         .Open();
 }
 
