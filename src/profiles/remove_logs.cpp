@@ -45,12 +45,13 @@ public:
     }
 
     // Removes everything in the held `folder` at `path`; true when all of it
-    // went. A folder that cannot be listed counts as holding a link.
+    // went. A folder that cannot be listed is kept, as one holding a link is.
     bool Empty(const kci::HeldEntry& folder, const std::wstring& path) {
         std::vector<kci::ListedEntry> entries;
         if (const DWORD error = folder.List(entries)) {
+            LogMessage(session_, L"Cannot list %s, error %lu", path, error);
             Fail(error);
-            keptLink_ = true;
+            keptEntries_ = true;
             return false;
         }
         bool emptied = true;
@@ -67,7 +68,9 @@ public:
         if (firstError_ == ERROR_SUCCESS) firstError_ = error;
     }
     DWORD FirstError() const { return firstError_; }
-    bool KeptLink() const { return keptLink_; }
+    // True when something was left in place: a link, an entry leading
+    // elsewhere, or a folder that could not be listed.
+    bool KeptEntries() const { return keptEntries_; }
 
 private:
     // One entry the listing gave: a link stays, a folder goes once emptied,
@@ -87,12 +90,12 @@ private:
 
     void Keep(const wchar_t* line, const std::wstring& path) {
         LogMessage(session_, line, path);
-        keptLink_ = true;
+        keptEntries_ = true;
     }
 
     MSIHANDLE session_;
     DWORD firstError_ = ERROR_SUCCESS;
-    bool keptLink_ = false;
+    bool keptEntries_ = false;
 };
 
 // The one error message the user sees, the failing step shown again, and
@@ -172,11 +175,12 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
         if (logs && logs->IsFolder()) removal.Empty(*logs, folder);
         else if (logs) removal.Fail(ERROR_DIRECTORY);
         // The shell's words, which packages look for, with the removal's own number (held by RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
-        const bool logsIsLink = !logs && removal.KeptLink();
+        const bool logsIsLink = !logs && removal.KeptEntries();
         if (!logsIsLink)
             LogMessage(session, L"SHFileOperation to delete log files: [%s] returned %d", folder + L"\\*.*",
                        static_cast<int>(removal.FirstError()));
-        if (removal.KeptLink()) {
+        if (removal.KeptEntries()) {
+            // Kept for a folder that could not be listed too: its "Cannot list" line came first.
             LogMessage(session, L"Log folder holds a link, kept: %s", folder);
         } else {
             LogMessage(session, L"Going to try removing log file folder: %s", folder);
