@@ -62,7 +62,7 @@ public:
 
     // The shell's delete that this replaces took read-only entries too
     // (RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
-    static DWORD DeleteHeld(kci::HeldEntry& entry) { return entry.Delete(true); }
+    static DWORD DeleteHeld(kci::HeldEntry& entry) { return entry.Delete(kci::HeldEntry::ReadOnly::GoesToo); }
 
     void Fail(DWORD error) {
         if (firstError_ == ERROR_SUCCESS) firstError_ = error;

@@ -14,6 +14,11 @@
 
 namespace kci {
 
+namespace {
+// The shared change these actions make: its record's key under "...\KORVI\Shared".
+constexpr wchar_t kUrlReservations[] = L"UrlReservations";
+}  // namespace
+
 // Type 3073, deferred as the system, after InstallFiles; reads ProductCode. Runs
 // the system folder's netsh.exe "http add urlacl" once per port, each waited
 // for up to 5 s, records that the product needs the reservations, and returns
@@ -55,7 +60,6 @@ extern "C" UINT __stdcall netshUndoOperations(MSIHANDLE session) {
         kci::UndoSharedChange(session, kci::kUrlReservations, [&] {
             kci::ShellToolHost host(session);
             kci::ReleaseUrlsWithNetsh(host, kci::SystemFolder());
-            return true;
         });
         LogMessage(session, L"Exiting netshUndoOperations");
         return ERROR_SUCCESS;
@@ -74,7 +78,6 @@ extern "C" UINT __stdcall httpcfgUndoOperations(MSIHANDLE session) {
         kci::UndoSharedChange(session, kci::kUrlReservations, [&] {
             kci::ShellToolHost host(session);
             kci::ReleaseUrlsWithHttpcfg(host, kci::ReadCustomActionData(session, kci::kPathChars));
-            return true;
         });
         LogMessage(session, L"Exiting httpcfgUndoOperations");
         return ERROR_SUCCESS;
