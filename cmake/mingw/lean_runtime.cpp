@@ -23,9 +23,6 @@
 // on several threads at once.
 #include <bits/functexcept.h>
 
-// The fiber-local storage calls are declared from Vista on, as the DLL's header says.
-#undef _WIN32_WINNT
-#define _WIN32_WINNT 0x0600
 #include <windows.h>
 // Declares the eight functions below; a definition that differed from it would not compile.
 #include <pthread.h>

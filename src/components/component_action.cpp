@@ -6,6 +6,7 @@
 
 #include "components/core/rtmx_folder.h"
 #include "components/error_report.h"
+#include "runtime/action_value.h"
 #include "runtime/catalogue.h"
 #include "runtime/custom_action_data.h"
 #include "runtime/log.h"
@@ -24,15 +25,12 @@ namespace {
 
 // The program's whole path, from the action's CustomActionData. An absent key
 // gives the empty path, so the command line is the switch alone and fails to
-// start.
+// start; a repeated key gives its first value (CustomActionData.RepeatedNameKeepsItsFirstValue).
 std::wstring ProgramFromCustomActionData(MSIHANDLE session, const ComponentAction& action, kci::ErrorList& errors) {
-    NameValueMap data;
-    try {
-        data = ParseCustomActionData(session);
-    } catch (const stp::exstring& malformed) {
-        Report(errors, malformed);
-    }
-    return data[action.sourceName];
+    std::wstring failure;
+    const std::optional<NamedValues> data = ParseCustomActionData(session, &failure);
+    if (!data) Report(errors, failure);
+    return FirstValues(*data)[action.sourceName];
 }
 
 // The longest folder a read takes: a target path is a path read; the folder
@@ -41,33 +39,28 @@ DWORD FolderChars(const ComponentAction& action) {
     return action.source == ProgramSource::DirectoryTargetPath ? kPathChars : kRtmxFolderChars;
 }
 
-// The folder the program lies in, from a directory's target path or a property.
+// The folder the program lies in: a directory's target path or a property, or
+// in the script form the value CustomActionData gives under its name.
 std::wstring ProgramFolder(MSIHANDLE session, const ComponentAction& action, kci::ErrorList& errors) {
     const bool directory = action.source == ProgramSource::DirectoryTargetPath;
+    ActionValues values(session);
+    const ActionValue folder = values.Read(action.sourceName, FolderChars(action), ValueKind::Path,
+                                           directory ? SessionValue::TargetPath : SessionValue::Property);
     const wchar_t* reader = directory ? L"MsiGetTargetPath" : L"MsiGetProperty";
-    const PropertyRead folder = directory ? ReadTargetPath(session, action.sourceName, FolderChars(action))
-                                          : ReadProperty(session, action.sourceName, FolderChars(action));
-    if (folder.result != ERROR_SUCCESS) {
-        LogMessage(session, L"%s of %s returned %d", reader, action.sourceName, static_cast<int>(folder.result));
-        Report(errors, CatalogueText(session, action.missingFolderText, LanguageOfRun(false)));
+    if (!folder.value) {
+        if (!values.FromScript())
+            LogMessage(session, L"%s of %s returned %d", reader, action.sourceName, static_cast<int>(folder.result));
+        Report(errors, CatalogueText(session, action.missingFolderText, LanguageOfRun(values.FromScript())));
     }
-    LogMessage(session, L"%s says %s is [%s]", reader, action.sourceName, folder.value);
-    return folder.value;
-}
-
-// The script form's folder: the value CustomActionData gives under the name
-// of the directory or property.
-std::wstring FolderFromCustomActionData(MSIHANDLE session, const ComponentAction& action, kci::ErrorList& errors) {
-    std::optional<std::wstring> folder = ScriptValues(session).Read(action.sourceName, FolderChars(action));
-    if (!folder) Report(errors, CatalogueText(session, action.missingFolderText, LanguageOfRun(true)));
-    return *folder;
+    if (!values.FromScript()) LogMessage(session, L"%s says %s is [%s]", reader, action.sourceName, *folder.value);
+    return *folder.value;
 }
 
 // What the action's program is found from: its whole path for an install
 // action; for an uninstall action, its folder, in the form the installer runs it.
-std::wstring FoundProgram(MSIHANDLE session, const ComponentAction& action, bool fromScript, kci::ErrorList& errors) {
+std::wstring FoundProgram(MSIHANDLE session, const ComponentAction& action, kci::ErrorList& errors) {
     if (action.Deferred()) return ProgramFromCustomActionData(session, action, errors);
-    return fromScript ? FolderFromCustomActionData(session, action, errors) : ProgramFolder(session, action, errors);
+    return ProgramFolder(session, action, errors);
 }
 
 void ApplyExitCode(MSIHANDLE session, const ComponentAction& action, DWORD exitCode, TextLanguage language,
@@ -93,12 +86,13 @@ UINT RunComponentAction(MSIHANDLE session, const ComponentAction& action) {
     const TextLanguage language = LanguageOfRun(fromScript);
     kci::ErrorList errors;
     try {
-        const std::wstring found = FoundProgram(session, action, fromScript, errors);
+        const std::wstring found = FoundProgram(session, action, errors);
         const std::wstring commandLine = ComponentCommandLine(action, found);
         const std::wstring startFailureText = CatalogueText(session, action.startFailureText, language);
-        const DWORD exitCode = RunProcessAndWait(session, commandLine, startFailureText);
-        LogMessage(session, L"Process returned 0x%lx", exitCode);
-        ApplyExitCode(session, action, exitCode, language, errors);
+        const std::optional<DWORD> exitCode = RunProcessAndWait(session, commandLine);
+        if (!exitCode) Report(errors, startFailureText);
+        LogMessage(session, L"Process returned 0x%lx", *exitCode);
+        ApplyExitCode(session, action, *exitCode, language, errors);
     } catch (const kci::ErrorList& caught) {
         ShowErrorReport(session, caught, language);
     }

@@ -10,13 +10,12 @@
 
 #include "components/error_report.h"
 #include "runtime/action_frame.h"
+#include "runtime/action_value.h"
 #include "runtime/core/command_line.h"
 #include "runtime/core/text_limits.h"
-#include "runtime/custom_action_data.h"
 #include "runtime/held_entry.h"
 #include "runtime/log.h"
 #include "runtime/process.h"
-#include "runtime/property.h"
 #include "runtime/registry.h"
 
 namespace kci {
@@ -25,20 +24,11 @@ namespace {
 
 constexpr wchar_t kSetupProgram[] = L"Bits_v15_Client_Setup.exe";
 
-// AUTOUPDATE as the installer gives it, or in the script form as
-// CustomActionData does; nothing when it cannot be read.
-std::optional<std::wstring> ReadAutoUpdate(MSIHANDLE session, bool fromScript) {
-    if (fromScript) return kci::ScriptValues(session).Read(L"AUTOUPDATE", kPathChars);
-    const kci::PropertyRead folder = kci::ReadProperty(session, L"AUTOUPDATE", kPathChars);
-    if (folder.result != ERROR_SUCCESS) return std::nullopt;
-    return folder.value;
-}
-
-// The folder, or nothing when it is longer than kPathChars characters, or is
-// empty or not absolute: the setup program would then be looked for below the
-// current drive and folder.
-std::optional<std::wstring> AutoUpdateFolder(MSIHANDLE session, bool fromScript) {
-    std::optional<std::wstring> folder = ReadAutoUpdate(session, fromScript);
+// The folder, or nothing when it cannot be read, is longer than kPathChars
+// characters, or is empty or not absolute: the setup program would then be
+// looked for below the current drive and folder.
+std::optional<std::wstring> AutoUpdateFolder(kci::ActionValues& values) {
+    std::optional<std::wstring> folder = values.Read(L"AUTOUPDATE", kPathChars, kci::ValueKind::Path).value;
     if (!folder || !kci::IsAbsolutePath(*folder)) return std::nullopt;
     return folder;
 }
@@ -62,7 +52,7 @@ int RemoveHeld(MSIHANDLE session, const std::wstring& folder, const std::wstring
                       (!program.OpenError() && (program.IsLink() || program.IsElsewhere() || program.HasOtherNames()));
     if (link) LogMessage(session, L"Link on the way, not deleted: %s", setup);
     if (link || held.state != kci::CopyFolder::State::Held || program.OpenError() || program.IsFolder()) return -1;
-    return program.Delete(true) == ERROR_SUCCESS ? 0 : -1;
+    return program.Delete(kci::HeldEntry::ReadOnly::GoesToo) == ERROR_SUCCESS ? 0 : -1;
 }
 
 void DeleteSetupProgram(MSIHANDLE session, const std::wstring& folder, const std::wstring& setup) {
@@ -80,8 +70,8 @@ void DeleteSetupProgram(MSIHANDLE session, const std::wstring& folder, const std
 extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
     return kci::RunAction(session, L"InstallBits", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering InstallBits");
-        const bool fromScript = kci::RunsFromScript(session);
-        const std::optional<std::wstring> folder = AutoUpdateFolder(session, fromScript);
+        kci::ActionValues values(session);
+        const std::optional<std::wstring> folder = AutoUpdateFolder(values);
         if (!folder) {
             LogMessage(session, L"Can't access AUTOUPDATE");
             return ERROR_INSTALL_FAILURE;
@@ -92,13 +82,9 @@ extern "C" UINT __stdcall InstallBits(MSIHANDLE session) {
             DeleteSetupProgram(session, *folder, setup);
             return ERROR_SUCCESS;
         }
-        try {
-            const DWORD exitCode =
-                RunProcessAndWait(session, kci::ProgramCommandLine(setup, L""), L"Error installing Microsoft BITS\n");
-            LogMessage(session, L"Process returned 0x%lx", exitCode);
-        } catch (const kci::ErrorList& errors) {
-            ShowErrorReport(session, errors, kci::LanguageOfRun(fromScript));
-        }
+        const std::optional<DWORD> exitCode = RunProcessAndWait(session, kci::ProgramCommandLine(setup, L""));
+        if (exitCode) LogMessage(session, L"Process returned 0x%lx", *exitCode);
+        else ShowErrorReport(session, {L"Error installing Microsoft BITS\n"}, kci::LanguageOfRun(values.FromScript()));
         DeleteSetupProgram(session, *folder, setup);
         LogMessage(session, L"Exiting InstallBits");
         return ERROR_SUCCESS;

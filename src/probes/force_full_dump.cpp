@@ -13,6 +13,8 @@
 namespace kci {
 namespace {
 
+// The shared change this action makes: its record's key under "...\KORVI\Shared".
+constexpr wchar_t kCrashControl[] = L"CrashControl";
 constexpr wchar_t kCrashControlKey[] = L"SYSTEM\\CurrentControlSet\\Control\\CrashControl";
 constexpr wchar_t kCrashDumpEnabled[] = L"CrashDumpEnabled";
 constexpr DWORD kCompleteDump = 1;

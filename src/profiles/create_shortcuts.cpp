@@ -15,13 +15,12 @@
 #include "profiles/core/removal_tables.h"
 #include "profiles/profile_walk.h"
 #include "runtime/action_frame.h"
+#include "runtime/action_value.h"
 #include "runtime/core/errors.h"
 #include "runtime/core/named_fields.h"
 #include "runtime/core/text_limits.h"
-#include "runtime/custom_action_data.h"
 #include "runtime/known_folder.h"
 #include "runtime/log.h"
-#include "runtime/property.h"
 
 namespace kci {
 
@@ -104,47 +103,42 @@ std::wstring ReadFailure(const wchar_t* name, unsigned result) {
 // text; the script form has no installer result to give, so it gives 0.
 class ChoiceReader {
 public:
-    explicit ChoiceReader(MSIHANDLE session) : session_(session) {
-        if (kci::RunsFromScript(session)) script_.emplace(session);
-    }
+    explicit ChoiceReader(MSIHANDLE session) : session_(session), values_(session) {}
 
-    kci::PropertyRead Read(const wchar_t* name) {
-        if (script_) {
-            std::optional<std::wstring> value = script_->Read(name, kci::kPathChars);
-            if (!value) throw stp::exstring(ReadFailure(name, ERROR_SUCCESS));
-            return kci::PropertyRead{ERROR_SUCCESS, *value, static_cast<unsigned>(value->size())};
-        }
-        const kci::PropertyRead read = kci::ReadProperty(session_, name, kci::kPathChars);
-        if (read.result != ERROR_SUCCESS) throw stp::exstring(ReadFailure(name, read.result));
-        LogMessage(session_, L"%s property: %s", name, read.value);
-        return read;
+    std::wstring Read(const wchar_t* name, kci::ValueKind kind = kci::ValueKind::Text) {
+        const kci::ActionValue read = values_.Read(name, kci::kPathChars, kind);
+        // Kept, "return code = 0x0" after a failed script read: the reader's
+        // "CustomActionData has no usable" line before it gives the reason.
+        if (!read.value) throw stp::exstring(ReadFailure(name, read.result));
+        if (!values_.FromScript()) LogMessage(session_, L"%s property: %s", name, *read.value);
+        return *read.value;
     }
 
     // A *_SHORTCUT flag, its value and its length logged: true only for "1".
     bool ReadFlag(const wchar_t* name) {
-        const kci::PropertyRead flag = Read(name);
-        LogMessage(session_, L"%s property length: %d", name, static_cast<int>(flag.length));
-        return flag.value == L"1";
+        const std::wstring flag = Read(name);
+        LogMessage(session_, L"%s property length: %d", name, static_cast<int>(flag.size()));
+        return flag == L"1";
     }
 
 private:
     MSIHANDLE session_;
-    std::optional<kci::ScriptValues> script_;
+    kci::ActionValues values_;
 };
 
 ShortcutChoice ReadChoice(MSIHANDLE session) {
     ChoiceReader reader(session);
     ShortcutChoice choice;
-    choice.allUsers = reader.Read(L"ApplicationUsers").value == L"AllUsers";
+    choice.allUsers = reader.Read(L"ApplicationUsers") == L"AllUsers";
     // Kept though unused: its line is in the log packages read, and one too long still ends the action
     // (CreateShortcuts.FailedPropertyReadEndsTheActionBeforeTheSweep).
-    reader.Read(L"DesktopFolder");
+    reader.Read(L"DesktopFolder", kci::ValueKind::Path);
     // Startup is read before Desktop although it is copied after it: packages
     // look for this order of lines (held by CreateShortcuts.LooksUpOnlyTheFoldersWhoseFlagIsOne).
     choice.startup = reader.ReadFlag(L"STARTUP_SHORTCUT");
     choice.desktop = reader.ReadFlag(L"DESKTOP_SHORTCUT");
     choice.quickLaunch = reader.ReadFlag(L"QUICKLAUNCH_SHORTCUT");
-    choice.source = reader.Read(L"INSTALLDIR").value + kShortcutFile;
+    choice.source = reader.Read(L"INSTALLDIR", kci::ValueKind::Path) + kShortcutFile;
     LogMessage(session, L"Shortcut link is here: %s", choice.source);
     return choice;
 }

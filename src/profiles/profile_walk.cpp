@@ -28,7 +28,7 @@ DWORD DeleteAs(HeldEntry& entry, RemovalKind kind) {
     if (entry.IsFolder() != (kind == RemovalKind::Directory))
         return kind == RemovalKind::File ? ERROR_ACCESS_DENIED : ERROR_DIRECTORY;
     // Read-only entries stay, as they did for DeleteFileW.
-    return entry.Delete(false);
+    return entry.Delete(HeldEntry::ReadOnly::Stays);
 }
 
 // The system's text for an error code, or empty when it has none.

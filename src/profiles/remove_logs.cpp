@@ -11,10 +11,10 @@
 #include "profiles/core/profile_paths.h"
 #include "runtime/held_entry.h"
 #include "runtime/action_frame.h"
+#include "runtime/action_value.h"
 #include "runtime/cancel_actions.h"
 #include "runtime/catalogue.h"
 #include "runtime/core/text_limits.h"
-#include "runtime/custom_action_data.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
@@ -45,12 +45,13 @@ public:
     }
 
     // Removes everything in the held `folder` at `path`; true when all of it
-    // went. A folder that cannot be listed counts as holding a link.
+    // went. A folder that cannot be listed is kept, as one holding a link is.
     bool Empty(const kci::HeldEntry& folder, const std::wstring& path) {
         std::vector<kci::ListedEntry> entries;
         if (const DWORD error = folder.List(entries)) {
+            LogMessage(session_, L"Cannot list %s, error %lu", path, error);
             Fail(error);
-            keptLink_ = true;
+            keptEntries_ = true;
             return false;
         }
         bool emptied = true;
@@ -61,13 +62,15 @@ public:
 
     // The shell's delete that this replaces took read-only entries too
     // (RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
-    static DWORD DeleteHeld(kci::HeldEntry& entry) { return entry.Delete(true); }
+    static DWORD DeleteHeld(kci::HeldEntry& entry) { return entry.Delete(kci::HeldEntry::ReadOnly::GoesToo); }
 
     void Fail(DWORD error) {
         if (firstError_ == ERROR_SUCCESS) firstError_ = error;
     }
     DWORD FirstError() const { return firstError_; }
-    bool KeptLink() const { return keptLink_; }
+    // True when something was left in place: a link, an entry leading
+    // elsewhere, or a folder that could not be listed.
+    bool KeptEntries() const { return keptEntries_; }
 
 private:
     // One entry the listing gave: a link stays, a folder goes once emptied,
@@ -87,12 +90,12 @@ private:
 
     void Keep(const wchar_t* line, const std::wstring& path) {
         LogMessage(session_, line, path);
-        keptLink_ = true;
+        keptEntries_ = true;
     }
 
     MSIHANDLE session_;
     DWORD firstError_ = ERROR_SUCCESS;
-    bool keptLink_ = false;
+    bool keptEntries_ = false;
 };
 
 // The one error message the user sees, the failing step shown again, and
@@ -111,17 +114,18 @@ void ReportFailure(MSIHANDLE session, const std::wstring& failure, kci::TextLang
 
 // The installation's target path, logged: read from the installation, or in
 // the script form from CustomActionData. Nothing when it cannot be read.
-std::optional<std::wstring> InstallationTarget(MSIHANDLE session, bool fromScript) {
-    if (fromScript) return kci::ScriptValues(session).Read(L"INSTALLDIR", kci::kPathChars);
-    const kci::PropertyRead target = kci::ReadTargetPath(session, L"INSTALLDIR", kci::kPathChars);
-    if (target.result != ERROR_SUCCESS) {
+std::optional<std::wstring> InstallationTarget(MSIHANDLE session, kci::ActionValues& values) {
+    const kci::ActionValue target =
+        values.Read(L"INSTALLDIR", kci::kPathChars, kci::ValueKind::Path, kci::SessionValue::TargetPath);
+    if (values.FromScript()) return target.value;
+    if (!target.value) {
         LogMessage(session, L"MsiGetTargetPath of INSTALLDIR returned %d", static_cast<int>(target.result));
         return std::nullopt;
     }
     // The line names MsiGetProperty and another program, but packages look
     // for it as it is (held by RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
-    LogMessage(session, L"MsiGetProperty says ZephWin32.exe component path is [%s], len=%d", target.value,
-               static_cast<int>(target.length));
+    LogMessage(session, L"MsiGetProperty says ZephWin32.exe component path is [%s], len=%d", *target.value,
+               static_cast<int>(target.value->size()));
     return target.value;
 }
 
@@ -149,11 +153,11 @@ void RemoveEmptiedInstallationFolder(MSIHANDLE session, TreeRemoval& removal, co
 extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
     return kci::RunAction(session, L"RemoveLogs", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering RemoveLogs");
-        const bool fromScript = kci::RunsFromScript(session);
-        const kci::TextLanguage language = kci::LanguageOfRun(fromScript);
+        kci::ActionValues values(session);
+        const kci::TextLanguage language = kci::LanguageOfRun(values.FromScript());
         ShowActionStart(session, kci::CatalogueText(session, kci::kTextRemovingLogs, language));
 
-        const std::optional<std::wstring> target = InstallationTarget(session, fromScript);
+        const std::optional<std::wstring> target = InstallationTarget(session, values);
         if (!target) {
             ShowActionStart(session, kci::CatalogueText(session, kci::kTextLogRemovalFailed, language));
             ReportFailure(session, L"Could not locate ZephWin32 component", language);
@@ -171,11 +175,12 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
         if (logs && logs->IsFolder()) removal.Empty(*logs, folder);
         else if (logs) removal.Fail(ERROR_DIRECTORY);
         // The shell's words, which packages look for, with the removal's own number (held by RemoveLogs.DeletesTheLogsFolderOfTheInstallationDirectoryOnly).
-        const bool logsIsLink = !logs && removal.KeptLink();
+        const bool logsIsLink = !logs && removal.KeptEntries();
         if (!logsIsLink)
             LogMessage(session, L"SHFileOperation to delete log files: [%s] returned %d", folder + L"\\*.*",
                        static_cast<int>(removal.FirstError()));
-        if (removal.KeptLink()) {
+        if (removal.KeptEntries()) {
+            // Kept for a folder that could not be listed too: its "Cannot list" line came first.
             LogMessage(session, L"Log folder holds a link, kept: %s", folder);
         } else {
             LogMessage(session, L"Going to try removing log file folder: %s", folder);

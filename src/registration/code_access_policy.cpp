@@ -17,6 +17,9 @@ namespace kci {
 
 namespace {
 
+// The shared change these actions make: its record's key under "...\KORVI\Shared".
+constexpr wchar_t kCodeAccessPolicy[] = L"CodeAccessPolicy";
+
 // The policy lines, then the record that the product needs them and the
 // action's exit line, where the tool ran.
 void ApplyPolicy(MSIHANDLE session, const kci::CaspolAction& action, const wchar_t* name) {
@@ -69,7 +72,6 @@ extern "C" UINT __stdcall CaspolUndoOperations(MSIHANDLE session) {
         kci::UndoSharedChange(session, kci::kCodeAccessPolicy, [&] {
             kci::ShellToolHost host(session);
             kci::RemoveCaspolGroups(host, kci::ReadEnvironmentVariable(L"windir"));
-            return true;
         });
         LogMessage(session, L"Exiting CaspolUndoOperations");
         return ERROR_SUCCESS;

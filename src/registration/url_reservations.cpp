@@ -19,6 +19,9 @@ namespace kci {
 
 namespace {
 
+// The shared change these actions make: its record's key under "...\KORVI\Shared".
+constexpr wchar_t kUrlReservations[] = L"UrlReservations";
+
 // A URL another program had reserved before the first of the maker's products
 // came stays that program's: the first adding run records each URL whose add
 // did not succeed in the reservations' record, as a value named by the URL
@@ -39,14 +42,13 @@ bool AnyProductNeedsUrls(MSIHANDLE session) {
 void RecordOthersUrls(MSIHANDLE session, const kci::UrlReservationRun& run) {
     if (run.notAdded.empty() || AnyProductNeedsUrls(session)) return;
     kci::RegKey key;
-    const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kci::SharedChangePath(kci::kUrlReservations).c_str(),
-                                            0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
-                                            key.Receive(), nullptr);
-    if (created != ERROR_SUCCESS) return kci::LogFailedCall(session, L"RegCreateKeyEx", created);
+    const std::wstring path = kci::SharedChangePath(kUrlReservations);
+    const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                            KEY_SET_VALUE, nullptr, key.Receive(), nullptr);
+    if (created != ERROR_SUCCESS) return kci::LogFailedCall(session, L"RegCreateKeyEx", path, created);
     for (const std::wstring& url : run.notAdded) {
-        const LSTATUS written = RegSetValueExW(key.Get(), url.c_str(), 0, REG_SZ,
-                                               reinterpret_cast<const BYTE*>(kNotTheProducts), sizeof(kNotTheProducts));
-        if (written != ERROR_SUCCESS) kci::LogFailedCall(session, L"RegSetValueEx", written);
+        const LSTATUS written = kci::WriteRegistryText(key.Get(), url.c_str(), kNotTheProducts);
+        if (written != ERROR_SUCCESS) kci::LogFailedCall(session, L"RegSetValueEx", path, written);
         else LogMessage(session, L"Reserved before the product came, recorded as not the product's: %s", url);
     }
 }

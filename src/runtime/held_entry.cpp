@@ -1,10 +1,3 @@
-// The handle calls used here came with Windows Vista; the rest of the library
-// is built against the older headers.
-#if !defined(_WIN32_WINNT) || _WIN32_WINNT < 0x0600
-#undef _WIN32_WINNT
-#define _WIN32_WINNT 0x0600
-#endif
-
 #include "runtime/held_entry.h"
 
 #include <cstddef>
@@ -161,7 +154,8 @@ bool HeldEntry::SetAttributes(DWORD attributes) {
 // clearing its mark; where the platform refuses either (87 for a class or
 // flag it does not know, or a file system without POSIX deletes), the older
 // ways follow.
-DWORD HeldEntry::Dispose(bool readOnlyToo) {
+DWORD HeldEntry::Dispose(ReadOnly readOnly) {
+    const bool readOnlyToo = readOnly == ReadOnly::GoesToo;
     DispositionEx ex = {kDispositionDelete | kDispositionPosix | kDispositionIgnoreReadOnly};
     if (readOnlyToo && SetFileInformationByHandle(handle_.Get(), kDispositionInfoEx, &ex, sizeof(ex)))
         return ERROR_SUCCESS;
@@ -177,11 +171,11 @@ DWORD HeldEntry::Dispose(bool readOnlyToo) {
     return error;
 }
 
-DWORD HeldEntry::Delete(bool readOnlyToo) {
+DWORD HeldEntry::Delete(ReadOnly readOnly) {
     const bool mayDelete = use_ == Use::Removal || (use_ == Use::Writing && created_);
     const DWORD error = !mayDelete     ? ERROR_ACCESS_DENIED
                         : listingOnly_ ? ERROR_SHARING_VIOLATION
-                                       : Dispose(readOnlyToo);
+                                       : Dispose(readOnly);
     handle_.Close();
     return error;
 }
@@ -253,7 +247,7 @@ CopyResult CopyInto(const CopyFolder& folder, const std::wstring& name, const st
     HeldEntry file(meant, HeldEntry::Use::Writing, meant);
     if (file.OpenError()) return {false, file.OpenError()};
     if (file.IsLink() || file.IsFolder() || file.HasOtherNames() || file.IsElsewhere()) {
-        if (file.Created()) file.Delete(false);
+        if (file.Created()) file.Delete(HeldEntry::ReadOnly::Stays);
         return {true, ERROR_SUCCESS};
     }
     return {false, file.Write(bytes)};

@@ -40,6 +40,8 @@ public:
                     // again only where this open made it
         Reading,    // a file, to read
     };
+    // What a delete does with an entry marked read-only.
+    enum class ReadOnly { Stays, GoesToo };
 
     // `meant`: the full long form of `path` where the caller knows it (an
     // entry its held folder listed); else it is found after the open.
@@ -66,11 +68,11 @@ public:
     // Deletes the entry through its handle and lets go of it, which completes
     // the delete; 0 or the error. The name goes at once where the platform
     // can (a logger holding the file with share-delete does not keep it).
-    // With `readOnlyToo` a read-only entry goes as well, but one with other
+    // With ReadOnly::GoesToo a read-only entry goes as well, but one with other
     // names only where the platform ignores the mark itself: its mark is
     // shared with those names and is never cleared. A mark cleared for a
     // delete that then fails is set again.
-    DWORD Delete(bool readOnlyToo);
+    DWORD Delete(ReadOnly readOnly);
     // Writes `bytes` from the start and cuts the file to their length; 0 or
     // the error.
     DWORD Write(const std::vector<char>& bytes);
@@ -78,7 +80,7 @@ public:
     DWORD Read(std::vector<char>& bytes, DWORD maxBytes) const;
 
 private:
-    DWORD Dispose(bool readOnlyToo);
+    DWORD Dispose(ReadOnly readOnly);
     bool SetAttributes(DWORD attributes);
 
     ScopedHandle handle_;

@@ -17,6 +17,14 @@ void WriteLogLine(MSIHANDLE session, const std::wstring& text) {
     MsiProcessMessage(session, INSTALLMESSAGE_INFO, record.Get());
 }
 
+void LogFailedCall(MSIHANDLE session, const wchar_t* call, LSTATUS status) {
+    LogMessage(session, L"%s returned %lu", call, static_cast<DWORD>(status));
+}
+
+void LogFailedCall(MSIHANDLE session, const wchar_t* call, const std::wstring& keyPath, LSTATUS status) {
+    LogMessage(session, L"%s of %s returned %lu", call, keyPath, static_cast<DWORD>(status));
+}
+
 void ShowActionStart(MSIHANDLE session, const std::wstring& text) {
     kci::MsiHandleGuard record(MsiCreateRecord(2));
     MsiRecordSetStringW(record.Get(), 2, text.c_str());

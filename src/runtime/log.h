@@ -23,6 +23,14 @@ void LogMessage(MSIHANDLE session, const wchar_t* format, const Args&... args) {
     WriteLogLine(session, Format(format, args...));
 }
 
+// A failing system call as "<call> returned <result>". Kept for the calls
+// that log it so today: packages read those lines as they are.
+void LogFailedCall(MSIHANDLE session, const wchar_t* call, LSTATUS status);
+
+// A failing registry call and the key it was made on, as "<call> of <key>
+// returned <result>": the form for new lines.
+void LogFailedCall(MSIHANDLE session, const wchar_t* call, const std::wstring& keyPath, LSTATUS status);
+
 // Puts `text` into the installer's progress display and logs the answer.
 void ShowActionStart(MSIHANDLE session, const std::wstring& text);
 

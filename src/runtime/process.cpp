@@ -8,12 +8,12 @@
 
 namespace kci {
 
-DWORD RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine, const std::wstring& startFailureText) {
+std::optional<DWORD> RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine) {
     // Run as the system, a program found by search or below the current
     // folder could be anybody's: such a line fails as a start failure does.
     if (!kci::StartsAbsoluteProgram(commandLine)) {
         LogMessage(session, L"Program path is empty or not absolute, not started: %s", commandLine);
-        throw kci::ErrorList{stp::exstring(startFailureText)};
+        return std::nullopt;
     }
     LogMessage(session, L"Going to try executing %s", commandLine);
 
@@ -29,7 +29,7 @@ DWORD RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine, cons
     if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                         &started)) {
         LogMessage(session, L"CreateProcess failed with error: 0x%lx", GetLastError());
-        throw kci::ErrorList{stp::exstring(startFailureText)};
+        return std::nullopt;
     }
     const kci::ScopedHandle process(started.hProcess);
     const kci::ScopedHandle thread(started.hThread);

@@ -4,9 +4,8 @@
 #include <windows.h>
 #include <msi.h>
 
+#include <optional>
 #include <string>
-
-#include "runtime/core/errors.h"
 
 namespace kci {
 
@@ -19,11 +18,11 @@ inline constexpr DWORD kExitCodeUnreadable = 0xFFFFFFFF;
 // Starts `commandLine` exactly as given (program and arguments, nothing added
 // or quoted), waits for the program to end however long it takes, and returns
 // its exit code (kExitCodeUnreadable if that cannot be read). When the
-// program cannot be started, logs the error and throws an ErrorList
-// holding `startFailureText` alone; so it does, without trying, when the
-// program's path is empty or not absolute (see StartsAbsoluteProgram).
-// A console program gets no console window. The session serves only for
-// logging.
-DWORD RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine, const std::wstring& startFailureText);
+// program cannot be started, logs the error and gives nothing; so it does,
+// without trying, when the program's path is empty or not absolute (see
+// StartsAbsoluteProgram). The caller reports a start failure its own way.
+// A console program gets no console window.
+// The session serves only for logging.
+std::optional<DWORD> RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine);
 
 }  // namespace kci

@@ -1,6 +1,7 @@
 #include "runtime/product_records.h"
 
 #include "runtime/core/product_code.h"
+#include "runtime/core/text_limits.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
 #include "runtime/property.h"
@@ -9,10 +10,8 @@
 namespace kci {
 namespace {
 
-constexpr wchar_t kSharedKeyPath[] = L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\Shared";
-
 // Longer value names than a path's are no product's: they count as none.
-constexpr DWORD kValueNameChars = 259;
+constexpr DWORD kValueNameChars = kPathChars;
 
 // True when the key at `path` holds neither subkey nor value; false, logged
 // where a call fails, otherwise.
@@ -37,11 +36,9 @@ bool KeyExists(const std::wstring& path) {
 
 }  // namespace
 
-void LogFailedCall(MSIHANDLE session, const wchar_t* call, LSTATUS status) {
-    LogMessage(session, L"%s returned %lu", call, static_cast<DWORD>(status));
-}
+std::wstring LibraryKeyPath(const wchar_t* name) { return std::wstring(kLibraryKeyPath) + L"\\" + name; }
 
-std::wstring SharedChangePath(const wchar_t* change) { return std::wstring(kSharedKeyPath) + L"\\" + change; }
+std::wstring SharedChangePath(const wchar_t* change) { return LibraryKeyPath(L"Shared") + L"\\" + change; }
 
 std::optional<std::wstring> RunningProductCode(MSIHANDLE session) {
     const PropertyRead code = ReadProperty(session, L"ProductCode", kProductCodeChars);
@@ -78,10 +75,7 @@ void AddSharedReference(MSIHANDLE session, const wchar_t* change, const wchar_t*
     const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, SharedChangePath(change).c_str(), 0, nullptr,
                                             REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, key.Receive(), nullptr);
     if (created != ERROR_SUCCESS) return LogFailedCall(session, L"RegCreateKeyEx", created);
-    const std::wstring name(action);
-    const LSTATUS written = RegSetValueExW(key.Get(), product->c_str(), 0, REG_SZ,
-                                           reinterpret_cast<const BYTE*>(name.c_str()),
-                                           static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+    const LSTATUS written = WriteRegistryText(key.Get(), product->c_str(), action);
     if (written != ERROR_SUCCESS) return LogFailedCall(session, L"RegSetValueEx", written);
     LogMessage(session, L"Product %s needs %s", *product, change);
 }

@@ -5,8 +5,8 @@
 // names a product by its ProductCode, which deferred and rollback actions may
 // read and commit actions may not.
 //
-// A failing call is logged as "<call> returned <result>"; the caller then
-// goes on as it would without the records.
+// A failing call is logged as "<call> returned <result>" (LogFailedCall); the
+// caller then goes on as it would without the records.
 #pragma once
 
 #include <windows.h>
@@ -14,23 +14,20 @@
 
 #include <optional>
 #include <string>
+#include <type_traits>
 
 namespace kci {
 
 inline constexpr wchar_t kMakerKeyPath[] = L"SOFTWARE\\Tenvor Systems, Inc.";
 inline constexpr wchar_t kLibraryKeyPath[] = L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI";
 
+// "<kLibraryKeyPath>\<name>".
+std::wstring LibraryKeyPath(const wchar_t* name);
+
 // The machine changes the products share: a subkey each of "...\KORVI\Shared",
-// holding one REG_SZ value per product that needs the change, named by its
-// product code (the value holds the action that made the change).
-inline constexpr wchar_t kUrlReservations[] = L"UrlReservations";
-inline constexpr wchar_t kCodeAccessPolicy[] = L"CodeAccessPolicy";
-inline constexpr wchar_t kCrashControl[] = L"CrashControl";
-
-// Logs a failing call of the records as "<call> returned <result>".
-void LogFailedCall(MSIHANDLE session, const wchar_t* call, LSTATUS status);
-
-// "SOFTWARE\Tenvor Systems, Inc.\KORVI\Shared\<change>".
+// named by the action that makes the change, holding one REG_SZ value per
+// product that needs it, named by its product code (the value holds the
+// action that made the change). "<kLibraryKeyPath>\Shared\<change>".
 std::wstring SharedChangePath(const wchar_t* change);
 
 // The running product's code; nothing, logged, when ProductCode cannot be
@@ -64,14 +61,19 @@ enum class FirstKey { WithItsValues, OnlyWhileEmpty };
 void DeleteKeyAndEmptyParents(MSIHANDLE session, const std::wstring& path, FirstKey first);
 
 // The undo of a shared change: once no other product needs `change`
-// (ReleaseSharedReference), runs `undo`, and when that gives true, deletes
-// the change's record and each parent left empty. `undo` deletes what it
-// recorded; the record goes only while empty, so a fault that hid another
-// product's reference never deletes that reference.
+// (ReleaseSharedReference), runs `undo`, and when that returns nothing or
+// true, deletes the change's record and each parent left empty. `undo`
+// deletes what it recorded; the record goes only while empty, so a fault that
+// hid another product's reference never deletes that reference.
 template <class Undo>
 void UndoSharedChange(MSIHANDLE session, const wchar_t* change, Undo&& undo) {
     if (!ReleaseSharedReference(session, change)) return;
-    if (undo()) DeleteKeyAndEmptyParents(session, SharedChangePath(change), FirstKey::OnlyWhileEmpty);
+    if constexpr (std::is_void_v<std::invoke_result_t<Undo&>>) {
+        undo();
+    } else if (!undo()) {
+        return;
+    }
+    DeleteKeyAndEmptyParents(session, SharedChangePath(change), FirstKey::OnlyWhileEmpty);
 }
 
 }  // namespace kci

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "runtime/core/text_limits.h"
 #include "runtime/handles.h"
 #include "runtime/log.h"
 #include "runtime/product_records.h"
@@ -14,9 +15,8 @@ namespace kci {
 namespace {
 
 constexpr wchar_t kRebootPending[] = L"RebootPending";
-constexpr wchar_t kRebootPendingPath[] = L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\RebootPending";
 // An action's name, as recorded.
-constexpr DWORD kActionNameChars = 259;
+constexpr DWORD kActionNameChars = kPathChars;
 
 void SetRebootAtEnd(MSIHANDLE session) {
     const UINT set = MsiSetMode(session, MSIRUNMODE_REBOOTATEND, TRUE);
@@ -35,9 +35,7 @@ void RecordReboot(MSIHANDLE session, const wchar_t* action) {
     status = RegCreateKeyExW(library.Get(), kRebootPending, 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr,
                              pending.Receive(), nullptr);
     if (status != ERROR_SUCCESS) return LogFailedCall(session, L"RegCreateKeyEx", status);
-    const std::wstring name(action);
-    status = RegSetValueExW(pending.Get(), product->c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
-                            static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+    status = WriteRegistryText(pending.Get(), product->c_str(), action);
     if (status != ERROR_SUCCESS) return LogFailedCall(session, L"RegSetValueEx", status);
     LogMessage(session, L"Reboot request recorded for %s", *product);
 }
@@ -48,14 +46,15 @@ void RequestRebootAtEnd(MSIHANDLE session, const wchar_t* action) {
     if (!RunsFromScript(session)) return SetRebootAtEnd(session);
     // Kept from the script although Windows drops it there: Wine honours it.
     MsiSetMode(session, MSIRUNMODE_REBOOTATEND, TRUE);
-    if (!MsiGetMode(session, MSIRUNMODE_COMMIT)) RecordReboot(session, action);
+    if (!RunsAtCommit(session)) RecordReboot(session, action);
 }
 
 void TakeRecordedReboot(MSIHANDLE session) {
     const std::optional<std::wstring> product = RunningProductCode(session);
     RegKey pending;
+    const std::wstring pendingPath = LibraryKeyPath(kRebootPending);
     const LSTATUS opened =
-        product ? OpenRegistryKey(HKEY_LOCAL_MACHINE, kRebootPendingPath, KEY_QUERY_VALUE, pending) : ERROR_FILE_NOT_FOUND;
+        product ? OpenRegistryKey(HKEY_LOCAL_MACHINE, pendingPath, KEY_QUERY_VALUE, pending) : ERROR_FILE_NOT_FOUND;
     if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND) LogFailedCall(session, L"RegOpenKeyEx", opened);
     const RegistryText action = pending ? ReadRegistryText(pending.Get(), product->c_str(), kActionNameChars)
                                         : RegistryText{};
@@ -67,12 +66,12 @@ void TakeRecordedReboot(MSIHANDLE session) {
     // Under UAC this immediate action is refused the write access: the record,
     // volatile, then goes with the restart it asks for
     // (StandardUser.ImmediateRowsFailWhereWindowsRefusesThem).
-    const LSTATUS writable = OpenRegistryKey(HKEY_LOCAL_MACHINE, kRebootPendingPath, KEY_SET_VALUE, pending);
+    const LSTATUS writable = OpenRegistryKey(HKEY_LOCAL_MACHINE, pendingPath, KEY_SET_VALUE, pending);
     if (writable != ERROR_SUCCESS) return LogFailedCall(session, L"RegOpenKeyEx", writable);
     const LSTATUS deleted = RegDeleteValueW(pending.Get(), product->c_str());
     pending.Close();
     if (deleted != ERROR_SUCCESS) return LogFailedCall(session, L"RegDeleteValue", deleted);
-    DeleteKeyAndEmptyParents(session, kRebootPendingPath, FirstKey::OnlyWhileEmpty);
+    DeleteKeyAndEmptyParents(session, pendingPath, FirstKey::OnlyWhileEmpty);
 }
 
 }  // namespace kci

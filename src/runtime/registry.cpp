@@ -43,12 +43,18 @@ LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegK
     return RegOpenKeyExW(root, path.c_str(), 0, access, key.Receive());
 }
 
+LSTATUS WriteRegistryText(HKEY key, const wchar_t* name, const std::wstring& text) {
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
 std::optional<std::wstring> ReadLoggedString(MSIHANDLE session, HKEY root, const wchar_t* path, const wchar_t* name,
                                              DWORD textChars, LSTATUS* failure) {
     RegKey key;
     const LSTATUS opened = OpenRegistryKey(root, path, KEY_READ, key);
     if (failure) *failure = opened;
     if (opened != ERROR_SUCCESS) {
+        // Kept, "RegOpenKey" and hexadecimal without 0x: the Parts' words, which packages look for.
         LogMessage(session, L"RegOpenKey returned %lx", opened);
         return std::nullopt;
     }

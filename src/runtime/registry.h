@@ -40,6 +40,9 @@ struct RegistryValue {
 
 LSTATUS OpenRegistryKey(HKEY root, const std::wstring& path, REGSAM access, RegKey& key);
 
+// Writes `text` and its terminator as REG_SZ value `name` of an opened key.
+LSTATUS WriteRegistryText(HKEY key, const wchar_t* name, const std::wstring& text);
+
 // A string value of a key opened for reading, with the lines the actions log
 // on the way: "RegOpenKey returned %lx" when the key cannot be opened,
 // "RegQueryValueEx returned 0x%lx" when the value cannot be read, and

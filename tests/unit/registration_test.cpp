@@ -72,7 +72,9 @@ TEST(UrlReservations, HttpcfgFolderIsAPlainPrefixAndWithoutAnAbsoluteOneEndingIn
     struct Case { kci::PropertyRead read; Lines firstLines; const wchar_t* tool; };
     for (const Case& c : {
              Case{{0, L"C:\\Tools\\"}, {L"httpcfg.exe path: 'C:\\Tools\\'\n"}, L"C:\\Tools\\httpcfg.exe"},
-             Case{{0, L"C:\\Tools"}, {L"httpcfg.exe path: 'C:\\Tools'\n", refused}, nullptr},
+             Case{{0, L"C:\\Tools"},
+                  {L"httpcfg.exe path: 'C:\\Tools'\n", L"httpcfg.exe folder does not end in a backslash: C:\\Tools", refused},
+                  nullptr},
              Case{{0, L""}, {L"httpcfg.exe path: ''\n", refused}, nullptr},
              Case{{0, L"Tools\\"}, {L"httpcfg.exe path: 'Tools\\'\n", refused}, nullptr},
              Case{{234, L"C:\\Too"}, {L"Invalid 'CustomActionData' property\n", L"result = 234", L"httpcfg.exe path: ''\n", refused},

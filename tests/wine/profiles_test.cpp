@@ -9,6 +9,7 @@
 #include <string>
 
 #include "bench/bench.h"
+#include "bench/action_runs.h"
 #include "bench/components_bench.h"
 #include "bench/fault_imports.h"
 #include "bench/log_match.h"
@@ -401,9 +402,9 @@ TEST(ProfileDeletes, PlainCasesWorkThroughHeldHandles) {
                 L"Going to try removing log file folder: " + app + L"\\Logs",
                 L"SHFileOperation to delete log folder: [" + app + L"\\Logs] returned " + folder};
     };
-    using Case = std::function<Outcome(const bench::ScratchProfiles&, const bench::TempDir&)>;
+    struct Case { const char* name; std::function<Outcome(const bench::ScratchProfiles&, const bench::TempDir&)> run; };
     const Case cases[] = {
-        [](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
+        {"quick launch copies past a link and a missing folder", [](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
             const std::wstring alice = tree.Root() + L"Alice" + bench::kQuickLaunch;
             const std::wstring bob = tree.Root() + L"Bob" + bench::kQuickLaunch;
             bench::WriteFile(outside / L"precious.dll", "precious");
@@ -416,9 +417,8 @@ TEST(ProfileDeletes, PlainCasesWorkThroughHeldHandles) {
                             {tree.AllUsers() + bench::kQuickLaunch + L"\\" + kShortcut}};
             EXPECT_EQ(bench::ReadFile(outside / L"precious.dll"), "precious");
             return outcome;
-        },
-        // A shortcut source that is a link to a file outside, or longer than a shortcut: no copy.
-        [](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
+        }},
+        {"a shortcut source linked outside or over 1 MB", [](const bench::ScratchProfiles& tree, const bench::TempDir& outside) {
             const std::wstring refused = L"Shortcut source is not a plain file, not copied: ";
             bench::WriteFile(outside / L"secret.txt", "secret");
             Lines log;
@@ -435,8 +435,8 @@ TEST(ProfileDeletes, PlainCasesWorkThroughHeldHandles) {
             return Outcome{log, expected,
                            {tree.AllUsers() + bench::kQuickLaunch + L"\\" + kShortcut},
                            {outside / L"secret.txt"}};
-        },
-        [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
+        }},
+        {"a Logs folder a console holds", [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
             const std::wstring logs = outside / L"App\\Logs";
             bench::CreateFolders(logs + L"\\old");
             for (const wchar_t* file : {L"\\a.log", L"\\b.log", L"\\old\\c.log"}) bench::WriteFile(logs + file, "x");
@@ -446,8 +446,8 @@ TEST(ProfileDeletes, PlainCasesWorkThroughHeldHandles) {
                                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
             return Outcome{RunRemoveLogs(outside / L"App"), {removal(outside / L"App", L"0", L"32")},
                            {logs + L"\\a.log", logs + L"\\b.log", logs + L"\\old"}, {logs}};
-        },
-        [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
+        }},
+        {"an installation folder given by its short name", [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
             const std::wstring app = outside / L"LongInstallFolder";
             bench::CreateFolders(app + L"\\Logs");
             bench::WriteFile(app + L"\\Logs\\a.log", "x");
@@ -455,8 +455,8 @@ TEST(ProfileDeletes, PlainCasesWorkThroughHeldHandles) {
             GetShortPathNameW(app.c_str(), shortName, MAX_PATH);
             EXPECT_NE(shortName, app);
             return Outcome{RunRemoveLogs(shortName), {removal(shortName, L"0", L"0")}, {app + L"\\Logs"}, {app}};
-        },
-        [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
+        }},
+        {"a read-only hard link in Logs", [&](const bench::ScratchProfiles&, const bench::TempDir& outside) {
             const std::wstring logs = outside / L"App\\Logs", data = outside / L"data.bin";
             bench::CreateFolders(logs);
             bench::WriteFile(logs + L"\\a.log", "x");
@@ -469,9 +469,12 @@ TEST(ProfileDeletes, PlainCasesWorkThroughHeldHandles) {
             EXPECT_TRUE(GetFileAttributesW(data.c_str()) & FILE_ATTRIBUTE_READONLY);
             SetFileAttributesW(data.c_str(), FILE_ATTRIBUTE_NORMAL);
             return outcome;
-        },
+        }},
     };
-    for (const Case& c : cases) StaysInside(bench::Layout::Older, c);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StaysInside(bench::Layout::Older, c.run);
+    }
 }
 
 // Another program swaps a folder for a folder link to a target holding files
@@ -587,6 +590,26 @@ TEST(RemoveLogs, DeletesTheLogsFolderOfTheInstallationDirectoryOnly) {
         EXPECT_TRUE(bench::FileExists(top / L"Logs\\keep.log"));
         EXPECT_TRUE(session->Messages(INSTALLMESSAGE_ERROR).empty());
         DeleteFileW(entry.c_str());
+    }
+}
+
+// Run as the system at commit, INSTALLDIR given twice, empty or not absolute
+// is no folder: the error path follows and no Logs folder goes.
+TEST(RemoveLogs, CommitTakesOneAbsoluteInstallationFolderOnly) {
+    bench::TempDir top;
+    bench::CreateFolders(top / L"Logs");
+    bench::WriteFile(top / L"Logs\\keep.log", "x");
+    const std::wstring folder = top.Path() + L"\\";
+    for (const std::wstring& data : {L"INSTALLDIR|" + folder + L"|INSTALLDIR|" + folder, std::wstring(L"INSTALLDIR|"),
+                                     std::wstring(L"INSTALLDIR|..\\"), std::wstring(L"INSTALLDIR|C:x")}) {
+        SCOPED_TRACE(bench::Narrow(data));
+        auto session = bench::Package().Property(L"CustomActionData", data).Open();
+        const bench::ActionRun run = bench::ActionRun().Named("RemoveLogs").FromScript(harness::RunMode::Commit);
+        EXPECT_EQ(run.Call(session->Handle()), 0u);
+        const Lines log = session->Log();
+        EXPECT_NE(std::find(log.begin(), log.end(), L"CustomActionData has no usable INSTALLDIR"), log.end());
+        EXPECT_EQ(session->Messages(INSTALLMESSAGE_ERROR).size(), 1u);
+        EXPECT_TRUE(bench::FileExists(top / L"Logs\\keep.log"));
     }
 }
 

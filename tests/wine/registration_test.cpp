@@ -107,17 +107,25 @@ TEST(UrlReservations, NetshGetsFourteenLinesAndEachLaunchIsLogged) {
 // Without a folder, a stand-in where the shell would look for a bare name
 // first after the starting program's folder (the Windows folder) never runs.
 TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOnlyAndNeverBySearch) {
-    enum class Tool { InFolder, Missing, InWindowsFolder, NoBackslash };
-    for (Tool where : {Tool::InFolder, Tool::Missing, Tool::InWindowsFolder, Tool::NoBackslash}) {
-        SCOPED_TRACE(static_cast<int>(where));
+    enum class Data { Folder, Empty, NoBackslash };
+    enum class StandIn { InFolder, None, InWindowsFolder, WherePrefixLeads };
+    struct Case { const char* name; Data given; StandIn standIn; };
+    const Case cases[] = {
+        {"tool in the folder", Data::Folder, StandIn::InFolder},
+        {"tool missing", Data::Folder, StandIn::None},
+        {"no folder", Data::Empty, StandIn::InWindowsFolder},
+        {"no backslash", Data::NoBackslash, StandIn::WherePrefixLeads},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         bench::TempDir folder;
-        const bool searched = where == Tool::InWindowsFolder || where == Tool::NoBackslash;
-        const std::wstring data = where == Tool::NoBackslash ? folder.Path() : searched ? L"" : folder.Path() + L"\\";
+        const bool searched = c.given != Data::Folder;
+        const std::wstring data = c.given == Data::NoBackslash ? folder.Path() : searched ? L"" : folder.Path() + L"\\";
+        const std::wstring parent = folder.Path().substr(0, folder.Path().rfind(L'\\'));
         std::unique_ptr<bench::StandIn> tool;
-        if (where == Tool::NoBackslash)  // where the folder as a plain prefix would lead
-            tool = std::make_unique<bench::StandIn>(folder.Path().substr(0, folder.Path().rfind(L'\\')),
-                                                    folder.Path().substr(folder.Path().rfind(L'\\') + 1) + L"httpcfg.exe");
-        else if (where != Tool::Missing)
+        if (c.standIn == StandIn::WherePrefixLeads)
+            tool = std::make_unique<bench::StandIn>(parent, folder.Path().substr(parent.size() + 1) + L"httpcfg.exe");
+        else if (c.standIn != StandIn::None)
             tool = std::make_unique<bench::StandIn>(searched ? kci::ReadEnvironmentVariable(L"windir") : folder.Path(),
                                                     L"httpcfg.exe");
         auto session = bench::Package().Property(L"CustomActionData", data).Open();
@@ -127,7 +135,9 @@ TEST(UrlReservations, HttpcfgRunsFromTheGivenFolderOnlyAndNeverBySearch) {
             Sleep(1000);
             EXPECT_TRUE(tool->CommandLines().empty());
             for (const wchar_t* suffix : {L"", L".cmdline"}) DeleteFileW((tool->Path() + suffix).c_str());
-            EXPECT_EQ(session->Log(), Expected(head, {}, L"", {L"httpcfg.exe folder is not an absolute path, nothing started"}));
+            Lines refused{L"httpcfg.exe folder is not an absolute path, nothing started"};
+            if (!data.empty()) refused.insert(refused.begin(), L"httpcfg.exe folder does not end in a backslash: " + data);
+            EXPECT_EQ(session->Log(), Expected(head, {}, L"", refused));
             continue;
         }
         if (tool) EXPECT_EQ(Received(*tool, 0), kHttpcfgLines);  // each waited for: all in, in order

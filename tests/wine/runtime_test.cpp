@@ -77,6 +77,28 @@ TEST(RuntimeStandIns, ThreadsThrowAtOnce) {
     EXPECT_EQ(session->Log(), Lines{L"Caught 1800 of 1800"});
 }
 
+// A ProductCode is read into room for 38 characters, the recorded action's
+// name into room for 259: one more fails the read, one fewer is no product.
+TEST(RequestRecordedReboot, ReadsAProductCodeOf38AndAnActionNameOf259Characters) {
+    const std::wstring code = L"{4C1B7E2A-9D3F-4E85-B6A0-7F2C9D1E3B54}";
+    struct Case { std::wstring product; std::size_t nameChars; Lines lines; };
+    const Case cases[] = {
+        {code, 258, {L"A deferred action asked for a reboot: " + std::wstring(258, L'a')}},
+        {code, 259, {L"A deferred action asked for a reboot: " + std::wstring(259, L'a')}},
+        {code, 260, {L"RegQueryValueEx returned 234", L"No reboot asked for"}},
+        {code.substr(0, 37), 8, {L"ProductCode is not a product code: '" + code.substr(0, 37) + L"'", L"No reboot asked for"}},
+        {code + L"0", 8, {L"MsiGetProperty returned 234", L"No reboot asked for"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(bench::Narrow(c.lines.front()).substr(0, 60));
+        bench::RegistryKey pending(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\RebootPending");
+        pending.SetString(code, std::wstring(c.nameChars, L'a'));
+        auto session = bench::Package().Property(L"ProductCode", c.product).Open();
+        EXPECT_EQ(bench::CallAction("RequestRecordedReboot", *session), 0u);
+        EXPECT_EQ(session->Log(), c.lines);
+    }
+}
+
 TEST(CancelButton, CommonDataBetweenEntryAndExitLines) {
     struct Case { const char* action; int visible; };
     for (Case c : {Case{"DisableCancel", 0}, Case{"EnableCancel", 1}}) {

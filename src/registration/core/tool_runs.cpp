@@ -61,6 +61,8 @@ std::optional<std::wstring> HttpcfgTool(ToolHost& host, const PropertyRead& fold
     const std::wstring value = CustomActionDataValue(host, folder);
     Log(host, L"httpcfg.exe path: '%s'\n", value);
     if (IsToolFolder(value)) return HttpcfgPath(value);
+    if (IsAbsolutePath(value)) Log(host, L"httpcfg.exe folder does not end in a backslash: %s", value);
+    // Kept for an absolute folder too: packages look for it (UrlReservations.HttpcfgFolderIsAPlainPrefixAndWithoutAnAbsoluteOneEndingInABackslashNothingStarts).
     Log(host, L"httpcfg.exe folder is not an absolute path, nothing started");
     return std::nullopt;
 }

@@ -1,27 +1,40 @@
 #include "runtime/core/custom_action_data.h"
 
-#include "runtime/core/errors.h"
+#include <algorithm>
+
+#include "runtime/core/command_line.h"
 
 namespace kci {
 
-NameValueMap SplitCustomActionData(const std::wstring& text) {
-    NameValueMap pairs;
+std::optional<NamedValues> SplitCustomActionData(const std::wstring& text) {
+    NamedValues pairs;
     std::wstring::size_type position = 0;
     for (;;) {
         const auto nameEnd = text.find(kCustomActionDataSeparator, position);
-        if (nameEnd == std::wstring::npos) throw stp::exstring(kMalformedPairText);
+        if (nameEnd == std::wstring::npos) return std::nullopt;
         const auto valueEnd = text.find(kCustomActionDataSeparator, nameEnd + 1);
         const auto valueLength = valueEnd == std::wstring::npos ? std::wstring::npos : valueEnd - nameEnd - 1;
-        // emplace keeps the value already stored under a repeated name.
-        pairs.emplace(text.substr(position, nameEnd - position), text.substr(nameEnd + 1, valueLength));
+        pairs.emplace_back(text.substr(position, nameEnd - position), text.substr(nameEnd + 1, valueLength));
         if (valueEnd == std::wstring::npos) return pairs;
         position = valueEnd + 1;
     }
 }
 
-ScriptValue LookUpScriptValue(const NameValueMap* pairs, const std::wstring& name, std::size_t maxChars) {
-    const auto found = pairs ? pairs->find(name) : NameValueMap::const_iterator();
-    if (!pairs || found == pairs->end() || found->second.size() > maxChars)
+NameValueMap FirstValues(const NamedValues& pairs) {
+    // emplace keeps the value already stored under a repeated name.
+    NameValueMap map;
+    for (const auto& pair : pairs) map.emplace(pair);
+    return map;
+}
+
+ScriptValue LookUpScriptValue(const NamedValues* pairs, const std::wstring& name, std::size_t maxChars,
+                              ValueKind kind) {
+    const auto named = [&](const auto& pair) { return pair.first == name; };
+    // A name given twice cannot say which value was meant: a flag's value may
+    // carry "|INSTALLDIR|..." of its own.
+    const bool once = pairs && std::count_if(pairs->begin(), pairs->end(), named) == 1;
+    const auto found = once ? std::find_if(pairs->begin(), pairs->end(), named) : NamedValues::const_iterator();
+    if (!once || found->second.size() > maxChars || (kind == ValueKind::Path && !IsAbsolutePath(found->second)))
         return {std::nullopt, L"CustomActionData has no usable " + name};
     return {found->second, L"CustomActionData says " + name + L" is " + found->second};
 }

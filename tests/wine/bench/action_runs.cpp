@@ -93,9 +93,10 @@ Setup ScriptData(const std::wstring& name, const std::wstring& program = L"") {
     };
 }
 
-std::unique_ptr<harness::Session> ShortcutChoiceData(Stage&) {
-    return harness::Package().Property(L"CustomActionData", L"ApplicationUsers||DesktopFolder||STARTUP_SHORTCUT||"
-                                                            L"DESKTOP_SHORTCUT||QUICKLAUNCH_SHORTCUT||INSTALLDIR|")
+std::unique_ptr<harness::Session> ShortcutChoiceData(Stage& stage) {
+    return harness::Package().Property(L"CustomActionData", L"ApplicationUsers||DesktopFolder|" + stage.dir.Path() +
+                                                            L"\\|STARTUP_SHORTCUT||DESKTOP_SHORTCUT||"
+                                                            L"QUICKLAUNCH_SHORTCUT||INSTALLDIR|")
         .Open();
 }
 
@@ -157,9 +158,9 @@ std::unique_ptr<harness::Session> AllShortcuts(Stage& stage) {
 // Every shortcut asked for, for the installing user alone, as the script
 // form reads it from CustomActionData: its Quick Launch folder is made.
 std::unique_ptr<harness::Session> OwnShortcutsData(Stage& stage) {
-    return harness::Package().Property(L"CustomActionData", L"ApplicationUsers|JustMe|DesktopFolder||STARTUP_SHORTCUT|1|"
-                                                            L"DESKTOP_SHORTCUT|1|QUICKLAUNCH_SHORTCUT|1|INSTALLDIR|" +
-                                                                stage.dir.Path() + L"\\")
+    return harness::Package().Property(L"CustomActionData", L"ApplicationUsers|JustMe|DesktopFolder|" + stage.dir.Path() +
+                                                            L"\\|STARTUP_SHORTCUT|1|DESKTOP_SHORTCUT|1|"
+                                                            L"QUICKLAUNCH_SHORTCUT|1|INSTALLDIR|" + stage.dir.Path() + L"\\")
         .Open();
 }
 
@@ -343,13 +344,13 @@ const std::vector<ActionRun>& WorkingRuns() {
             .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
         ActionRun().Named("UndoForceFullDump").Working().SetUp(CompleteDumpRecorded(true))
             .FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
-        ActionRun().Named("netshUndoOperations").Working().SetUp(With(AnotherProductNeeds(kci::kUrlReservations)))
+        ActionRun().Named("netshUndoOperations").Working().SetUp(With(AnotherProductNeeds(L"UrlReservations")))
             .LeavesProgramsRunning().FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
         ActionRun().Named("httpcfgUndoOperations").Working()
-            .SetUp(With(AnotherProductNeeds(kci::kUrlReservations), ToolInFolderData(L"httpcfg.exe")))
+            .SetUp(With(AnotherProductNeeds(L"UrlReservations"), ToolInFolderData(L"httpcfg.exe")))
             .LeavesProgramsRunning().FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
         ActionRun().Named("CaspolUndoOperations").Working()
-            .SetUp(With(AnotherProductNeeds(kci::kCodeAccessPolicy), PolicyToolWithNothingLeft))
+            .SetUp(With(AnotherProductNeeds(L"CodeAccessPolicy"), PolicyToolWithNothingLeft))
             .LeavesProgramsRunning().FromScript(harness::RunMode::Deferred).InLane(Lane::Records),
         ActionRun().Named("CheckRunningApps").Working().SetUp(Running(L"FENWA9.exe"))
             .LeavesProgramsRunning().InLane(Lane::Alone),
