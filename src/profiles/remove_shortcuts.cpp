@@ -6,9 +6,8 @@
 #include "profiles/profile_walk.h"
 #include "runtime/action_frame.h"
 #include "runtime/core/text_limits.h"
-#include "runtime/custom_action_data.h"
+#include "runtime/action_value.h"
 #include "runtime/log.h"
-#include "runtime/property.h"
 
 namespace kci {
 
@@ -26,10 +25,10 @@ extern "C" UINT __stdcall RemoveShortcuts(MSIHANDLE session) {
     return kci::RunAction(session, L"RemoveShortcuts", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering RemoveShortcuts");
         kci::SweepScope scope = kci::SweepScope::Everything;
-        if (kci::RunsFromScript(session))
-            scope = kci::ScriptValues(session).Read(L"ApplicationUsers", kci::kPathChars) == L"AllUsers"
-                        ? kci::SweepScope::AllUsers
-                        : kci::SweepScope::OwnFolders;
+        kci::ActionValues values(session);
+        if (values.FromScript())
+            scope = values.Read(L"ApplicationUsers", kci::kPathChars).value == L"AllUsers" ? kci::SweepScope::AllUsers
+                                                                                        : kci::SweepScope::OwnFolders;
         kci::RunRemovalSweep(session, kci::kShortcutRemovals, scope);
         // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
         // (RemoveShortcuts.DeletesTheRowsInOrderAndKeepsAMenuFolderThatHoldsAnotherFile).

@@ -1026,8 +1026,9 @@ def case_repair_then_major_upgrade():
     try:
         with registration_stand_ins():
             registry, files = registry_snapshot(), file_snapshot()
+            images = len(stand_in_runs(WORK, "ngen.exe"))
             msiexec("/i", "repair-install", [], "repair")
-            stand_in_runs(WORK, "ngen.exe", 17)  # not waited for by the installation
+            stand_in_runs(WORK, "ngen.exe", images + 17)  # the 17 native image runs, not waited for
             installed = ran()
             text = msiexec("/i", "repair", ["REINSTALL=ALL", "REINSTALLMODE=omus"], "repair")
             entered = sorted(set(re.findall("^" + re.escape(PREFIX) + "Entering (.+)$", text, re.M)))
