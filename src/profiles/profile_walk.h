@@ -43,7 +43,10 @@ void WalkUserProfiles(MSIHANDLE session, const wchar_t* openingFormat, const Pro
 // attempt, its result and the system's error text. A path already tried in
 // the run is not tried again; one that passes a link is not tried at all, and
 // one whose final path turns out to be another is not deleted.
-void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table);
+// With SweepProgress::EachProfile, each profile directory is shown as the
+// action's data before its rows.
+enum class SweepProgress { Unshown, EachProfile };
+void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table, SweepProgress progress = SweepProgress::Unshown);
 
 // The CSIDL the platform knows `folder` by.
 int Csidl(ShellFolder folder);

@@ -44,9 +44,10 @@ public:
         return std::nullopt;
     }
 
-    // Removes everything in the held `folder` at `path`; true when all of it
-    // went. A folder that cannot be listed counts as holding a link.
+    // Removes everything in the held `folder` at `path`, shown as the action's
+    // data; true when all of it went. A folder that cannot be listed counts as holding a link.
     bool Empty(const kci::HeldEntry& folder, const std::wstring& path) {
+        ShowActionData(session_, path);
         std::vector<kci::ListedEntry> entries;
         if (const DWORD error = folder.List(entries)) {
             Fail(error);
@@ -151,7 +152,7 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
         LogMessage(session, L"Entering RemoveLogs");
         const bool fromScript = kci::RunsFromScript(session);
         const kci::TextLanguage language = kci::LanguageOfRun(fromScript);
-        ShowActionStart(session, kci::CatalogueText(session, kci::kTextRemovingLogs, language));
+        ShowActionStart(session, kci::CatalogueText(session, kci::kTextRemovingLogs, language), kci::kUnitAloneTemplate);
 
         const std::optional<std::wstring> target = InstallationTarget(session, fromScript);
         if (!target) {

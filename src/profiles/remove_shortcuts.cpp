@@ -17,7 +17,7 @@ namespace kci {
 extern "C" UINT __stdcall RemoveShortcuts(MSIHANDLE session) {
     return kci::RunAction(session, L"RemoveShortcuts", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering RemoveShortcuts");
-        kci::RunRemovalSweep(session, kci::kShortcutRemovals);
+        kci::RunRemovalSweep(session, kci::kShortcutRemovals, kci::SweepProgress::EachProfile);
         // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
         // (RemoveShortcuts.DeletesTheRowsInOrderAndKeepsAMenuFolderThatHoldsAnotherFile).
         LogMessage(session, L"Leaving RemoveShortcuts");

@@ -39,6 +39,8 @@ ToolRun ShellToolHost::Launch(const std::wstring& tool, const std::wstring& para
 
 void ShellToolHost::Log(const std::wstring& line) { LogMessage(session_, L"%s", line); }
 
+void ShellToolHost::ShowData(const std::wstring& unit) { ShowActionData(session_, unit); }
+
 PropertyRead ReadCustomActionData(MSIHANDLE session, DWORD textChars) {
     return ReadProperty(session, L"CustomActionData", textChars);
 }

@@ -19,6 +19,7 @@ public:
     explicit ShellToolHost(MSIHANDLE session) : session_(session) {}
     ToolRun Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) override;
     void Log(const std::wstring& line) override;
+    void ShowData(const std::wstring& unit) override;
 
 private:
     MSIHANDLE session_;

@@ -1,5 +1,7 @@
 #include "registration/core/tool_runs.h"
 
+#include <string_view>
+
 #include "registration/core/tool_paths.h"
 #include "runtime/core/command_line.h"
 #include "runtime/core/custom_action_data.h"
@@ -18,12 +20,14 @@ void Log(ToolHost& host, const wchar_t* format, const Args&... args) {
 
 bool Started(const ToolRun& run) { return run.launchValue > kLastLaunchError; }
 
-// Launches one line and logs "<label> successful returned: '<value>'\n" or
-// "<label> not successful ...", then, where it was waited for and is still
-// running, "<label> still running after <wait> ms": the one way every run
-// that waits reports a tool it no longer waits for.
+// Shows `unit` as the action's data, launches one line and logs "<label>
+// successful returned: '<value>'\n" or "<label> not successful ...", then,
+// where it was waited for and is still running, "<label> still running after
+// <wait> ms": the one way every run that waits reports a tool it no longer
+// waits for.
 ToolRun LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& parameters, const wchar_t* label,
-                     unsigned maxWaitMs = 0) {
+                     std::wstring_view unit, unsigned maxWaitMs = 0) {
+    host.ShowData(std::wstring(unit));
     const ToolRun run = host.Launch(tool, parameters, maxWaitMs);
     Log(host, Started(run) ? L"%s successful returned: '%d'\n" : L"%s not successful returned: '%d'\n", label,
         run.launchValue);
@@ -41,6 +45,20 @@ std::wstring CustomActionDataValue(ToolHost& host, const PropertyRead& read) {
 }
 
 using UrlLines = std::array<const wchar_t*, kReservedPortCount>;
+
+// The URL a reservation line names: from "http://" to the next blank.
+std::wstring_view UrlOf(std::wstring_view line) {
+    const std::size_t start = line.find(L"http://");
+    return start == std::wstring_view::npos ? line : line.substr(start, line.find(L' ', start) - start);
+}
+
+// The policy level a policy line edits.
+std::wstring_view PolicyLevelOf(std::wstring_view line) {
+    return line.find(L" -enterprise ") != std::wstring_view::npos ? L"enterprise" : L"machine";
+}
+
+// An assembly's file name, without the folders below the messenger's.
+std::wstring_view FileNameOf(std::wstring_view path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
 // netsh.exe in the system folder; none when that folder is not absolute.
 std::optional<std::wstring> NetshTool(ToolHost& host, const std::wstring& systemFolder) {
@@ -65,7 +83,7 @@ bool RunUrlLines(ToolHost& host, const std::optional<std::wstring>& tool, const 
     if (!tool) return false;
     for (const wchar_t* line : lines) {
         Log(host, lineFormat, line);
-        LaunchLogged(host, *tool, line, label, kToolWaitMs);
+        LaunchLogged(host, *tool, line, label, UrlOf(line), kToolWaitMs);
     }
     return true;
 }
@@ -125,7 +143,7 @@ bool ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const Propert
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (action.logsWholeLines) Log(host, L"Caspoling : CASPOL%d = %s \n", static_cast<int>(i), lines[i]);
         else Log(host, L"Caspoling : CASPOL'%d'\n", static_cast<int>(i));
-        LaunchLogged(host, *tool, lines[i], L"CASPOL", kToolWaitMs);
+        LaunchLogged(host, *tool, lines[i], L"CASPOL", PolicyLevelOf(lines[i]), kToolWaitMs);
     }
     return true;
 }
@@ -136,7 +154,7 @@ void RemoveCaspolGroups(ToolHost& host, const std::wstring& windir) {
     for (const wchar_t* line : kCaspolUndoLines) {
         for (int runs = 1;; ++runs) {
             Log(host, L"Caspoling : %s", line);
-            const ToolRun run = LaunchLogged(host, *tool, line, L"CASPOL", kToolWaitMs);
+            const ToolRun run = LaunchLogged(host, *tool, line, L"CASPOL", PolicyLevelOf(line), kToolWaitMs);
             if (run.exitCode) Log(host, L"CASPOL exit code: %d", *run.exitCode);
             if (run.stillRunning) {
                 Log(host, L"Skipping the remaining levels while CASPOL runs");
@@ -177,7 +195,7 @@ bool GenerateNativeImages(ToolHost& host, NgenMode mode, const RegistryRead& fol
     for (const wchar_t* assembly : kNativeImageAssemblies) {
         const std::wstring line = NgenParameterLine(mode, folder.value, assembly);
         Log(host, L"InstallDir + file: %s", line);
-        allStarted = Started(LaunchLogged(host, tool.path, line, L" ngen")) && allStarted;
+        allStarted = Started(LaunchLogged(host, tool.path, line, L" ngen", FileNameOf(assembly))) && allStarted;
     }
     Log(host, L"Exiting ProcessNGEN");
     return allStarted;

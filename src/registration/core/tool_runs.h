@@ -36,6 +36,9 @@ public:
     // all), and closes its process handle.
     virtual ToolRun Launch(const std::wstring& tool, const std::wstring& parameters, unsigned maxWaitMs) = 0;
     virtual void Log(const std::wstring& line) = 0;
+    // Shows the unit of work a launch is about to do (a URL, a policy level,
+    // an assembly's file name) as the action's data.
+    virtual void ShowData(const std::wstring& unit) = 0;
 };
 
 // The messenger integration's folder as the registry gave it.
