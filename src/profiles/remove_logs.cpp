@@ -44,8 +44,9 @@ public:
         return std::nullopt;
     }
 
-    // Removes everything in the held `folder` at `path`, shown as the action's
-    // data; true when all of it went. A folder that cannot be listed counts as holding a link.
+    // Removes everything in the held `folder` at `path`, shown first as the
+    // action's data; true when all of it went. A folder that cannot be listed
+    // counts as holding a link.
     bool Empty(const kci::HeldEntry& folder, const std::wstring& path) {
         ShowActionData(session_, path);
         std::vector<kci::ListedEntry> entries;
