@@ -2,7 +2,8 @@
 // real installer session:
 //   (a) each action that does not wait, against a no-op action in the same
 //       session that sends as many messages: the installer's round trips are
-//       the floor an action cannot go below;
+//       the floor an action cannot go below; and one action-data message
+//       against one log line;
 //   (b) one process lookup, against a plain EnumProcesses + OpenProcess walk;
 //   (c) the CPU time of a detection action waiting on prompts answered 0, as
 //       a share of its wall time;
@@ -24,6 +25,7 @@
 #include "bench/action_runs.h"
 #include "bench/bench.h"
 #include "detection/process_lookup.h"
+#include "runtime/log.h"
 
 namespace {
 
@@ -105,6 +107,23 @@ void MeasureActions(int repetitions, std::vector<Row>& rows) {
                       static_cast<unsigned>(sent.size()));
         rows.push_back({"a", run.Label(), floor > 0 ? action / floor : 0, 1.2, detail});
     }
+}
+
+// What each unit of work adds: one action-data message, against one log line
+// of the same text, each the median of a hundred.
+void MeasureActionData(int repetitions, std::vector<Row>& rows) {
+    auto session = bench::Package().Open();
+    const auto hundred = [&](const std::function<void()>& send) {
+        return TimeOf(repetitions, [&] {
+            session->ClearRecords();
+            for (int i = 0; i < 100; ++i) send();
+        }) / 100;
+    };
+    const double data = hundred([&] { kci::ShowActionData(session->Handle(), L"http://+:44440/"); });
+    const double line = hundred([&] { kci::LogMessage(session->Handle(), L"%s", L"http://+:44440/"); });
+    char detail[96];
+    std::snprintf(detail, sizeof(detail), "%.1f us per action-data message, %.1f us per log line", data * 1e6, line * 1e6);
+    rows.push_back({"a", "one action-data message", line > 0 ? data / line : 0, 1.2, detail});
 }
 
 // The walk every lookup stands on, and nothing more.
@@ -207,6 +226,7 @@ int main(int argc, char** argv) {
     // the installer's thread.
     std::vector<Row> rows;
     MeasureActions(repetitions, rows);
+    MeasureActionData(repetitions, rows);
     MeasureLookup(repetitions, rows);
     MeasureWaiting(3, rows);
     MeasureDll(rows);

@@ -209,6 +209,12 @@ build_package() {
         type=$([ "$impersonated" -gt 0 ] && echo 1281 || echo 3329)
         msibuild "$stage/KorviDemo.msi" -q "UPDATE CustomAction SET Type=$type WHERE Action='$row'" || return
     done
+    # The progress text of every action, from the ProgressText rows the include's comment shows.
+    local sql=(-q "CREATE TABLE \`ActionText\` (\`Action\` CHAR(72) NOT NULL, \`Description\` CHAR(0) LOCALIZABLE, \`Template\` CHAR(0) LOCALIZABLE PRIMARY KEY \`Action\`)")
+    while IFS='|' read -r row type text; do
+        sql+=(-q "INSERT INTO \`ActionText\` (\`Action\`, \`Description\`, \`Template\`) VALUES ('$row', '$text', '$type')")
+    done < <(sed -n 's/.*<ProgressText Action="\([A-Za-z0-9_]*\)"\( Template="\([^"]*\)"\)\{0,1\}>\([^<]*\)<.*/\1|\3|\4/p' "$stage/KorviCustomImmediate.wxi")
+    msibuild "$stage/KorviDemo.msi" "${sql[@]}" || return
     # Commit rows too come out as 2049 (an impersonated one as 1): 3585 as the system (1 + commit
     # 512 + in-script 1024 + no impersonation 2048), 1537 impersonated.
     for row in $(sed -n 's/.*<CustomAction Id="\([A-Za-z0-9_]*\)" .*Execute="commit".*/\1/p' "$stage/KorviCustomImmediate.wxi"); do

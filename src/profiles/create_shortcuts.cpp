@@ -163,6 +163,7 @@ void CopyToFolder(MSIHANDLE session, const CopyTarget& target, kci::ShellFolder 
     const kci::KnownFolder folder = kci::GetKnownFolder(kci::Csidl(shellFolder));
     if (folder.result != S_OK) throw stp::exstring(kci::Format(target.lookupFailure, folder.result));
     const std::wstring destination = folder.path + target.belowFolder;
+    ShowActionData(session, destination);
     const kci::CopyFolder held = kci::HoldCopyFolder(folder.path, target.belowFolder, true);
     if (held.state == kci::CopyFolder::State::Link) {
         LogMessage(session, L"Link on the way, not copied: %s", destination);
@@ -180,6 +181,7 @@ void CopyToEveryQuickLaunchBar(MSIHANDLE session, const ShortcutContent& content
     kci::WalkUserProfiles(
         session, L"Going to iterate quick launch bars at %s, result=%d", {}, [&](const std::wstring& profile) {
             const std::wstring destination = profile + kQuickLaunchBelowProfile;
+            ShowActionData(session, destination);
             LogMessage(session, L"Going to install quick launch icon at %s", destination);
             const kci::CopyFolder held = kci::HoldCopyFolder(profile, kQuickLaunchBelowProfile, false);
             if (held.state == kci::CopyFolder::State::Link)

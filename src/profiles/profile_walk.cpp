@@ -75,8 +75,10 @@ private:
     std::vector<std::wstring> tried_;
 };
 
-auto RemoveRowsOf(Remover& remover, const RemovalTable& table, ProfileScope scope) {
-    return [&remover, &table, scope](const std::wstring& profileDirectory) {
+auto RemoveRowsOf(MSIHANDLE session, Remover& remover, const RemovalTable& table, ProfileScope scope,
+                  SweepProgress progress) {
+    return [=, &remover, &table](const std::wstring& profileDirectory) {
+        if (progress == SweepProgress::EachProfile) ShowActionData(session, profileDirectory);
         for (const RemovalRow& row : table)
             if (row.scope == scope) remover.Remove(profileDirectory, row.path, row.logLine, row.kind);
     };
@@ -119,12 +121,12 @@ void WalkUserProfiles(MSIHANDLE session, const wchar_t* openingFormat, const Pro
     VisitProfiles(cuts.root, profileStep);
 }
 
-void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table, SweepScope scope) {
+void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table, SweepScope scope, SweepProgress progress) {
     Remover remover(session);
     if (scope != SweepScope::OwnFolders)
         WalkUserProfiles(session, L"Going to iterate through all users at %s, result=0x%0x",
-                         RemoveRowsOf(remover, table, ProfileScope::AllUsers),
-                         RemoveRowsOf(remover, table, ProfileScope::EachProfile));
+                         RemoveRowsOf(session, remover, table, ProfileScope::AllUsers, progress),
+                         RemoveRowsOf(session, remover, table, ProfileScope::EachProfile, progress));
     // The copies made on the platform's own layout, which no row reaches.
     const std::wstring shortcut = std::wstring(L"\\") + table.shortcut;
     for (const ShellFolderRemoval& removal : kShellFolderRemovals) {

@@ -48,8 +48,11 @@ enum class SweepScope { Everything, AllUsers, OwnFolders };
 // attempt, its result and the system's error text, as far as `scope` reaches.
 // A path already tried in the run is not tried again; one that passes a link
 // is not tried at all, and one whose final path turns out to be another is
-// not deleted.
-void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table, SweepScope scope = SweepScope::Everything);
+// not deleted. With SweepProgress::EachProfile, each profile directory is
+// shown as the action's data before its rows.
+enum class SweepProgress { Unshown, EachProfile };
+void RunRemovalSweep(MSIHANDLE session, const RemovalTable& table, SweepScope scope = SweepScope::Everything,
+                     SweepProgress progress = SweepProgress::Unshown);
 
 // The CSIDL the platform knows `folder` by.
 int Csidl(ShellFolder folder);

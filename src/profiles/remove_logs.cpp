@@ -44,9 +44,11 @@ public:
         return std::nullopt;
     }
 
-    // Removes everything in the held `folder` at `path`; true when all of it
-    // went. A folder that cannot be listed is kept, as one holding a link is.
+    // Removes everything in the held `folder` at `path`, shown first as the
+    // action's data; true when all of it went. A folder that cannot be listed
+    // is kept, as one holding a link is.
     bool Empty(const kci::HeldEntry& folder, const std::wstring& path) {
+        ShowActionData(session_, path);
         std::vector<kci::ListedEntry> entries;
         if (const DWORD error = folder.List(entries)) {
             LogMessage(session_, L"Cannot list %s, error %lu", path, error);
@@ -155,7 +157,7 @@ extern "C" UINT __stdcall RemoveLogs(MSIHANDLE session) {
         LogMessage(session, L"Entering RemoveLogs");
         kci::ActionValues values(session);
         const kci::TextLanguage language = kci::LanguageOfRun(values.FromScript());
-        ShowActionStart(session, kci::CatalogueText(session, kci::kTextRemovingLogs, language));
+        ShowActionStart(session, kci::CatalogueText(session, kci::kTextRemovingLogs, language), kci::kUnitAloneTemplate);
 
         const std::optional<std::wstring> target = InstallationTarget(session, values);
         if (!target) {

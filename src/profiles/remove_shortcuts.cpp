@@ -29,7 +29,7 @@ extern "C" UINT __stdcall RemoveShortcuts(MSIHANDLE session) {
         if (values.FromScript())
             scope = values.Read(L"ApplicationUsers", kci::kPathChars).value == L"AllUsers" ? kci::SweepScope::AllUsers
                                                                                         : kci::SweepScope::OwnFolders;
-        kci::RunRemovalSweep(session, kci::kShortcutRemovals, scope);
+        kci::RunRemovalSweep(session, kci::kShortcutRemovals, scope, kci::SweepProgress::EachProfile);
         // Kept, "Leaving" beside the other actions' "Exiting": packages search for it
         // (RemoveShortcuts.DeletesTheRowsInOrderAndKeepsAMenuFolderThatHoldsAnotherFile).
         LogMessage(session, L"Leaving RemoveShortcuts");

@@ -54,7 +54,8 @@ extern "C" UINT __stdcall CaspolOperationsC2C(MSIHANDLE session) {
     return kci::RunAction(session, L"CaspolOperationsC2C", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering CaspolOperationsC2C");
         // A deferred action cannot read the package's language.
-        ShowActionStart(session, kci::CatalogueText(session, kci::kTextCaspolOperations, kci::TextLanguage::Default));
+        ShowActionStart(session, kci::CatalogueText(session, kci::kTextCaspolOperations, kci::TextLanguage::Default),
+                        kci::kUnitAloneTemplate);
         ApplyPolicy(session, kci::kCaspolClickToCall, L"CaspolOperationsC2C");
         return ERROR_SUCCESS;
     });

@@ -66,6 +66,8 @@ std::vector<bool> ShellToolHost::WaitForKept(unsigned maxWaitMs) {
 
 void ShellToolHost::Log(const std::wstring& line) { LogMessage(session_, L"%s", line); }
 
+void ShellToolHost::ShowData(const std::wstring& unit) { ShowActionData(session_, unit); }
+
 PropertyRead ReadCustomActionData(MSIHANDLE session, DWORD textChars) {
     return ReadProperty(session, L"CustomActionData", textChars);
 }

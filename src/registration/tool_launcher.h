@@ -24,6 +24,7 @@ public:
     ToolRun LaunchKept(const std::wstring& tool, const std::wstring& parameters) override;
     std::vector<bool> WaitForKept(unsigned maxWaitMs) override;
     void Log(const std::wstring& line) override;
+    void ShowData(const std::wstring& unit) override;
 
 private:
     // The launch value, and the started process where `keep` asks for it.

@@ -25,11 +25,18 @@ void LogFailedCall(MSIHANDLE session, const wchar_t* call, const std::wstring& k
     LogMessage(session, L"%s of %s returned %lu", call, keyPath, static_cast<DWORD>(status));
 }
 
-void ShowActionStart(MSIHANDLE session, const std::wstring& text) {
-    kci::MsiHandleGuard record(MsiCreateRecord(2));
+void ShowActionStart(MSIHANDLE session, const std::wstring& text, const wchar_t* dataTemplate) {
+    kci::MsiHandleGuard record(MsiCreateRecord(dataTemplate ? 3 : 2));
     MsiRecordSetStringW(record.Get(), 2, text.c_str());
+    if (dataTemplate) MsiRecordSetStringW(record.Get(), 3, dataTemplate);
     int answer = MsiProcessMessage(session, INSTALLMESSAGE_ACTIONSTART, record.Get());
     LogMessage(session, L"MsiProcessMessage(ACTIONSTART) returned %d", answer);
+}
+
+void ShowActionData(MSIHANDLE session, const std::wstring& unit) {
+    kci::MsiHandleGuard record(MsiCreateRecord(1));
+    MsiRecordSetStringW(record.Get(), 1, unit.c_str());
+    MsiProcessMessage(session, INSTALLMESSAGE_ACTIONDATA, record.Get());
 }
 
 int ShowUserMessage(MSIHANDLE session, const std::wstring& text, UINT flags) {

@@ -31,8 +31,20 @@ void LogFailedCall(MSIHANDLE session, const wchar_t* call, LSTATUS status);
 // returned <result>": the form for new lines.
 void LogFailedCall(MSIHANDLE session, const wchar_t* call, const std::wstring& keyPath, LSTATUS status);
 
+// The template an action start gives the action data that follow it when the
+// package has none for the action: the unit alone.
+inline constexpr wchar_t kUnitAloneTemplate[] = L"[1]";
+
 // Puts `text` into the installer's progress display and logs the answer.
-void ShowActionStart(MSIHANDLE session, const std::wstring& text);
+// With `dataTemplate`, the action data that follow are shown through it;
+// without, through the package's template for the action, if any.
+void ShowActionStart(MSIHANDLE session, const std::wstring& text, const wchar_t* dataTemplate = nullptr);
+
+// One action-data message, just before a unit of work: `unit` in field 1 and
+// field 0 empty, so that the installer shows it through the action's
+// template. Whatever the installer answers changes nothing and is not logged:
+// the unit is done either way, a Cancel included.
+void ShowActionData(MSIHANDLE session, const std::wstring& unit);
 
 // A message box through the installer; returns the button chosen, 0 when the
 // installer took no action and -1 on error.

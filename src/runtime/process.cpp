@@ -8,6 +8,18 @@
 
 namespace kci {
 
+DWORD WaitReportingLongRuns(MSIHANDLE session, HANDLE process, const std::wstring& program, DWORD reportEveryMs) {
+    DWORD waitedMs = 0;
+    DWORD wait;
+    while ((wait = WaitForSingleObject(process, reportEveryMs)) == WAIT_TIMEOUT) {
+        waitedMs += reportEveryMs;
+        const std::wstring line = Format(L"%s still running after %lu ms", program, waitedMs);
+        WriteLogLine(session, line);
+        ShowActionData(session, line);
+    }
+    return wait;
+}
+
 std::optional<DWORD> RunProcessAndWait(MSIHANDLE session, const std::wstring& commandLine) {
     // Run as the system, a program found by search or below the current
     // folder could be anybody's: such a line fails as a start failure does.
@@ -16,6 +28,8 @@ std::optional<DWORD> RunProcessAndWait(MSIHANDLE session, const std::wstring& co
         return std::nullopt;
     }
     LogMessage(session, L"Going to try executing %s", commandLine);
+    const std::wstring program(kci::ProgramOf(commandLine));
+    ShowActionData(session, program);
 
     // CreateProcessW may write into the command line, so it gets a copy.
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
@@ -37,7 +51,7 @@ std::optional<DWORD> RunProcessAndWait(MSIHANDLE session, const std::wstring& co
     // A wait that fails would leave the program running and its code reading
     // STILL_ACTIVE, which means nothing: count it as an unreadable code.
     DWORD exitCode = 0;
-    if (WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0) {
+    if (WaitReportingLongRuns(session, process.Get(), program) != WAIT_OBJECT_0) {
         LogMessage(session, L"WaitForSingleObject failed with error: 0x%lx", GetLastError());
         return kci::kExitCodeUnreadable;
     }

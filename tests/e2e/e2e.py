@@ -121,6 +121,16 @@ def expect_actions(case, text, expectations):
         last_start = start
 
 
+def expect_progress(case, text, rows):
+    """rows: (action, its log line's text, its data lines), in Wine's forms (see docs/actions.md, Progress)."""
+    lines, blocks = text.split("\n"), action_blocks(text)
+    for action, title, data in rows:
+        start, end, block = blocks.get(action, [(1, 0, [])])[-1]
+        got = [l for l in block[1:-1] if l and not l.startswith((PREFIX, "Action "))]
+        check(f"{case}: {action} text and data", re.fullmatch(rf"Action [\d:]+: {action}\. {re.escape(title)}",
+                                                            lines[start - 1]) and got == data, f"got {got}")
+
+
 def cancel(action):
     return action, [f"Entering {action}", f"Exiting {action}"]
 
@@ -288,6 +298,8 @@ def install_and_remove(records):
           [stand_in_runs(records, c.program) for c in COMPONENTS] == [[c.install] for c in COMPONENTS])
     check(f"{case}: TestMessage user message in the log", "\nhey dude\n" in text)
     check(f"{case}: product files installed", os.path.exists(README))
+    expect_progress(case, text, [("CreateDisplayableVersion", "Deriving the displayable version", []),
+                                 ("InstallCamera", "", [f"1: {WIN_INSTALL_DIR}Camera\\WQInstaller.exe "])])
 
     case = "removal through the script rows"
     os.makedirs(os.path.join(INSTALL_DIR, "Logs"))
@@ -305,6 +317,12 @@ def install_and_remove(records):
     check(f"{case}: stand-ins ran with their uninstall switches",
           [stand_in_runs(records, c.program) for c in COMPONENTS] == [[c.install, c.uninstall] for c in COMPONENTS])
     check(f"{case}: the installation folder went with Logs", not os.path.exists(INSTALL_DIR))
+    urls = ["http://+:8191/"] + [f"http://+:{port}/" for port in range(44440, 44453)]
+    expect_progress(case, text, [
+        ("netshUndoOperations", "Releasing URL reservations", ["Releasing " + url for url in urls]),
+        ("httpcfgUndoOperations", "", [f"1: {url} " for url in urls]),
+        ("UninstallCameraDeferred", "", [f"1: {WIN_INSTALL_DIR}Camera\\WQInstaller.exe "]),
+        ("RemoveLogsCommit", "", [WIN_INSTALL_DIR + "Logs"])])
 
 
 def silent_install_while_running(case, image_name, action, lines, prompts):

@@ -1,6 +1,7 @@
 #include "registration/core/tool_runs.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "registration/core/tool_paths.h"
 #include "runtime/core/command_line.h"
@@ -31,8 +32,10 @@ ToolRun Logged(ToolHost& host, const ToolRun& run, const wchar_t* label, unsigne
     return run;
 }
 
+// Shows `unit` as the action's data, then launches one line, logged as Logged says.
 ToolRun LaunchLogged(ToolHost& host, const std::wstring& tool, const std::wstring& parameters, const wchar_t* label,
-                     unsigned maxWaitMs = 0) {
+                     std::wstring_view unit, unsigned maxWaitMs = 0) {
+    host.ShowData(std::wstring(unit));
     return Logged(host, host.Launch(tool, parameters, maxWaitMs), label, maxWaitMs);
 }
 
@@ -46,6 +49,14 @@ std::wstring CustomActionDataValue(ToolHost& host, const PropertyRead& read) {
 }
 
 using UrlLines = std::array<const wchar_t*, kReservedPortCount>;
+
+// The policy level a policy line edits.
+std::wstring_view PolicyLevelOf(std::wstring_view line) {
+    return line.find(L" -enterprise ") != std::wstring_view::npos ? L"enterprise" : L"machine";
+}
+
+// An assembly's file name, without the folders below the messenger's.
+std::wstring_view FileNameOf(std::wstring_view path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
 // netsh.exe in the system folder; none when that folder is not absolute.
 std::optional<std::wstring> NetshTool(ToolHost& host, const std::wstring& systemFolder) {
@@ -81,7 +92,7 @@ UrlReservationRun RunUrlLines(ToolHost& host, const std::optional<std::wstring>&
             continue;
         }
         Log(host, lineFormat, line);
-        const ToolRun run = LaunchLogged(host, *tool, line, label, kToolWaitMs);
+        const ToolRun run = LaunchLogged(host, *tool, line, label, url, kToolWaitMs);
         if (run.stillRunning || (run.exitCode && *run.exitCode != 0)) result.notAdded.push_back(url);
     }
     return result;
@@ -149,7 +160,7 @@ bool ApplyCaspolPolicy(ToolHost& host, const CaspolAction& action, const Propert
         if (action.logsWholeLines) Log(host, L"Caspoling : CASPOL%d = %s \n", static_cast<int>(i), lines[i]);
         else Log(host, L"Caspoling : CASPOL'%d'\n", static_cast<int>(i));
         // As in the undo: no policy edit starts while an earlier one may still write.
-        if (LaunchLogged(host, *tool, lines[i], L"CASPOL", kToolWaitMs).stillRunning) {
+        if (LaunchLogged(host, *tool, lines[i], L"CASPOL", PolicyLevelOf(lines[i]), kToolWaitMs).stillRunning) {
             Log(host, L"Skipping the remaining levels while CASPOL runs");
             break;
         }
@@ -163,7 +174,7 @@ void RemoveCaspolGroups(ToolHost& host, const std::wstring& windir) {
     for (const wchar_t* line : kCaspolUndoLines) {
         for (int runs = 1;; ++runs) {
             Log(host, L"Caspoling : %s", line);
-            const ToolRun run = LaunchLogged(host, *tool, line, L"CASPOL", kToolWaitMs);
+            const ToolRun run = LaunchLogged(host, *tool, line, L"CASPOL", PolicyLevelOf(line), kToolWaitMs);
             if (run.exitCode) Log(host, L"CASPOL exit code: %d", *run.exitCode);
             if (run.stillRunning) {
                 Log(host, L"Skipping the remaining levels while CASPOL runs");
@@ -206,6 +217,7 @@ bool GenerateNativeImages(ToolHost& host, NgenMode mode, const RegistryRead& fol
     for (const wchar_t* assembly : kNativeImageAssemblies) {
         lines.push_back(NgenParameterLine(mode, folder.value, assembly));
         Log(host, L"InstallDir + file: %s", lines.back());
+        host.ShowData(std::wstring(FileNameOf(assembly)));
         const ToolRun run = waits ? host.LaunchKept(tool.path, lines.back()) : host.Launch(tool.path, lines.back(), 0);
         allStarted = Started(Logged(host, run, L" ngen", 0)) && allStarted;
     }

@@ -45,6 +45,9 @@ public:
     // tool was still running then.
     virtual std::vector<bool> WaitForKept(unsigned maxWaitMs) = 0;
     virtual void Log(const std::wstring& line) = 0;
+    // Shows the unit of work a launch is about to do (a URL, a policy level,
+    // an assembly's file name) as the action's data.
+    virtual void ShowData(const std::wstring& unit) = 0;
 };
 
 // The messenger integration's folder as the registry gave it.

@@ -27,12 +27,18 @@ bool IsAbsolutePath(std::wstring_view path) {
     return driveLetter && path[1] == L':' && path[2] == L'\\';
 }
 
+namespace {
+bool StartsQuoted(std::wstring_view commandLine) { return !commandLine.empty() && commandLine.front() == L'"'; }
+}  // namespace
+
+std::wstring_view ProgramOf(std::wstring_view commandLine) {
+    if (StartsQuoted(commandLine)) return commandLine.substr(1, commandLine.find(L'"', 1) - 1);
+    return commandLine.substr(0, commandLine.find(L' '));
+}
+
 bool StartsAbsoluteProgram(std::wstring_view commandLine) {
-    if (!commandLine.empty() && commandLine.front() == L'"') {
-        const std::size_t close = commandLine.find(L'"', 1);
-        return close != std::wstring_view::npos && IsAbsolutePath(commandLine.substr(1, close - 1));
-    }
-    return IsAbsolutePath(commandLine.substr(0, commandLine.find(L' ')));
+    if (StartsQuoted(commandLine) && commandLine.find(L'"', 1) == std::wstring_view::npos) return false;
+    return IsAbsolutePath(ProgramOf(commandLine));
 }
 
 }  // namespace kci

@@ -22,10 +22,14 @@ std::wstring JoinPath(std::wstring folder, std::wstring_view name);
 // ("\\server\share"). "C:", "C:foo", "\foo" and "foo" are not absolute.
 bool IsAbsolutePath(std::wstring_view path);
 
-// Whether the program a command line starts is named by an absolute path: the
-// quoted part of a line that starts with a double quote, else the line up to
-// its first blank. Anything else would be looked for along the search path or
-// below the current drive and folder.
+// The program a command line starts, as the line names it: the quoted part of
+// a line that starts with a double quote (the rest of the line when the quote
+// is not closed), else the line up to its first blank.
+std::wstring_view ProgramOf(std::wstring_view commandLine);
+
+// Whether the program a command line starts (ProgramOf) is named by an
+// absolute path, and a quoted one is closed. Anything else would be looked
+// for along the search path or below the current drive and folder.
 bool StartsAbsoluteProgram(std::wstring_view commandLine);
 
 }  // namespace kci
