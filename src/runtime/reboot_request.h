@@ -22,9 +22,11 @@ namespace kci {
 // returned %u".
 void RequestRebootAtEnd(MSIHANDLE session, const wchar_t* action);
 
-// The running product's recorded request, taken and turned into the
-// installer's: "A deferred action asked for a reboot: %s", or "No reboot
-// asked for". The record, and its key and parents left empty, go.
+// The running product's recorded request, read with read access only and
+// turned into the installer's: "A deferred action asked for a reboot: %s", or
+// "No reboot asked for". Then the record, and its key and parents left empty,
+// go; a refused delete ("%s returned %lu") leaves the volatile record to the
+// restart it asks for.
 void TakeRecordedReboot(MSIHANDLE session);
 
 }  // namespace kci

@@ -5,12 +5,9 @@
 #include <shlwapi.h>
 
 #include <cerrno>
-#include <cwchar>
 #include <map>
-#include <mutex>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "harness/library.h"
 #include "harness/pe_image.h"
@@ -53,20 +50,13 @@ constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED, which mi
 // ---- state ----
 
 struct State {
-    std::mutex lock;
     bool on = false;
     std::set<std::wstring> elevating;  // upper case
-    int refused = 0;
     std::map<std::string, void*> real;
 } state;
 
 template <class F>
 F Real(const char* name) { return reinterpret_cast<F>(state.real.at(name)); }
-
-bool Refuse() {
-    ++state.refused;
-    return true;
-}
 
 std::wstring Upper(std::wstring text) {
     CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
@@ -136,7 +126,7 @@ bool KeyThere(HKEY key, LPCWSTR subKey, REGSAM access) {
 }
 
 LSTATUS WINAPI OpenKey(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result) {
-    if (state.on && (access & kKeyWriteRights) && MachineKey(key, subKey) && KeyThere(key, subKey, access) && Refuse())
+    if (state.on && (access & kKeyWriteRights) && MachineKey(key, subKey) && KeyThere(key, subKey, access))
         return ERROR_ACCESS_DENIED;
     return Opened(Real<decltype(&RegOpenKeyExW)>("RegOpenKeyExW")(key, subKey, options, access, result), key, subKey,
                   result);
@@ -144,8 +134,7 @@ LSTATUS WINAPI OpenKey(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, P
 
 LSTATUS WINAPI CreateKey(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM access,
                          const LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition) {
-    if (state.on && MachineKey(key, subKey) && (!KeyThere(key, subKey, access) || (access & kKeyWriteRights)) &&
-        Refuse())
+    if (state.on && MachineKey(key, subKey) && (!KeyThere(key, subKey, access) || (access & kKeyWriteRights)))
         return ERROR_ACCESS_DENIED;
     return Opened(Real<decltype(&RegCreateKeyExW)>("RegCreateKeyExW")(key, subKey, reserved, keyClass, options,
                                                                       access, security, result, disposition),
@@ -153,12 +142,12 @@ LSTATUS WINAPI CreateKey(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyCla
 }
 
 LSTATUS WINAPI DeleteKey(HKEY key, LPCWSTR subKey) {
-    if (state.on && MachineKey(key, subKey) && KeyThere(key, subKey, 0) && Refuse()) return ERROR_ACCESS_DENIED;
+    if (state.on && MachineKey(key, subKey) && KeyThere(key, subKey, 0)) return ERROR_ACCESS_DENIED;
     return Real<decltype(&RegDeleteKeyW)>("RegDeleteKeyW")(key, subKey);
 }
 
 LSTATUS WINAPI DeleteTree(HKEY key, LPCWSTR subKey) {
-    if (state.on && MachineKey(key, subKey) && KeyThere(key, subKey, 0) && Refuse()) return ERROR_ACCESS_DENIED;
+    if (state.on && MachineKey(key, subKey) && KeyThere(key, subKey, 0)) return ERROR_ACCESS_DENIED;
     return Real<decltype(&SHDeleteKeyW)>("SHDeleteKeyW")(key, subKey);
 }
 
@@ -209,7 +198,7 @@ HANDLE WINAPI OpenFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRI
     const bool there = GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES;
     const bool creates = disposition == CREATE_NEW || disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
     const bool writes = disposition == TRUNCATE_EXISTING || (access & kFileWriteRights);
-    if (state.on && ((creates && !there) || (there && (writes || creates))) && MachineFile(name) && Refuse()) {
+    if (state.on && ((creates && !there) || (there && (writes || creates))) && MachineFile(name)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
@@ -218,7 +207,7 @@ HANDLE WINAPI OpenFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRI
 }
 
 BOOL WINAPI MakeFolder(LPCWSTR name, LPSECURITY_ATTRIBUTES security) {
-    if (state.on && MachineFile(name) && Refuse()) {
+    if (state.on && MachineFile(name)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
@@ -226,7 +215,7 @@ BOOL WINAPI MakeFolder(LPCWSTR name, LPSECURITY_ATTRIBUTES security) {
 }
 
 int __cdecl RemoveFile(const wchar_t* name) {
-    if (state.on && GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES && MachineFile(name) && Refuse()) {
+    if (state.on && GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES && MachineFile(name)) {
         errno = EACCES;
         return -1;
     }
@@ -248,7 +237,7 @@ std::wstring ImageName(LPCWSTR application, LPCWSTR commandLine) {
 BOOL WINAPI StartProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
                          LPSECURITY_ATTRIBUTES threadSecurity, BOOL inherit, DWORD flags, LPVOID environment,
                          LPCWSTR folder, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION process) {
-    if (state.on && state.elevating.count(ImageName(application, commandLine)) && Refuse()) {
+    if (state.on && state.elevating.count(ImageName(application, commandLine))) {
         SetLastError(kElevationRequired);
         return FALSE;
     }
@@ -277,15 +266,11 @@ void AnswerAsStandardUser(HMODULE library) {
 
 StandardUser::StandardUser(std::set<std::wstring> elevating) {
     AnswerAsStandardUser(harness::Library());
-    std::lock_guard<std::mutex> hold(state.lock);
     state.elevating.clear();
     for (const std::wstring& name : elevating) state.elevating.insert(Upper(name));
-    state.refused = 0;
     state.on = true;
 }
 
 StandardUser::~StandardUser() { state.on = false; }
-
-int StandardUser::Refused() const { return state.refused; }
 
 }  // namespace bench

@@ -5,7 +5,7 @@
 // refusals lie in the library's import table, under the fault sweep's
 // stand-ins (which then still see the library's own call sites).
 //
-//   bench::StandardUser user({L"WQInstaller.exe"});  run the action;  user.Refused()
+//   bench::StandardUser user({L"WQInstaller.exe"});  run the action
 #pragma once
 
 #include <windows.h>
@@ -24,8 +24,6 @@ public:
     ~StandardUser();
     StandardUser(const StandardUser&) = delete;
     StandardUser& operator=(const StandardUser&) = delete;
-    // How many calls were refused so far.
-    int Refused() const;
 };
 
 // Points the imports the rules reach at the refusals; once per library.
