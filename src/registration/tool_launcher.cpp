@@ -36,11 +36,12 @@ ToolRun ShellToolHost::Launch(const std::wstring& tool, const std::wstring& para
     ScopedHandle process;
     ToolRun run = Start(tool, parameters, maxWaitMs != 0, process);
     if (!process) return run;
-    // A tool still running has no exit code yet; the 259 the platform would
-    // read for it is no code the tool gave.
-    run.stillRunning = WaitForSingleObject(process.Get(), maxWaitMs) == WAIT_TIMEOUT;
+    // A tool still running, or one whose wait failed, has no exit code yet;
+    // the 259 the platform would read for it is no code the tool gave.
+    const DWORD waited = WaitForSingleObject(process.Get(), maxWaitMs);
+    run.stillRunning = waited == WAIT_TIMEOUT;
     DWORD exitCode = 0;
-    if (!run.stillRunning && GetExitCodeProcess(process.Get(), &exitCode)) run.exitCode = exitCode;
+    if (waited == WAIT_OBJECT_0 && GetExitCodeProcess(process.Get(), &exitCode)) run.exitCode = exitCode;
     return run;
 }
 
