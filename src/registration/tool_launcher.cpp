@@ -42,7 +42,7 @@ ToolRun ShellToolHost::Launch(const std::wstring& tool, const std::wstring& para
     if (waited == WAIT_FAILED) LogMessage(session_, L"WaitForSingleObject failed with error: 0x%lx", GetLastError());
     run.stillRunning = waited != WAIT_OBJECT_0;
     DWORD exitCode = 0;
-    if (!run.stillRunning && GetExitCodeProcess(process.Get(), &exitCode)) run.exitCode = exitCode;
+    if (waited == WAIT_OBJECT_0 && GetExitCodeProcess(process.Get(), &exitCode)) run.exitCode = exitCode;
     return run;
 }
 
