@@ -66,6 +66,21 @@ std::vector<std::wstring> OthersUrls() {
     }
 }
 
+// Deletes the record's values of the URLs that were not the product's: with
+// the last product they are no longer anybody's to keep, and the record goes
+// only once empty.
+void ForgetOthersUrls(MSIHANDLE session, const std::vector<std::wstring>& urls) {
+    if (urls.empty()) return;
+    kci::RegKey key;
+    const std::wstring path = kci::SharedChangePath(kUrlReservations);
+    const LSTATUS opened = kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, path, KEY_SET_VALUE, key);
+    if (opened != ERROR_SUCCESS) return kci::LogFailedCall(session, L"RegOpenKeyEx", path, opened);
+    for (const std::wstring& url : urls) {
+        const LSTATUS deleted = RegDeleteValueW(key.Get(), url.c_str());
+        if (deleted != ERROR_SUCCESS) kci::LogFailedCall(session, L"RegDeleteValue", path, deleted);
+    }
+}
+
 }  // namespace
 
 // Type 3073, deferred as the system, after InstallFiles; reads ProductCode. Runs
@@ -112,9 +127,10 @@ extern "C" UINT __stdcall netshUndoOperations(MSIHANDLE session) {
     return kci::RunAction(session, L"netshUndoOperations", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering netshUndoOperations");
         kci::UndoSharedChange(session, kci::kUrlReservations, [&] {
+            const std::vector<std::wstring> others = OthersUrls();
             kci::ShellToolHost host(session);
-            kci::ReleaseUrlsWithNetsh(host, kci::SystemFolder(), OthersUrls());
-            return true;
+            kci::ReleaseUrlsWithNetsh(host, kci::SystemFolder(), others);
+            ForgetOthersUrls(session, others);
         });
         LogMessage(session, L"Exiting netshUndoOperations");
         return ERROR_SUCCESS;
@@ -131,9 +147,10 @@ extern "C" UINT __stdcall httpcfgUndoOperations(MSIHANDLE session) {
     return kci::RunAction(session, L"httpcfgUndoOperations", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering httpcfgUndoOperations");
         kci::UndoSharedChange(session, kci::kUrlReservations, [&] {
+            const std::vector<std::wstring> others = OthersUrls();
             kci::ShellToolHost host(session);
-            kci::ReleaseUrlsWithHttpcfg(host, kci::ReadCustomActionData(session, kci::kPathChars), OthersUrls());
-            return true;
+            kci::ReleaseUrlsWithHttpcfg(host, kci::ReadCustomActionData(session, kci::kPathChars), others);
+            ForgetOthersUrls(session, others);
         });
         LogMessage(session, L"Exiting httpcfgUndoOperations");
         return ERROR_SUCCESS;

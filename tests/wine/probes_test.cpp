@@ -114,6 +114,8 @@ TEST(UndoForceFullDump, OnlyAnInstalledProductsTextValueKeepsTheChange) {
         crashControl.SetDword(L"CrashDumpEnabled", 1);
         bench::RegistryKey record(HKEY_LOCAL_MACHINE, kRecord);
         record.SetDword(L"CrashDumpEnabled", 2).SetString(row.name, L"ForceFullDump", row.type);
+        // Names of any length beside a product's code never end its count.
+        for (std::size_t chars : {258, 259, 260}) record.SetString(std::wstring(chars, L'A'), L"x");
         auto session = bench::Package().Open();
         EXPECT_EQ(bench::CallAction("UndoForceFullDump", *session), 0u);
         EXPECT_EQ(session->Log(), (Lines{L"Entering UndoForceFullDump", L"Product " + session->Property(L"ProductCode") +
@@ -139,32 +141,24 @@ TEST(ForceFullDump, ARecordNoProductNeedsIsKept) {
     EXPECT_EQ(value, 7u);
 }
 
-// A setting of up to 1024 bytes is recorded, a longer one is not; a record's
-// value names of any length beside a product's code never end its count.
-TEST(ForceFullDump, RecordsSettingsOfUpTo1024BytesAndCountsPastLongNames) {
+// A setting of up to 1024 bytes is recorded, a longer one is not.
+TEST(ForceFullDump, RecordsSettingsOfUpTo1024Bytes) {
     const std::wstring path = L"SYSTEM\\CurrentControlSet\\Control\\CrashControl";
-    const std::wstring record = L"SOFTWARE\\Tenvor Systems, Inc.\\KORVI\\Shared\\CrashControl";
     HKEY existing = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &existing) == ERROR_SUCCESS) {
         RegCloseKey(existing);
         GTEST_SKIP() << "the machine has crash control settings of its own, which this test would remove";
     }
-    struct Case { std::size_t bytes; bool namesAndAnotherProduct; std::wstring line; };
+    struct Case { std::size_t bytes; std::wstring line; };
     const Case cases[] = {
-        {1023, false, L"Recorded CrashDumpEnabled before the change, of type 3"},
-        {1024, false, L"Recorded CrashDumpEnabled before the change, of type 3"},
-        {1025, false, L"Could not record CrashDumpEnabled: 234"},
-        {4, true, L"Kept the record of an earlier run"},
+        {1023, L"Recorded CrashDumpEnabled before the change, of type 3"},
+        {1024, L"Recorded CrashDumpEnabled before the change, of type 3"},
+        {1025, L"Could not record CrashDumpEnabled: 234"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);
         bench::RegistryKey crashControl(HKEY_LOCAL_MACHINE, path);
         crashControl.SetBytes(L"CrashDumpEnabled", REG_BINARY, std::vector<BYTE>(c.bytes, 7));
-        bench::RegistryKey shared(HKEY_LOCAL_MACHINE, record);
-        if (c.namesAndAnotherProduct) {
-            for (std::size_t chars : {258, 259, 260}) shared.SetString(std::wstring(chars, L'A'), L"x");
-            shared.SetString(L"{4F1C2B3A-5D6E-4F70-8192-A3B4C5D6E7F8}", L"ForceFullDump");
-        }
         auto session = bench::Package().Open();
         EXPECT_EQ(bench::CallAction("ForceFullDump", *session), 0u);
         EXPECT_EQ(session->Log(), (Lines{L"Entering ForceFullDump", c.line, L"RegSetValueEx succeeded",

@@ -19,10 +19,12 @@ TEST(Progress, EachRunShowsOneDataMessagePerUnitOfWork) {
     const Row url{14, L"http://+:8191/", L"http://+:44452/"}, levels{4, L"enterprise", L"machine"};
     const Row logs{3, L"\\Logs", L"\\Logs\\old\\older"}, images{17, L"LinkBridges.dll", L"TenvorNameCard.dll"};
     const std::map<std::string, Row> rows = {  // and each run that waits for its program: that program's path
-        {"netshOperations hygiene", url}, {"httpcfgOperations hygiene", url}, {"httpcfgOperations working", url},
-        {"netshUndoOperations hygiene", url}, {"httpcfgUndoOperations hygiene", url}, {"CaspolOperations hygiene", levels},
-        {"CaspolOperationsC2C hygiene", levels}, {"CaspolUndoOperations hygiene", {2, L"enterprise", L"machine"}},
-        {"ProcessNGENInstall working", images}, {"ProcessNGENUnInstall working", images},
+        {"netshOperations deferred hygiene", url}, {"httpcfgOperations deferred hygiene", url},
+        {"httpcfgOperations deferred working", url}, {"netshUndoOperations deferred hygiene", url},
+        {"httpcfgUndoOperations deferred hygiene", url}, {"CaspolOperations deferred hygiene", levels},
+        {"CaspolOperationsC2C deferred hygiene", levels},
+        {"CaspolUndoOperations deferred hygiene", {2, L"enterprise", L"machine"}},
+        {"ProcessNGENInstall deferred working", images}, {"ProcessNGENUnInstall deferred working", images},
         {"RemoveLogs working", logs}, {"RemoveLogs commit working", logs},
         {"CreateShortcuts working", {5, L"\\All Users\\DeskTop", L"\\Bob\\Application Data" + quickLaunch}},
         {"CreateShortcuts deferred working", {3, L"\\me\\Desktop", L"\\me\\AppData" + quickLaunch}},
