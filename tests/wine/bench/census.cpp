@@ -114,9 +114,11 @@ std::wstring Census::LastingGrowth(bool ignoreUserSlots, bool ignoreGdiSlots) co
     return growth;
 }
 
-std::wstring RepeatedGrowth(const std::function<void()>& run, bool ignoreUserSlots, bool ignoreGdiSlots) {
+std::wstring RepeatedGrowth(const std::function<void()>& run, bool ignoreUserSlots, bool ignoreGdiSlots,
+                            const std::function<void()>& prepare) {
     std::wstring growth;
     for (int attempt = 0; attempt < 2; ++attempt) {
+        if (prepare) prepare();
         const Census before = Census::Take();
         run();
         growth = before.LastingGrowth(ignoreUserSlots, ignoreGdiSlots);

@@ -47,7 +47,10 @@ struct Census {
 // What `run` leaves behind (as LastingGrowth) when an identical second run
 // leaves something too, the second run's growth; empty otherwise. Under load
 // Wine's worker threads keep a handle for longer than a second now and then,
-// at a different run each time; a leak repeats.
-std::wstring RepeatedGrowth(const std::function<void()>& run, bool ignoreUserSlots, bool ignoreGdiSlots = false);
+// at a different run each time; a leak repeats. `prepare`, where given, builds
+// what each run needs before its census (a session's own GDI objects are not
+// the run's).
+std::wstring RepeatedGrowth(const std::function<void()>& run, bool ignoreUserSlots, bool ignoreGdiSlots = false,
+                            const std::function<void()>& prepare = {});
 
 }  // namespace bench
