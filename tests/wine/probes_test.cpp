@@ -106,7 +106,7 @@ TEST(UndoForceFullDump, OnlyAnInstalledProductsTextValueKeepsTheChange) {
     const struct { std::wstring name; DWORD type; const wchar_t* line; } rows[] = {
         {installedCode, REG_SZ, L"Still needed by 1 other products: CrashControl kept"},
         {installedCode, REG_EXPAND_SZ, L"Restored CrashDumpEnabled to 2"},
-        {L"{4F1C2B3A-5D6E-4F70-8192-A3B4C5D6E7F8}", REG_SZ, L"Restored CrashDumpEnabled to 2"},
+        {L"{4F1C2B3A-5D6E-4F70-8192-A3B4C5D6E7FA}", REG_SZ, L"Restored CrashDumpEnabled to 2"},
         {L"Installed", REG_SZ, L"Restored CrashDumpEnabled to 2"},
     };
     for (const auto& row : rows) {

@@ -52,6 +52,7 @@ Outcome RunAs(const bench::ActionRun& run, const std::set<std::wstring>* elevati
 }
 
 TEST(StandardUser, ImmediateRowsFailWhereWindowsRefusesThem) {
+    const bench::KeptProgramsEnd keptProgramsEnd;
     struct Row {
         const char* action;
         bool working;                      // the working stage, else the hygiene stage

@@ -202,10 +202,14 @@ Setup CompleteDumpRecorded(bool another) {
 // The program is started once and kept by every later stage of this
 // process: the detection actions only look at it, and its start is most
 // of a run's time.
+std::map<std::wstring, std::shared_ptr<DummyProcess>>& KeptPrograms() {
+    static std::map<std::wstring, std::shared_ptr<DummyProcess>> started;
+    return started;
+}
+
 Setup Running(const std::wstring& image, Setup setup = Plain) {
     return [=](Stage& stage) {
-        static std::map<std::wstring, std::shared_ptr<DummyProcess>> started;
-        std::shared_ptr<DummyProcess>& program = started[image];
+        std::shared_ptr<DummyProcess>& program = KeptPrograms()[image];
         if (!program) program = std::make_shared<DummyProcess>(image);
         stage.held.push_back(program), stage.Hold<MessageBoxWatcher>();
         auto session = setup(stage);
@@ -317,6 +321,8 @@ const std::vector<ActionRun>& ActionRuns() {
     };
     return runs;
 }
+
+KeptProgramsEnd::~KeptProgramsEnd() { KeptPrograms().clear(); }
 
 const std::vector<ActionRun>& WorkingRuns() {
     static const std::vector<ActionRun> runs = {

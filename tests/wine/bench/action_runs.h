@@ -84,5 +84,13 @@ const std::vector<ActionRun>& ActionRuns();
 // the shortcuts made, the prompt shown): the fault sweep runs these as well.
 // A new stage is one more row here.
 const std::vector<ActionRun>& WorkingRuns();
+// Ends, as it goes, the programs the stages keep running from one stage to
+// the next: a test that walks the stages leaves none behind for later tests.
+struct KeptProgramsEnd {
+    KeptProgramsEnd() = default;
+    KeptProgramsEnd(const KeptProgramsEnd&) = delete;
+    KeptProgramsEnd& operator=(const KeptProgramsEnd&) = delete;
+    ~KeptProgramsEnd();
+};
 
 }  // namespace bench

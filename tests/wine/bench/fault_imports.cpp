@@ -176,9 +176,9 @@ const char* const kNeverFailed[][2] = {
     {"kernel32.dll",
      "DeleteCriticalSection EnterCriticalSection FlsAlloc FlsFree FlsGetValue FlsSetValue FreeLibrary "
      "GetLastError GetModuleHandleA InitializeCriticalSection LeaveCriticalSection LoadLibraryA "
-     "SetLastError Sleep TlsGetValue VirtualProtect VirtualQuery"},
+     "GetTickCount SetLastError Sleep TlsGetValue VirtualProtect VirtualQuery"},
     {"msvcrt.dll",
-     "_amsg_exit _exit _initterm _iob _lock _unlock _wremove abort calloc free fwrite malloc memcpy "
+     "_amsg_exit _exit _initterm _iob _lock _unlock abort calloc free fwrite malloc memcpy "
      "memmove memset realloc strcmp strlen strncmp vfprintf wcslen _write _open _close"},
     {"ole32.dll", "CoUninitialize"},
     {"oleaut32.dll", "SysFreeString SysStringLen VariantInit"},

@@ -4,7 +4,6 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include <cerrno>
 #include <map>
 #include <set>
 #include <string>
@@ -214,14 +213,6 @@ BOOL WINAPI MakeFolder(LPCWSTR name, LPSECURITY_ATTRIBUTES security) {
     return Real<decltype(&CreateDirectoryW)>("CreateDirectoryW")(name, security);
 }
 
-int __cdecl RemoveFile(const wchar_t* name) {
-    if (state.on && GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES && MachineFile(name)) {
-        errno = EACCES;
-        return -1;
-    }
-    return Real<int(__cdecl*)(const wchar_t*)>("_wremove")(name);
-}
-
 // ---- processes ----
 
 // The program a command line starts: the application name, or its first word.
@@ -252,7 +243,6 @@ const std::map<std::string, void*> kRules = {
     {"SHDeleteKeyW", reinterpret_cast<void*>(&DeleteTree)},
     {"CreateFileW", reinterpret_cast<void*>(&OpenFile)},
     {"CreateDirectoryW", reinterpret_cast<void*>(&MakeFolder)},
-    {"_wremove", reinterpret_cast<void*>(&RemoveFile)},
     {"CreateProcessW", reinterpret_cast<void*>(&StartProcess)},
 };
 
