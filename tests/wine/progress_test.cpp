@@ -46,17 +46,20 @@ TEST(Progress, EachRunShowsOneDataMessagePerUnitOfWork) {
             auto session = run.setup(stage);
             const Row row = run.waits ? Row{1, stage.programs.back()->Path(), L""} : listed;
             session->Answer(INSTALLMESSAGE_ACTIONDATA, {IDCANCEL});
-            // A stage that installs another product sees that installation's data first.
-            const auto before = session->Messages(INSTALLMESSAGE_ACTIONDATA).size();
+            // A stage that installs another product sees that installation's messages first.
+            const auto dataBefore = session->Messages(INSTALLMESSAGE_ACTIONDATA).size();
+            const auto startsBefore = session->Messages(INSTALLMESSAGE_ACTIONSTART).size();
             run.Call(session->Handle());
             auto data = session->Messages(INSTALLMESSAGE_ACTIONDATA);
-            data.erase(data.begin(), data.begin() + before);
+            data.erase(data.begin(), data.begin() + dataBefore);
+            auto starts = session->Messages(INSTALLMESSAGE_ACTIONSTART);
+            starts.erase(starts.begin(), starts.begin() + startsBefore);
             ASSERT_EQ(data.size(), row.count);
             const auto ends = [](const std::wstring& got, const std::wstring& end) { return got.rfind(end) == got.size() - end.size(); };
             if (row.count) EXPECT_TRUE(ends(data.front().Text(1), row.first) && ends(data.back().Text(1), row.last.empty() ? row.first : row.last));
             for (const bench::Message& message : data)
                 EXPECT_EQ(message.fields[0].text + L"|" + std::to_wstring(message.FieldCount()), ownStart ? L"{{: }}[1]|1" : L"|1");
-            for (const bench::Message& start : session->Messages(INSTALLMESSAGE_ACTIONSTART))
+            for (const bench::Message& start : starts)
                 EXPECT_EQ(start.Text(3), ownStart ? L"[1]" : L"");
         }
 }
