@@ -300,7 +300,9 @@ TEST(NativeImages, SeventeenAssembliesInListOrderForEitherMode) {
         EXPECT_EQ(host.log[13], L" ngen not successful returned: '2'\n");
         EXPECT_EQ(host.log.back(), L"Exiting ProcessNGEN");
         EXPECT_EQ(host.log.size(), 4u + 2 * 17 + 1 + removal);
-        if (removal) EXPECT_EQ(host.log[host.log.size() - 2], host.launches[1].second + L" still running after 60000 ms");
+        if (removal) {
+            EXPECT_EQ(host.log[host.log.size() - 2], host.launches[1].second + L" still running after 60000 ms");
+        }
     }
     FakeHost allStarted;
     EXPECT_TRUE(kci::GenerateNativeImages(allStarted, NgenMode::Install, {0, 0, L"C:\\Lori\\"}, kWindir));
