@@ -25,15 +25,18 @@ constexpr wchar_t kUrlReservations[] = L"UrlReservations";
 // A URL another program had reserved before the first of the maker's products
 // came stays that program's: the first adding run records each URL whose add
 // did not succeed in the reservations' record, as a value named by the URL
-// (no product code, so no product), and the undo leaves those alone. The
-// record, and they with it, goes with the last product.
+// (no product code, so no product), and the undo leaves those alone and
+// forgets them with the last product.
 constexpr wchar_t kNotTheProducts[] = L"not the product's";
+
+// The reservations' record under "...\KORVI\Shared".
+std::wstring RecordPath() { return kci::SharedChangePath(kUrlReservations); }
 
 // True when a product is recorded as needing the reservations; a record that
 // cannot be listed counts as none.
 bool AnyProductNeedsUrls(MSIHANDLE session) {
     kci::RegKey key;
-    if (kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, kci::SharedChangePath(kci::kUrlReservations), KEY_QUERY_VALUE, key))
+    if (kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, RecordPath(), KEY_QUERY_VALUE, key))
         return false;
     const std::optional<int> products = kci::CountProducts(session, key.Get());
     return products && *products > 0;
@@ -42,7 +45,7 @@ bool AnyProductNeedsUrls(MSIHANDLE session) {
 void RecordOthersUrls(MSIHANDLE session, const kci::UrlReservationRun& run) {
     if (run.notAdded.empty() || AnyProductNeedsUrls(session)) return;
     kci::RegKey key;
-    const std::wstring path = kci::SharedChangePath(kUrlReservations);
+    const std::wstring path = RecordPath();
     const LSTATUS created = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                             KEY_SET_VALUE, nullptr, key.Receive(), nullptr);
     if (created != ERROR_SUCCESS) return kci::LogFailedCall(session, L"RegCreateKeyEx", path, created);
@@ -57,7 +60,7 @@ void RecordOthersUrls(MSIHANDLE session, const kci::UrlReservationRun& run) {
 std::vector<std::wstring> OthersUrls() {
     std::vector<std::wstring> urls;
     kci::RegKey key;
-    if (kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, kci::SharedChangePath(kci::kUrlReservations), KEY_QUERY_VALUE, key))
+    if (kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, RecordPath(), KEY_QUERY_VALUE, key))
         return urls;
     for (DWORD index = 0;; ++index) {
         const kci::RegistryValue value = kci::EnumRegistryValueName(key.Get(), index, kci::kPathChars);
@@ -72,7 +75,7 @@ std::vector<std::wstring> OthersUrls() {
 void ForgetOthersUrls(MSIHANDLE session, const std::vector<std::wstring>& urls) {
     if (urls.empty()) return;
     kci::RegKey key;
-    const std::wstring path = kci::SharedChangePath(kUrlReservations);
+    const std::wstring path = RecordPath();
     const LSTATUS opened = kci::OpenRegistryKey(HKEY_LOCAL_MACHINE, path, KEY_SET_VALUE, key);
     if (opened != ERROR_SUCCESS) return kci::LogFailedCall(session, L"RegOpenKeyEx", path, opened);
     for (const std::wstring& url : urls) {
@@ -94,7 +97,7 @@ extern "C" UINT __stdcall netshOperations(MSIHANDLE session) {
         const kci::UrlReservationRun run = kci::ReserveUrlsWithNetsh(host, kci::SystemFolder());
         if (!run.ran) return ERROR_SUCCESS;
         RecordOthersUrls(session, run);
-        kci::AddSharedReference(session, kci::kUrlReservations, L"netshOperations");
+        kci::AddSharedReference(session, kUrlReservations, L"netshOperations");
         return ERROR_SUCCESS;
     });
 }
@@ -114,7 +117,7 @@ extern "C" UINT __stdcall httpcfgOperations(MSIHANDLE session) {
             kci::ReserveUrlsWithHttpcfg(host, kci::ReadCustomActionData(session, kci::kPathChars));
         if (!run.ran) return ERROR_SUCCESS;
         RecordOthersUrls(session, run);
-        kci::AddSharedReference(session, kci::kUrlReservations, L"httpcfgOperations");
+        kci::AddSharedReference(session, kUrlReservations, L"httpcfgOperations");
         return ERROR_SUCCESS;
     });
 }
@@ -126,7 +129,7 @@ extern "C" UINT __stdcall httpcfgOperations(MSIHANDLE session) {
 extern "C" UINT __stdcall netshUndoOperations(MSIHANDLE session) {
     return kci::RunAction(session, L"netshUndoOperations", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering netshUndoOperations");
-        kci::UndoSharedChange(session, kci::kUrlReservations, [&] {
+        kci::UndoSharedChange(session, kUrlReservations, [&] {
             const std::vector<std::wstring> others = OthersUrls();
             kci::ShellToolHost host(session);
             kci::ReleaseUrlsWithNetsh(host, kci::SystemFolder(), others);
@@ -146,7 +149,7 @@ extern "C" UINT __stdcall netshUndoOperations(MSIHANDLE session) {
 extern "C" UINT __stdcall httpcfgUndoOperations(MSIHANDLE session) {
     return kci::RunAction(session, L"httpcfgUndoOperations", kci::ModuleContext::Open, [&] {
         LogMessage(session, L"Entering httpcfgUndoOperations");
-        kci::UndoSharedChange(session, kci::kUrlReservations, [&] {
+        kci::UndoSharedChange(session, kUrlReservations, [&] {
             const std::vector<std::wstring> others = OthersUrls();
             kci::ShellToolHost host(session);
             kci::ReleaseUrlsWithHttpcfg(host, kci::ReadCustomActionData(session, kci::kPathChars), others);
